@@ -1,0 +1,33 @@
+#pragma once
+
+// The local clock. Tests replace it to pin "now".
+
+#include <functional>
+
+#include "DateTime.h"
+
+namespace qcal::clock {
+
+// The local date-time now.
+TDateTime Now();
+// Day number of the local date.
+int Today();
+
+// Replaces the clock; an empty function restores the real one.
+void SetNowForTesting(std::function<TDateTime()> now);
+
+// Pins the clock for the life of the object.
+class ScopedFakeClock {
+public:
+    explicit ScopedFakeClock(TDateTime fixed);
+    ~ScopedFakeClock();
+    void set(TDateTime fixed) { value_ = fixed; }
+    void advanceSeconds(double seconds) { value_ += seconds / 86400.0; }
+    ScopedFakeClock(const ScopedFakeClock&) = delete;
+    ScopedFakeClock& operator=(const ScopedFakeClock&) = delete;
+
+private:
+    TDateTime value_;
+};
+
+}  // namespace qcal::clock

@@ -1,0 +1,67 @@
+#pragma once
+
+// The event record: one value per row of the event table.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "DateTime.h"
+
+namespace qcal {
+
+// 32-bit colour: red in the low byte, then green, then blue (0x00BBGGRR).
+using TColor = std::uint32_t;
+inline constexpr TColor kUnknownLayerColor = 0x00FF0000;  // pure blue
+
+enum RepeatType : std::int32_t {
+    kRepeatNone = 0,
+    kRepeatDaily = 1,
+    kRepeatWeekly = 2,
+    kRepeatMonthly = 3,
+    kRepeatYearly = 4,
+};
+
+struct tfield {
+    std::int32_t id = 0;
+    std::string layername;
+    TColor layerColor = 0;
+    bool alert = false;
+    std::string subject;
+    std::string content;
+    std::string mynote;
+    std::int32_t repeatType = kRepeatNone;
+    TDateTime begindate = 0;
+    TDateTime enddate = 0;
+    TDateTime beginTime = 0;
+    TDateTime endtime = 0;
+    TDateTime lastFileTime = 0;
+    std::int32_t dayType = 0;
+    std::int32_t dayEvery0 = 1;
+    std::int32_t weekType = 0;
+    std::int32_t weekEvery0 = 1;
+    std::string weekSelected0 = "FFFFFFF";
+    std::int32_t monthType = 0;
+    std::int32_t monthDay0 = 1;
+    std::int32_t monthEvery0 = 1;
+    std::int32_t monthspecial1 = 0;
+    std::int32_t monthDayorWeek1 = 0;
+    std::int32_t monthEvery1 = 1;
+    std::int32_t yearType = 0;
+    std::int32_t yearDay0 = 1;
+    std::int32_t yearMonth0 = 0;
+    std::int32_t yearspecial1 = 0;
+    std::int32_t yearDayorWeek1 = 0;
+    std::int32_t yearMonth1 = 0;
+
+    bool operator==(const tfield&) const = default;
+};
+
+using tArrayofField = std::vector<tfield>;
+
+// Ordinal codes (monthspecial1, yearspecial1) and day-kind codes (monthDayorWeek1,
+// yearDayorWeek1).
+inline constexpr int kOrdinalCount = 5;  // First, Second, Third, Fourth, Last
+inline constexpr int kDayKindCount = 9;  // Day, Weekday, Sunday .. Saturday
+
+}  // namespace qcal

@@ -1,0 +1,163 @@
+#pragma once
+
+// Recurrence rules: does an event occur on a day, in a period, is its alarm due now,
+// and which day shows it.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+#include "DateTime.h"
+#include "Event.h"
+
+namespace qcal {
+
+// An alarm becomes due this much (60.48 seconds) before its moment.
+inline constexpr double kDueLead = 0.0007;
+
+struct CalendarDiffResult {
+    unsigned years = 0;
+    unsigned months = 0;
+    unsigned days = 0;
+    bool operator==(const CalendarDiffResult&) const = default;
+};
+
+CalendarDiffResult CalendarDiff(TDateTime a, TDateTime b);
+int MonthDistance(TDateTime a, TDateTime b);
+
+// The First .. Last Day / Weekday / Sunday .. Saturday dates of the month of x.
+class tspecialDate {
+public:
+    explicit tspecialDate(TDateTime x);
+
+    bool IsNth(int ordinal, int kind) const;
+    bool IsNthInMonth(int ordinal, int kind, int monthCode) const;
+
+    TDateTime x;
+    std::uint16_t year;
+    std::uint16_t month;
+    std::uint16_t day;
+    std::uint16_t daysInMonth;
+    TDateTime nthDates[kOrdinalCount][kDayKindCount];
+};
+
+// Day (1..31) of the month year/month that has the given ordinal and day kind, or 0 for
+// codes outside their tables. Same answer as the table of tspecialDate, without building it.
+unsigned NthDayOfMonth(int year, unsigned month, int ordinal, int kind);
+
+// The fields a rule reads, copied from the event record. Texts are not kept; the weekday
+// mask is held as bits (bit 0 Sunday .. bit 6 Saturday).
+struct RuleFields {
+    std::int32_t repeatType = 0;
+    TDateTime begindate = 0;
+    TDateTime enddate = 0;
+    TDateTime beginTime = 0;
+    TDateTime lastFileTime = 0;
+    std::int32_t dayType = 0;
+    std::int32_t dayEvery0 = 1;
+    std::int32_t weekEvery0 = 1;
+    std::uint8_t weekMask = 0;
+    bool weekMaskValid = false;  // the stored mask had exactly seven characters
+    std::int32_t monthType = 0;
+    std::int32_t monthDay0 = 1;
+    std::int32_t monthEvery0 = 1;
+    std::int32_t monthspecial1 = 0;
+    std::int32_t monthDayorWeek1 = 0;
+    std::int32_t monthEvery1 = 1;
+    std::int32_t yearType = 0;
+    std::int32_t yearDay0 = 1;
+    std::int32_t yearMonth0 = 0;
+    std::int32_t yearspecial1 = 0;
+    std::int32_t yearDayorWeek1 = 0;
+    std::int32_t yearMonth1 = 0;
+
+    static RuleFields From(const tfield& event);
+};
+
+class torig {
+public:
+    explicit torig(const tfield& event) : f(RuleFields::From(event)) {}
+    explicit torig(const RuleFields& fields) : f(fields) {}
+    virtual ~torig() = default;
+
+    virtual bool OccursOn(TDateTime day) const = 0;
+    virtual bool IsDue() const = 0;
+    virtual bool OccursBetween(TDateTime start, TDateTime end) const = 0;
+    virtual TDateTime DayToShow(TDateTime day) const = 0;
+
+    bool InDateRange(TDateTime x) const;
+    int ClipStart(TDateTime x) const;
+    int ClipEnd(TDateTime x) const;
+    bool NotFiledToday() const;
+    int FirstUnfiledDay() const;
+    int LastDueDay() const;
+
+protected:
+    // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
+    // occurs, computed directly rather than by testing day after day.
+    virtual std::optional<int> FirstOccurrence(int fromDay, int toDay) const = 0;
+    bool RepeatingIsDue() const;
+    bool RepeatingOccursBetween(TDateTime start, TDateTime end) const;
+    TDateTime RepeatingDayToShow(TDateTime day) const;
+
+    RuleFields f;
+};
+
+class tnone final : public torig {
+public:
+    using torig::torig;
+    bool OccursOn(TDateTime day) const override;
+    bool IsDue() const override;
+    bool OccursBetween(TDateTime start, TDateTime end) const override;
+    TDateTime DayToShow(TDateTime day) const override;
+
+protected:
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+};
+
+#define QCAL_REPEATING_RULE(Name)                                                \
+    class Name final : public torig {                                            \
+    public:                                                                      \
+        using torig::torig;                                                      \
+        bool OccursOn(TDateTime day) const override;                             \
+        bool IsDue() const override { return RepeatingIsDue(); }                 \
+        bool OccursBetween(TDateTime start, TDateTime end) const override {      \
+            return RepeatingOccursBetween(start, end);                           \
+        }                                                                        \
+        TDateTime DayToShow(TDateTime day) const override {                      \
+            return RepeatingDayToShow(day);                                      \
+        }                                                                        \
+                                                                                 \
+    protected:                                                                   \
+        std::optional<int> FirstOccurrence(int fromDay, int toDay) const override; \
+    };
+
+QCAL_REPEATING_RULE(tdaily)
+QCAL_REPEATING_RULE(tweek)
+QCAL_REPEATING_RULE(tmonth)
+QCAL_REPEATING_RULE(tyear)
+#undef QCAL_REPEATING_RULE
+
+// Builds the rule of an event by its repeatType and answers for it. A repeatType outside
+// 0..4 has no rule: such an event never occurs, is never due, and shows on its begin date.
+// The rule object lives inside tsatisfy, so asking costs no allocation.
+class tsatisfy {
+public:
+    explicit tsatisfy(const tfield& event);
+    explicit tsatisfy(const RuleFields& fields);
+
+    bool OccursOn(TDateTime day) const;
+    bool IsDue() const;
+    bool OccursBetween(TDateTime start, TDateTime end) const;
+    TDateTime DayToShow(TDateTime day) const;
+    bool HasRule() const { return rule() != nullptr; }
+
+private:
+    const torig* rule() const;
+
+    TDateTime begindate_;
+    std::variant<std::monostate, tnone, tdaily, tweek, tmonth, tyear> rule_;
+};
+
+}  // namespace qcal

@@ -1,0 +1,50 @@
+#pragma once
+
+// An INI file with the semantics of the Windows profile functions: sections and keys
+// matched without regard to case, order kept, a new key appended to its section, a new
+// section to the end, values replaced in place, values read as at most 2047 characters.
+
+#include <string>
+#include <vector>
+
+namespace qcal::platform {
+
+class ProfileFile {
+public:
+    // Reads path; a missing or unreadable file is an empty profile.
+    explicit ProfileFile(std::string path);
+
+    const std::string& path() const { return path_; }
+
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+    // Decimal, or hexadecimal after "$" or "0x"/"0X"; anything else gives the default.
+    int readInteger(const std::string& section, const std::string& key, int defaultValue) const;
+    bool readBool(const std::string& section, const std::string& key, bool defaultValue) const {
+        return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+    }
+    bool hasKey(const std::string& section, const std::string& key) const;
+
+    // Changes the text in memory; save() writes it.
+    void writeString(const std::string& section, const std::string& key, const std::string& value);
+    void writeInteger(const std::string& section, const std::string& key, int value);
+    void writeBool(const std::string& section, const std::string& key, bool value) {
+        writeInteger(section, key, value ? 1 : 0);
+    }
+
+    // Writes the whole file atomically. False (and the file untouched) on failure.
+    bool save(std::string* error = nullptr) const;
+    // The file text that save() writes.
+    std::string text() const;
+
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+private:
+    std::string path_;
+    std::vector<std::string> lines_;
+};
+
+// Parses an integer the way the profile reader does; false when it is not a number.
+bool ParseProfileInteger(const std::string& text, int& value);
+
+}  // namespace qcal::platform

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace qcal::platform {
+
+// The folder of the running executable (symbolic links followed) with no trailing "/".
+std::string ProgramFolder();
+// Full path of the running executable.
+std::string ExecutablePath();
+// Joins with "/".
+std::string JoinPath(const std::string& folder, const std::string& name);
+bool FileExists(const std::string& path);
+
+// The date and time separators of the user's locale (LC_TIME), "/" and ":" when unknown.
+struct LocaleSeparators {
+    char date = '/';
+    char time = ':';
+};
+LocaleSeparators CurrentLocaleSeparators();
+
+}  // namespace qcal::platform
