@@ -16,7 +16,7 @@ int Today();
 // Replaces the clock; an empty function restores the real one.
 void SetNowForTesting(std::function<TDateTime()> now);
 
-// Pins the clock for the life of the object.
+// Pins the clock for the life of the object; the clock in place before is restored at the end.
 class ScopedFakeClock {
 public:
     explicit ScopedFakeClock(TDateTime fixed);
@@ -28,6 +28,7 @@ public:
 
 private:
     TDateTime value_;
+    std::function<TDateTime()> previous_;
 };
 
 }  // namespace qcal::clock

@@ -116,28 +116,65 @@ protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
 };
 
-#define QCAL_REPEATING_RULE(Name)                                                \
-    class Name final : public torig {                                            \
-    public:                                                                      \
-        using torig::torig;                                                      \
-        bool OccursOn(TDateTime day) const override;                             \
-        bool IsDue() const override { return RepeatingIsDue(); }                 \
-        bool OccursBetween(TDateTime start, TDateTime end) const override {      \
-            return RepeatingOccursBetween(start, end);                           \
-        }                                                                        \
-        TDateTime DayToShow(TDateTime day) const override {                      \
-            return RepeatingDayToShow(day);                                      \
-        }                                                                        \
-                                                                                 \
-    protected:                                                                   \
-        std::optional<int> FirstOccurrence(int fromDay, int toDay) const override; \
-    };
+// Every N days from the begin day, or every workday.
+class tdaily final : public torig {
+public:
+    using torig::torig;
+    bool OccursOn(TDateTime day) const override;
+    bool IsDue() const override { return RepeatingIsDue(); }
+    bool OccursBetween(TDateTime start, TDateTime end) const override {
+        return RepeatingOccursBetween(start, end);
+    }
+    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
-QCAL_REPEATING_RULE(tdaily)
-QCAL_REPEATING_RULE(tweek)
-QCAL_REPEATING_RULE(tmonth)
-QCAL_REPEATING_RULE(tyear)
-#undef QCAL_REPEATING_RULE
+protected:
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+};
+
+// The chosen weekdays of every N weeks, counted from the week of the begin day.
+class tweek final : public torig {
+public:
+    using torig::torig;
+    bool OccursOn(TDateTime day) const override;
+    bool IsDue() const override { return RepeatingIsDue(); }
+    bool OccursBetween(TDateTime start, TDateTime end) const override {
+        return RepeatingOccursBetween(start, end);
+    }
+    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
+
+protected:
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+};
+
+// Day D, or the O-th day of kind K, of every N months.
+class tmonth final : public torig {
+public:
+    using torig::torig;
+    bool OccursOn(TDateTime day) const override;
+    bool IsDue() const override { return RepeatingIsDue(); }
+    bool OccursBetween(TDateTime start, TDateTime end) const override {
+        return RepeatingOccursBetween(start, end);
+    }
+    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
+
+protected:
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+};
+
+// Day D of month M, or the O-th day of kind K in month M, every year.
+class tyear final : public torig {
+public:
+    using torig::torig;
+    bool OccursOn(TDateTime day) const override;
+    bool IsDue() const override { return RepeatingIsDue(); }
+    bool OccursBetween(TDateTime start, TDateTime end) const override {
+        return RepeatingOccursBetween(start, end);
+    }
+    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
+
+protected:
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+};
 
 // Builds the rule of an event by its repeatType and answers for it. A repeatType outside
 // 0..4 has no rule: such an event never occurs, is never due, and shows on its begin date.

@@ -4,7 +4,9 @@
 // matched without regard to case, order kept, a new key appended to its section, a new
 // section to the end, values replaced in place, values read as at most 2047 characters.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qcal::platform {
@@ -25,7 +27,9 @@ public:
     }
     bool hasKey(const std::string& section, const std::string& key) const;
 
-    // Changes the text in memory; save() writes it.
+    // Changes the text in memory; save() writes it. An existing key keeps its spelling and
+    // its line and becomes "key=value"; a line break in the value is written as a blank.
+    // Comments (";"), blank lines and unknown lines are kept as they are.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
     void writeInteger(const std::string& section, const std::string& key, int value);
     void writeBool(const std::string& section, const std::string& key, bool value) {
@@ -40,6 +44,12 @@ public:
     static constexpr std::size_t kMaxValueLength = 2047;
 
 private:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::string_view line(std::size_t i) const;
+    std::size_t findSection(const std::string& section) const;  // header line or npos
+    std::size_t sectionEnd(std::size_t header) const;           // next header or end
+    std::size_t findKey(const std::string& section, const std::string& key) const;
+
     std::string path_;
     std::vector<std::string> lines_;
 };

@@ -92,7 +92,8 @@ public:
     bool asBool(const std::string& name) const { return asInteger(name) != 0; }
     bool isNull(const std::string& name) const;
 
-    // Insert and edit state.
+    // Insert and edit state. append() posts a pending insert or edit first; edit() while
+    // already inserting or editing keeps the pending values.
     void append();
     void edit();  // the current row must have an "id" column
     bool editing() const { return state_ != State::Browse; }
@@ -100,7 +101,11 @@ public:
     void setDouble(const std::string& name, double v);
     void setString(const std::string& name, const std::string& v);
     void setBool(const std::string& name, bool v) { setInteger(name, v ? 1 : 0); }
-    // Writes the pending values. Throws DbError; the query stays in its state then.
+    void setNull(const std::string& name);
+    // Writes the pending values. Throws DbError; the query stays in its state then. An edit
+    // whose row no longer exists is an error. The open result is not re-read: the cursor stays
+    // where it was (a row appended while a walk is still under way may or may not come up
+    // later in that walk, as SQLite decides).
     void post();
     void cancel();
 
@@ -110,6 +115,11 @@ private:
     void step();
     void setValue(const std::string& name, Value v);
     void requireRow() const;
+    int fieldOfRow(const std::string& name) const;  // requireRow() and a known field
+    sqlite3* connection() const;                    // throws when the database is not open
+
+    friend class Database;
+    bool orphaned_ = false;  // the Database object was destroyed before this query
 
     Database& db_;
     std::string sql_;

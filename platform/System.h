@@ -18,5 +18,8 @@ struct LocaleSeparators {
     char time = ':';
 };
 LocaleSeparators CurrentLocaleSeparators();
+// The first punctuation character between the fields of a strftime-style format ("%d.%m.%Y"
+// gives '.', "%T" gives ':'), or fallback when it has none.
+char SeparatorOfFormat(const std::string& format, char fallback);
 
 }  // namespace qcal::platform

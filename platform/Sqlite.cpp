@@ -1,0 +1,487 @@
+#include "platform/Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <cstddef>
+#include <utility>
+
+namespace qcal::platform {
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerAscii(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+bool IsWordChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || u >= 0x80;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// Column names in statements we build are always quoted, so any name the engine reported
+// for a column can be written back.
+std::string QuoteIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+// Owns a prepared statement for the length of one command.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt_,
+                               nullptr) != SQLITE_OK) {
+            const std::string message = sqlite3_errmsg(db);
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+            throw DbError(message);
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const Value& v) {
+        int rc = SQLITE_OK;
+        if (std::holds_alternative<std::int64_t>(v)) {
+            rc = sqlite3_bind_int64(stmt_, index, std::get<std::int64_t>(v));
+        } else if (std::holds_alternative<double>(v)) {
+            rc = sqlite3_bind_double(stmt_, index, std::get<double>(v));
+        } else if (std::holds_alternative<std::string>(v)) {
+            const std::string& s = std::get<std::string>(v);
+            rc = sqlite3_bind_text64(stmt_, index, s.data(), s.size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+        } else {
+            rc = sqlite3_bind_null(stmt_, index);
+        }
+        if (rc != SQLITE_OK)
+            throw DbError(sqlite3_errmsg(db_));
+    }
+
+    void run() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            throw DbError(sqlite3_errmsg(db_));
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Database
+
+Database::~Database() {
+    close();
+    // Queries may outlive the connection object; they must not reach back into it.
+    for (Query* q : queries_)
+        q->orphaned_ = true;
+}
+
+void Database::open(const std::string& path) {
+    close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw DbError(message);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    // The journal mode pragma is the first statement that reads the file header, so a file
+    // that is not a database fails here or at the schema count below.
+    char* message = nullptr;
+    if (sqlite3_exec(db, "PRAGMA journal_mode=DELETE; SELECT count(*) FROM sqlite_master;", nullptr,
+                     nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : sqlite3_errmsg(db);
+        sqlite3_free(message);
+        sqlite3_close(db);
+        throw DbError(text);
+    }
+    db_ = db;
+    path_ = path;
+}
+
+void Database::close() {
+    if (!db_)
+        return;
+    for (Query* q : queries_)
+        q->close();
+    if (sqlite3_close(db_) != SQLITE_OK) {
+        // Only statements prepared outside this layer can keep the connection busy; let the
+        // engine finish closing when they are finalized.
+        sqlite3_close_v2(db_);
+    }
+    db_ = nullptr;
+}
+
+void Database::exec(const std::string& sql) {
+    if (!db_)
+        throw DbError("database is not open");
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : sqlite3_errmsg(db_);
+        sqlite3_free(message);
+        throw DbError(text);
+    }
+}
+
+int Database::changes() const {
+    return db_ ? sqlite3_changes(db_) : 0;
+}
+
+std::int64_t Database::lastInsertRowId() const {
+    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Query
+
+Query::Query(Database& db) : db_(db) {
+    db_.attach(this);
+}
+
+Query::~Query() {
+    close();
+    if (!orphaned_)
+        db_.detach(this);
+}
+
+sqlite3* Query::connection() const {
+    if (orphaned_ || !db_.isOpen())
+        throw DbError("database is not open");
+    return db_.handle();
+}
+
+void Query::open() {
+    close();
+    sqlite3* db = connection();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql_.c_str(), static_cast<int>(sql_.size() + 1), &stmt, nullptr) !=
+        SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    if (!stmt)
+        throw DbError("empty statement");
+
+    const int count = sqlite3_column_count(stmt);
+    columns_.reserve(static_cast<std::size_t>(count));
+    lowerColumns_.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const char* name = sqlite3_column_name(stmt, i);
+        columns_.emplace_back(name ? name : "");
+        lowerColumns_.push_back(LowerAscii(columns_.back()));
+    }
+    stmt_ = stmt;
+    table_ = TableOfSelect(sql_);
+    eof_ = false;
+    try {
+        step();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Query::close() {
+    if (stmt_)
+        sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    eof_ = true;
+    rowsSeen_ = 0;
+    columns_.clear();
+    lowerColumns_.clear();
+    table_.clear();
+    state_ = State::Browse;
+    editId_ = 0;
+    pending_.clear();
+}
+
+bool Query::eof() const {
+    return !active() || eof_;
+}
+
+void Query::next() {
+    if (!active())
+        throw DbError("query is not open");
+    if (eof_)
+        return;
+    step();
+}
+
+void Query::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) {
+        eof_ = false;
+        ++rowsSeen_;
+    } else if (rc == SQLITE_DONE) {
+        eof_ = true;
+    } else {
+        eof_ = true;
+        throw DbError(sqlite3_errmsg(sqlite3_db_handle(stmt_)));
+    }
+}
+
+int Query::fieldCount() const {
+    return static_cast<int>(columns_.size());
+}
+
+bool Query::hasField(const std::string& name) const {
+    return columnIndex(name) >= 0;
+}
+
+int Query::columnIndex(const std::string& name) const {
+    const std::size_t n = name.size();
+    for (std::size_t i = 0; i < lowerColumns_.size(); ++i) {
+        const std::string& column = lowerColumns_[i];
+        if (column.size() != n)
+            continue;
+        std::size_t k = 0;
+        while (k < n && column[k] == LowerAscii(name[k]))
+            ++k;
+        if (k == n)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Query::fieldOfRow(const std::string& name) const {
+    requireRow();
+    const int index = columnIndex(name);
+    if (index < 0)
+        throw DbError("unknown field: " + name);
+    return index;
+}
+
+void Query::requireRow() const {
+    if (!active())
+        throw DbError("query is not open");
+    if (eof_)
+        throw DbError("no current row");
+}
+
+std::int64_t Query::asInteger(const std::string& name) const {
+    const int i = fieldOfRow(name);
+    if (sqlite3_column_type(stmt_, i) == SQLITE_NULL)
+        return 0;
+    return sqlite3_column_int64(stmt_, i);
+}
+
+double Query::asDouble(const std::string& name) const {
+    const int i = fieldOfRow(name);
+    if (sqlite3_column_type(stmt_, i) == SQLITE_NULL)
+        return 0.0;
+    return sqlite3_column_double(stmt_, i);
+}
+
+std::string Query::asString(const std::string& name) const {
+    const int i = fieldOfRow(name);
+    const unsigned char* text = sqlite3_column_text(stmt_, i);
+    if (!text)
+        return {};
+    const int bytes = sqlite3_column_bytes(stmt_, i);
+    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
+}
+
+bool Query::isNull(const std::string& name) const {
+    return sqlite3_column_type(stmt_, fieldOfRow(name)) == SQLITE_NULL;
+}
+
+void Query::append() {
+    if (!active())
+        throw DbError("query is not open");
+    if (table_.empty())
+        throw DbError("the query names no table to write to");
+    // As with a data set: a pending insert or edit is posted before the next one starts.
+    if (editing())
+        post();
+    pending_.clear();
+    state_ = State::Insert;
+}
+
+void Query::edit() {
+    if (editing())
+        return;  // already editing or inserting: keep the pending values
+    requireRow();
+    if (table_.empty())
+        throw DbError("the query names no table to write to");
+    const int index = columnIndex("id");
+    if (index < 0)
+        throw DbError("the query has no id field to edit by");
+    if (sqlite3_column_type(stmt_, index) == SQLITE_NULL)
+        throw DbError("the row has no id");
+    editId_ = sqlite3_column_int64(stmt_, index);
+    pending_.clear();
+    state_ = State::Edit;
+}
+
+void Query::setInteger(const std::string& name, std::int64_t v) {
+    setValue(name, v);
+}
+
+void Query::setDouble(const std::string& name, double v) {
+    setValue(name, v);
+}
+
+void Query::setString(const std::string& name, const std::string& v) {
+    setValue(name, v);
+}
+
+void Query::setNull(const std::string& name) {
+    setValue(name, std::monostate{});
+}
+
+void Query::setValue(const std::string& name, Value v) {
+    if (!editing())
+        throw DbError("query is not in insert or edit state");
+    const int index = columnIndex(name);
+    if (index < 0)
+        throw DbError("unknown field: " + name);
+    const std::string& column = columns_[static_cast<std::size_t>(index)];
+    for (auto& entry : pending_) {
+        if (entry.first == column) {
+            entry.second = std::move(v);
+            return;
+        }
+    }
+    pending_.emplace_back(column, std::move(v));
+}
+
+void Query::post() {
+    if (!editing())
+        return;
+    sqlite3* db = connection();
+    if (state_ == State::Insert) {
+        std::string sql = "INSERT INTO " + table_;
+        if (pending_.empty()) {
+            sql += " DEFAULT VALUES";
+        } else {
+            std::string names;
+            std::string marks;
+            for (const auto& entry : pending_) {
+                if (!names.empty()) {
+                    names += ',';
+                    marks += ',';
+                }
+                names += QuoteIdentifier(entry.first);
+                marks += '?';
+            }
+            sql += " (" + names + ") VALUES (" + marks + ")";
+        }
+        Statement statement(db, sql);
+        int index = 1;
+        for (const auto& entry : pending_)
+            statement.bind(index++, entry.second);
+        statement.run();
+    } else if (!pending_.empty()) {
+        std::string sql = "UPDATE " + table_ + " SET ";
+        bool first = true;
+        for (const auto& entry : pending_) {
+            if (!first)
+                sql += ',';
+            first = false;
+            sql += QuoteIdentifier(entry.first) + "=?";
+        }
+        sql += " WHERE id=?";
+        Statement statement(db, sql);
+        int index = 1;
+        for (const auto& entry : pending_)
+            statement.bind(index++, entry.second);
+        statement.bind(index, editId_);
+        statement.run();
+        // Another command may have deleted the row since it was read; that is a lost write,
+        // not a success.
+        if (sqlite3_changes(db) == 0)
+            throw DbError("the row to update no longer exists");
+    }
+    pending_.clear();
+    state_ = State::Browse;
+}
+
+void Query::cancel() {
+    pending_.clear();
+    state_ = State::Browse;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string TableOfSelect(const std::string& sql) {
+    const std::size_t n = sql.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            // Skip literals and quoted names: a "from" inside them does not count.
+            const char close = c == '[' ? ']' : c;
+            ++i;
+            while (i < n && sql[i] != close)
+                ++i;
+            ++i;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n')
+                ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            const std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string::npos ? n : end + 2;
+            continue;
+        }
+        if (!IsWordChar(c)) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < n && IsWordChar(sql[end]))
+            ++end;
+        if (end - i == 4 && LowerAscii(sql.substr(i, 4)) == "from") {
+            std::size_t p = end;
+            while (p < n && IsBlank(sql[p]))
+                ++p;
+            if (p >= n)
+                return {};
+            const char q = sql[p];
+            if (q == '"' || q == '`' || q == '[') {
+                // A quoted name is returned as written, so that it can go back into a statement.
+                const char close = q == '[' ? ']' : q;
+                const std::size_t last = sql.find(close, p + 1);
+                if (last == std::string::npos)
+                    return {};
+                return sql.substr(p, last - p + 1);
+            }
+            std::size_t e = p;
+            while (e < n && (IsWordChar(sql[e]) || sql[e] == '.'))
+                ++e;
+            return sql.substr(p, e - p);
+        }
+        i = end;
+    }
+    return {};
+}
+
+}  // namespace qcal::platform

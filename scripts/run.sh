@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the program folder and starts the program from it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+"$(pwd)/scripts/install-deps.sh"
+cmake -S . -B build -G Ninja -DQCAL_BUILD_TESTS=ON
+cmake --build build -j2
+
+program=build/program/quenlaris-calendar
+if [ -x "$program" ]; then
+    exec "$program" "$@"
+fi
+echo "The program folder is ready in build/program (user.mdb); the main window is not built yet."

@@ -1,0 +1,80 @@
+#include "store/DataModule.h"
+
+#include <algorithm>
+
+#include "core/DateTime.h"
+
+namespace qcal {
+
+TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors)
+    : Separators(platform::CurrentLocaleSeparators()),
+      programFolder_(std::move(programFolder)),
+      errors_(errors) {
+    Connect();
+    DateFormats = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "yyyy/mm/dd", "yy/mm/dd"};
+    TimeFormats = {"hh:nn AM/PM", "hh:nn"};
+}
+
+TDataMod::~TDataMod() {
+    Disconnect();
+}
+
+void TDataMod::ADOConnectionWillConnect(std::string& connectionString, std::string& userId,
+                                        std::string& password) const {
+    // SQLite needs nothing but the database file; there is no user or password.
+    connectionString = platform::JoinPath(programFolder_, "user.mdb");
+    userId = "admin";
+    password.clear();
+}
+
+bool TDataMod::Connect() {
+    if (ADOConnection.isOpen()) {
+        return true;
+    }
+    std::string userId;
+    std::string password;
+    ADOConnectionWillConnect(connectionString_, userId, password);
+    try {
+        ADOConnection.open(connectionString_);
+        return true;
+    } catch (const platform::DbError& e) {
+        errors_.ShowError(e.what());
+        return false;
+    }
+}
+
+void TDataMod::Disconnect() {
+    ADOConnection.close();
+}
+
+std::string TDataMod::SetupIniPath() const {
+    return platform::JoinPath(programFolder_, "setup.ini");
+}
+
+std::string TDataMod::Format(const std::string& format, TDateTime value) const {
+    return FormatDateTime(format, value, Separators.date, Separators.time);
+}
+
+SelectedIds TDataMod::SelectedIdList(const std::vector<int>& selectedRows,
+                                     const tArrayofField& events) {
+    std::vector<int> rows = selectedRows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    SelectedIds result;
+    for (int row : rows) {
+        if (row < 0 || std::size_t(row) >= events.size()) {
+            continue;
+        }
+        if (!result.text.empty()) {
+            result.text += ',';
+        }
+        result.text += std::to_string(events[std::size_t(row)].id);
+        ++result.count;
+    }
+    if (result.count > 0) {
+        result.text = " (" + result.text + ") ";
+    }
+    return result;
+}
+
+}  // namespace qcal

@@ -1,0 +1,102 @@
+#pragma once
+
+// The data module: the database connection and its shared query objects, the options,
+// the layer table, the events of the month on screen and the date and time formats.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/Event.h"
+#include "platform/Sqlite.h"
+#include "platform/System.h"
+#include "store/ErrorReporter.h"
+#include "store/Options.h"
+
+namespace qcal {
+
+struct TFieldForDisplay {
+    std::string SubjectText;
+    std::string BeginText;
+    std::string EndText;
+    std::string AlertText;
+    std::string ArchiveText;
+    std::string RepeatText;
+    bool operator==(const TFieldForDisplay&) const = default;
+};
+
+struct SelectedIds {
+    std::string text;  // " (12,15,40) " or empty
+    int count = 0;
+};
+
+class TDataMod {
+public:
+    // Connects to programFolder/user.mdb and fills the format lists. A failed connection
+    // is reported through errors; the module then stays disconnected.
+    TDataMod(std::string programFolder, ErrorReporter& errors);
+    ~TDataMod();
+    TDataMod(const TDataMod&) = delete;
+    TDataMod& operator=(const TDataMod&) = delete;
+
+    // Connection. Connect runs ADOConnectionWillConnect first; failures are reported and
+    // answered with false.
+    bool Connect();
+    void Disconnect();
+    bool Reconnect() {
+        Disconnect();
+        return Connect();
+    }
+    bool Connected() const { return ADOConnection.isOpen(); }
+    void ADOConnectionWillConnect(std::string& connectionString, std::string& userId,
+                                  std::string& password) const;
+    // What the last connect used.
+    const std::string& ConnectionString() const { return connectionString_; }
+
+    // Settings file.
+    std::string SetupIniPath() const;
+    void LoadOptions();
+    // Writes every option; reports "Unable to write to <path>" and answers false when the
+    // file cannot be written. Runs OnOptionsSaved afterwards in every case.
+    bool SaveOptions();
+    void LoadLayers();
+    bool SaveLayers();
+
+    // Display texts of an event for the search and alarm lists.
+    TFieldForDisplay MakeDisplayTexts(const tfield& event) const;
+    // The id list of the selected rows (indexes into events) and their number.
+    static SelectedIds SelectedIdList(const std::vector<int>& selectedRows,
+                                      const tArrayofField& events);
+
+    const std::string& ProgramFolder() const { return programFolder_; }
+    ErrorReporter& Errors() const { return errors_; }
+
+    // Formats a date-time value with the user's separators.
+    std::string Format(const std::string& format, TDateTime value) const;
+
+    platform::Database ADOConnection;
+    platform::Query ADOQuery{ADOConnection};
+    platform::Query ADOQueryForTimer{ADOConnection};
+    platform::Query ADOQueryForUpdate{ADOConnection};
+    std::vector<std::string> DateFormats;
+    std::vector<std::string> TimeFormats;
+    arraylayinfo Layers;
+    tArrayofField monthEvents;
+    bool IsAlarmShowing = false;
+    ROptions Options;
+
+    // Date and time separators used by the format letters "/" and ":".
+    platform::LocaleSeparators Separators;
+    // Run after every SaveOptions; the main window re-registers its hot key here.
+    std::function<void()> OnOptionsSaved;
+
+    // Most layers read from the settings file; a larger "Total" is cut to this.
+    static constexpr int kMaxLayers = 10000;
+
+private:
+    std::string programFolder_;
+    ErrorReporter& errors_;
+    std::string connectionString_;
+};
+
+}  // namespace qcal

@@ -1,0 +1,40 @@
+#pragma once
+
+// The due list: the events with an alarm that are due now.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/EventLists.h"
+
+namespace qcal {
+
+class tlist_of_event_for_timer : public tlist_of_event_orig {
+public:
+    using tlist_of_event_orig::tlist_of_event_orig;
+
+    // " where (alert=true) and ... order by begintime", built from the clock now.
+    std::string BuildDueCondition() const;
+    void OpenDueQuery(platform::Query& q) const;
+    // Puts newly due events that are not listed yet at the front; sets hasNew.
+    void CheckNewDue();
+    // Replaces dueEvents by every event due now; hasNew tells whether an id is new.
+    // On a database failure the list stays as it was and the failure is reported.
+    bool RebuildDue();
+    bool IsNotListed(const tfield& event) const;
+    void InsertFirst(const tfield& event);
+    void SaveIds();
+    bool HasNewIds() const;
+
+    std::vector<std::int32_t> oldIds;
+    tArrayofField dueEvents;
+    bool busy = false;
+    bool hasNew = false;
+
+    // Lets the user interface handle pending messages; called once per row by CheckNewDue.
+    std::function<void()> processEvents;
+};
+
+}  // namespace qcal

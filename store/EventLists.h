@@ -1,0 +1,100 @@
+#pragma once
+
+// Event lists: they carry events between the event table and memory.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Event.h"
+#include "core/Rules.h"
+#include "platform/Sqlite.h"
+#include "store/DataModule.h"
+
+namespace qcal {
+
+enum class TransferDirection { RowToRecord, RecordToRow };
+
+// Copies every column between the current row of query and event, by column name.
+// Reading also looks up layerColor in layers; writing never writes id.
+void TransferRow(TransferDirection direction, tfield& event, platform::Query& query,
+                 const arraylayinfo& layers);
+
+// The colour of the layer called name: the last entry with exactly that name, or blue.
+TColor LayerColor(const arraylayinfo& layers, const std::string& name);
+
+// " and (layername in ('216vg2K3fP67Gf','Work','Home'))" for the active layers.
+std::string ActiveLayerCondition(const arraylayinfo& layers);
+
+// The month query: loads into dm.monthEvents the events whose date range touches
+// [first, last] and whose layer is active, in order of beginTime.
+std::string MonthStatement(TDateTime first, TDateTime last, const arraylayinfo& layers);
+bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last);
+
+class tlist_of_event_orig {
+public:
+    explicit tlist_of_event_orig(TDataMod& dm);
+    ~tlist_of_event_orig();
+    tlist_of_event_orig(const tlist_of_event_orig&) = delete;
+    tlist_of_event_orig& operator=(const tlist_of_event_orig&) = delete;
+
+    // True with query on the first row when the result has rows; false when it is empty
+    // (query stays open) or when the statement failed (message shown, query closed).
+    bool OpenStatement(const std::string& sql);
+
+    // Appends the event as a new row and answers the id the database gave it, or 0 when
+    // nothing was added (the failure has been reported).
+    std::int32_t AddEvent(const tfield& event);
+    // Reads the row with this id into event; leaves event as it was when there is none.
+    bool LoadEvent(std::int32_t id, tfield& event);
+    // Rewrites the row of event.id; writes nothing when the row is gone.
+    bool UpdateEvent(const tfield& event);
+    // idList is " (1,2,3) " as built by SelectedIdList.
+    bool DeleteEvents(const std::string& idList);
+    // Archives the listed events: their lastFileTime becomes the present moment.
+    bool FileEvents(const std::string& idList);
+
+    void TransferRow(TransferDirection direction, tfield& event) {
+        qcal::TransferRow(direction, event, query, dm_.Layers);
+    }
+
+    platform::Query query;
+
+protected:
+    // Reports a database failure through the general error report.
+    void ReportError(const platform::DbError& error) const;
+    TDataMod& dm_;
+};
+
+struct titem_for_display {
+    std::string text;
+    std::int32_t id = 0;
+    std::string layername;
+    TColor layerColor = kUnknownLayerColor;
+    bool alert = false;
+    bool operator==(const titem_for_display&) const = default;
+};
+using mytitem_for_display = std::vector<titem_for_display>;
+
+// The month view's list: the lines of one day cell.
+class tlist_of_event : public tlist_of_event_orig {
+public:
+    using tlist_of_event_orig::tlist_of_event_orig;
+
+    mytitem_for_display ItemsOfDay(TDateTime day) const;
+    titem_for_display MakeItem(const tfield& event) const;
+    TColor LayerColor(const std::string& name) const { return qcal::LayerColor(dm_.Layers, name); }
+};
+
+// The search's list.
+class tlist_of_event_for_Query : public tlist_of_event_orig {
+public:
+    using tlist_of_event_orig::tlist_of_event_orig;
+
+    // mode 0 keeps the rows whose rule occurs between start and end; mode 1 keeps all.
+    void LoadFound(const std::string& sql, std::uint8_t mode, TDateTime start, TDateTime end);
+
+    tArrayofField found;
+};
+
+}  // namespace qcal

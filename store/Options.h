@@ -1,0 +1,48 @@
+#pragma once
+
+// The options record and the layer table held by the data module.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Event.h"
+
+namespace qcal {
+
+struct RForPrint {
+    std::int32_t scaleOfPrint = 80;
+    std::string PrintFontName = "Arial";
+    std::int32_t PrintFontSize = 8;
+    bool operator==(const RForPrint&) const = default;
+};
+
+struct ROptions {
+    bool IsAlarmEnabled = true;
+    bool IsAgainDisplay = false;
+    std::int32_t AgainHowLong = 10;
+    bool IsStartWhenWindow = false;
+    bool IsMinimize = false;
+    bool Isplaysound = false;
+    std::string FilenameOfSound = "play.wav";
+    bool IsArchiveAllAfterClose = false;
+    std::string FontDisplayName = "Arial";
+    std::int32_t FontDisplaySize = 9;
+    RForPrint ForPrint;
+    std::string DateFormat = "mm/dd/yyyy";
+    std::string TimeFormat = "hh:nn AM/PM";
+    std::int32_t myIndex = 4;  // 0 Alt, 1 Ctrl, 2 Shift, 3 Ctrl+Alt, 4 Ctrl+Shift
+    std::int32_t myKey = 25;   // 0 = A .. 25 = Z
+    bool operator==(const ROptions&) const = default;
+};
+
+struct tlayinfo {
+    std::string name;
+    TColor color = kUnknownLayerColor;
+    bool active = false;
+    bool operator==(const tlayinfo&) const = default;
+};
+
+using arraylayinfo = std::vector<tlayinfo>;
+
+}  // namespace qcal

@@ -1,0 +1,197 @@
+// The data module: connecting, display texts, id lists.
+
+#include <QFile>
+#include <QTest>
+
+#include "support/StoreFixture.h"
+
+using namespace qcal;
+using qcal::test::RecordingErrorReporter;
+using qcal::test::StoreFixture;
+
+class TestDataMod : public QObject {
+    Q_OBJECT
+
+private slots:
+    void connectsToTheProgramFolder() {
+        StoreFixture f;
+        QVERIFY(f.dm->Connected());
+        QVERIFY(f.errors.shown.empty());
+        QCOMPARE(f.dm->ConnectionString(), f.file("user.mdb"));
+        QCOMPARE(f.dm->DateFormats,
+                 (std::vector<std::string>{"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy",
+                                           "yyyy/mm/dd", "yy/mm/dd"}));
+        QCOMPARE(f.dm->TimeFormats, (std::vector<std::string>{"hh:nn AM/PM", "hh:nn"}));
+    }
+
+    void reconnectKeepsTheConnection() {
+        StoreFixture f;
+        const std::string before = f.dm->ConnectionString();
+        f.dm->ADOQuery.setSql("select * from eventtable");
+        f.dm->ADOQuery.open();
+        f.dm->Disconnect();
+        QVERIFY(!f.dm->Connected());
+        QVERIFY(!f.dm->ADOQuery.active());
+        QVERIFY(f.dm->Connect());
+        QCOMPARE(f.dm->ConnectionString(), before);
+        QVERIFY(f.dm->Reconnect());
+        QCOMPARE(f.dm->ConnectionString(), before);
+    }
+
+    void missingDatabaseIsAnErrorNotANewFile() {
+        StoreFixture f(false);
+        QVERIFY(!f.dm->Connected());
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        QVERIFY(!f.errors.shown[0].empty());
+        QVERIFY(!QFile::exists(QString::fromStdString(f.file("user.mdb"))));
+    }
+
+    void brokenDatabaseIsAnError() {
+        QTemporaryDir dir;
+        QFile junk(dir.filePath(QStringLiteral("user.mdb")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        RecordingErrorReporter errors;
+        TDataMod dm(dir.path().toStdString(), errors);
+        QVERIFY(!dm.Connected());
+        QCOMPARE(int(errors.shown.size()), 1);
+    }
+
+    void displayTexts_data() {
+        QTest::addColumn<int>("repeatType");
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<QString>("weekSelected");
+        QTest::addColumn<QString>("repeatText");
+        QTest::newRow("once") << 0 << 0 << ""
+                              << "None:    Only occurs once";
+        QTest::newRow("daily every 3") << 1 << 0 << ""
+                                       << "Daily:     Every 3 days";
+        QTest::newRow("workdays") << 1 << 1 << ""
+                                  << "Daily:     Every workday";
+        QTest::newRow("weekly mon fri") << 2 << 0 << "FTFFFTF"
+                                        << "Weekly: Every 2 week on Mon Fri";
+        QTest::newRow("weekly sun sat") << 2 << 0 << "TFFFFFT"
+                                        << "Weekly: Every 2 week on Sun Sat";
+        QTest::newRow("weekly short mask") << 2 << 0 << "TTTTTT"
+                                           << "Weekly: Every 2 week on";
+        QTest::newRow("weekly lower case") << 2 << 0 << "tTFFFFF"
+                                           << "Weekly: Every 2 week on Mon";
+        QTest::newRow("weekly other type") << 2 << 1 << "TTTTTTT"
+                                           << "";
+        QTest::newRow("monthly day") << 3 << 0 << ""
+                                     << "Monthly:Day 15 every 2 month";
+        QTest::newRow("monthly last friday") << 3 << 1 << ""
+                                             << "Monthly:Last Friday every 1 month";
+        QTest::newRow("yearly date") << 4 << 0 << ""
+                                     << "Yearly:   Every 25 of December";
+        QTest::newRow("yearly second sunday") << 4 << 1 << ""
+                                              << "Yearly:   Every Second Sunday in May";
+        QTest::newRow("unknown kind") << 5 << 0 << ""
+                                      << "";
+        QTest::newRow("negative kind") << -1 << 0 << ""
+                                       << "";
+    }
+    void displayTexts() {
+        QFETCH(int, repeatType);
+        QFETCH(int, variant);
+        QFETCH(QString, weekSelected);
+        QFETCH(QString, repeatText);
+        StoreFixture f;
+        tfield e;
+        e.repeatType = repeatType;
+        e.dayType = variant;
+        e.dayEvery0 = 3;
+        e.weekType = variant;
+        e.weekEvery0 = 2;
+        e.weekSelected0 = weekSelected.toStdString();
+        e.monthType = variant;
+        e.monthDay0 = 15;
+        e.monthEvery0 = 2;
+        e.monthspecial1 = 4;
+        e.monthDayorWeek1 = 7;
+        e.monthEvery1 = 1;
+        e.yearType = variant;
+        e.yearDay0 = 25;
+        e.yearMonth0 = 11;
+        e.yearspecial1 = 1;
+        e.yearDayorWeek1 = 2;
+        e.yearMonth1 = 4;
+        QCOMPARE(QString::fromStdString(f.dm->MakeDisplayTexts(e).RepeatText), repeatText);
+    }
+
+    void codesOutsideTheTablesShowNothing() {
+        StoreFixture f;
+        tfield e;
+        e.repeatType = kRepeatMonthly;
+        e.monthType = 1;
+        e.monthspecial1 = 9;
+        e.monthDayorWeek1 = -2;
+        e.monthEvery1 = 1;
+        QCOMPARE(f.dm->MakeDisplayTexts(e).RepeatText, std::string("Monthly:  every 1 month"));
+        e.repeatType = kRepeatYearly;
+        e.yearType = 0;
+        e.yearDay0 = 3;
+        e.yearMonth0 = 12;
+        QCOMPARE(f.dm->MakeDisplayTexts(e).RepeatText, std::string("Yearly:   Every 3 of "));
+    }
+
+    void dateAndAlarmTexts() {
+        StoreFixture f;
+        tfield e;
+        e.subject = "Call";
+        e.alert = true;
+        e.begindate = EncodeDate(2027, 1, 3);
+        e.beginTime = EncodeTime(0, 15);
+        e.enddate = EncodeDate(2027, 2, 14);
+        e.endtime = EncodeTime(13, 5);
+        e.lastFileTime = 1.0;
+        TFieldForDisplay t = f.dm->MakeDisplayTexts(e);
+        QCOMPARE(t.SubjectText, std::string("!Call"));
+        QCOMPARE(t.AlertText, std::string("On"));
+        QCOMPARE(t.BeginText, std::string("01/03/2027 12:15 AM"));
+        QCOMPARE(t.EndText, std::string("02/14/2027 01:05 PM"));
+        QCOMPARE(t.ArchiveText, std::string("None"));
+
+        e.alert = false;
+        e.lastFileTime = EncodeDateTime(2027, 1, 3, 9, 30);
+        f.dm->Options.DateFormat = "yyyy/mm/dd";
+        f.dm->Options.TimeFormat = "hh:nn";
+        f.dm->Separators = {'-', '.'};
+        t = f.dm->MakeDisplayTexts(e);
+        QCOMPARE(t.SubjectText, std::string("Call"));
+        QCOMPARE(t.AlertText, std::string("Off"));
+        QCOMPARE(t.BeginText, std::string("2027-01-03 00.15"));
+        QCOMPARE(t.ArchiveText, std::string("2027-01-03 09.30"));
+        e.lastFileTime = 1.0000001;
+        QCOMPARE(f.dm->MakeDisplayTexts(e).ArchiveText, std::string("1899-12-31 00.00"));
+    }
+
+    void selectedIdList_data() {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::newRow("none") << QList<int>{} << "" << 0;
+        QTest::newRow("one") << QList<int>{0} << " (7) " << 1;
+        QTest::newRow("three in row order") << QList<int>{3, 1, 2} << " (12,15,40) " << 3;
+        QTest::newRow("rows outside the list are ignored") << QList<int>{-1, 1, 9} << " (12) " << 1;
+        QTest::newRow("repeated row counts once") << QList<int>{2, 2} << " (15) " << 1;
+    }
+    void selectedIdList() {
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        tArrayofField events(4);
+        events[0].id = 7;
+        events[1].id = 12;
+        events[2].id = 15;
+        events[3].id = 40;
+        const SelectedIds ids =
+            TDataMod::SelectedIdList(std::vector<int>(rows.begin(), rows.end()), events);
+        QCOMPARE(QString::fromStdString(ids.text), text);
+        QCOMPARE(ids.count, count);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDataMod)
+#include "test_datamod.moc"

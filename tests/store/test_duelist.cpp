@@ -1,0 +1,228 @@
+// The due list: the due statement, new-due checks and rebuilds against a real database.
+
+#include <QTest>
+
+#include "core/Clock.h"
+#include "store/DueList.h"
+#include "support/StoreFixture.h"
+
+using namespace qcal;
+using qcal::test::DailyEvent;
+using qcal::test::OnceEvent;
+using qcal::test::StoreFixture;
+
+namespace {
+
+std::vector<std::string> Subjects(const tArrayofField& events) {
+    std::vector<std::string> subjects;
+    for (const tfield& e : events) {
+        subjects.push_back(e.subject);
+    }
+    return subjects;
+}
+
+tfield Alarm(tfield e) {
+    e.alert = true;
+    return e;
+}
+
+const TDateTime kToday = EncodeDate(2027, 1, 1);
+
+}  // namespace
+
+class TestDueList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dueStatementAtHalfPastTen() {
+        StoreFixture f;
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 10, 30));
+        tlist_of_event_for_timer due(*f.dm);
+        due.OpenDueQuery(f.dm->ADOQueryForTimer);
+        QCOMPARE(f.dm->ADOQueryForTimer.sql(),
+                 std::string("select * from eventtable  where (alert=true) and (((repeatType=0) "
+                             "and (lastFileTime<1) and (beginDate+beginTime<=46388.4375)) or "
+                             "((repeatType<>0) and (lastFileTime<=endDate+endTime) and "
+                             "(beginDate+beginTime<=46388.4375) and  (not ((lastFileTime>=46388) "
+                             "and (lastFileTime<46389))))) order by begintime"));
+        QVERIFY(f.dm->ADOQueryForTimer.active());
+        f.dm->ADOQueryForTimer.close();
+    }
+
+    void onceOnlyEventsComeDueAtTheirMoment() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(Alarm(OnceEvent("soon", kToday, EncodeTime(10, 31))));
+        writer.AddEvent(OnceEvent("silent", kToday, EncodeTime(9, 0)));
+        tfield filed = Alarm(OnceEvent("filed", kToday, EncodeTime(9, 0)));
+        filed.lastFileTime = kToday - 3 + 0.5;
+        writer.AddEvent(filed);
+
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 10, 30, 10));
+        tlist_of_event_for_timer due(*f.dm);
+        due.CheckNewDue();
+        QVERIFY(due.dueEvents.empty());  // 50 seconds ahead: not yet
+        QVERIFY(!due.hasNew);
+        // The statement carries 15 significant digits (a few microseconds), so the check
+        // a millisecond after the moment is the first to see it.
+        fake.set(EncodeDateTime(2027, 1, 1, 10, 31, 0, 1));
+        due.CheckNewDue();
+        QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"soon"});
+        QVERIFY(due.hasNew);
+        QVERIFY(!f.dm->ADOQueryForTimer.active());
+        fake.set(EncodeDateTime(2030, 5, 5, 0, 0));  // stays due until archived
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"soon"});
+    }
+
+    void newDueGoesToTheFrontAndRebuildSorts() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
+        writer.AddEvent(Alarm(OnceEvent("B", kToday, EncodeTime(9, 0))));
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 30));
+        tlist_of_event_for_timer due(*f.dm);
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"A", "B"}));
+        QVERIFY(due.hasNew);
+        QVERIFY(due.RebuildDue());
+        QVERIFY(!due.hasNew);  // the same events again
+
+        writer.AddEvent(Alarm(OnceEvent("C", kToday, EncodeTime(7, 0))));
+        int pumped = 0;
+        due.processEvents = [&] { ++pumped; };
+        due.CheckNewDue();
+        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"C", "A", "B"}));
+        QCOMPARE(pumped, 3);
+        QVERIFY(due.hasNew);
+        due.hasNew = false;
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"C", "A", "B"}));
+        QVERIFY(!due.hasNew);
+        writer.AddEvent(Alarm(OnceEvent("D", kToday, EncodeTime(8, 30))));
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"C", "A", "D", "B"}));
+        QVERIFY(due.hasNew);
+    }
+
+    void checkStopsAddingWhileARebuildRuns() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
+        tlist_of_event_for_timer due(*f.dm);
+        due.busy = true;
+        due.CheckNewDue();
+        QVERIFY(due.dueEvents.empty());
+        QVERIFY(!due.hasNew);
+    }
+
+    void rebuildFromInsideACheckDoesNotDisturbIt() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        for (int i = 0; i < 3; ++i) {
+            writer.AddEvent(Alarm(OnceEvent("E" + std::to_string(i), kToday, EncodeTime(8, i))));
+        }
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
+        tlist_of_event_for_timer due(*f.dm);
+        bool rebuilt = false;
+        due.processEvents = [&] {
+            if (!rebuilt) {
+                rebuilt = true;
+                QVERIFY(due.RebuildDue());  // a timer tick handled while checking
+            }
+        };
+        due.CheckNewDue();
+        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"E0", "E1", "E2"}));
+        QVERIFY(!due.busy);
+    }
+
+    void checkEndsWhenTheConnectionCloses() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
+        writer.AddEvent(Alarm(OnceEvent("B", kToday, EncodeTime(8, 1))));
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
+        tlist_of_event_for_timer due(*f.dm);
+        due.processEvents = [&] { f.dm->Disconnect(); };  // a backup started meanwhile
+        due.CheckNewDue();
+        QVERIFY(due.dueEvents.empty());
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void repeatingEventsAndArchiving() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        tfield daily = Alarm(DailyEvent("daily", kToday - 10, kToday + 100, 1, EncodeTime(9, 0)));
+        daily.endtime = EncodeTime(10, 0);
+        daily.lastFileTime = kToday - 1 + EncodeTime(10, 0);  // archived yesterday
+        const std::int32_t id = writer.AddEvent(daily);
+        tfield ended = Alarm(DailyEvent("ended", kToday - 10, kToday - 5, 1, EncodeTime(9, 0)));
+        ended.lastFileTime = kToday - 4;  // archived after its end
+        writer.AddEvent(ended);
+
+        clock::ScopedFakeClock fake(kToday + EncodeTime(8, 58, 59));
+        tlist_of_event_for_timer due(*f.dm);
+        QVERIFY(due.RebuildDue());
+        QVERIFY(due.dueEvents.empty());
+        fake.set(kToday + EncodeTime(8, 59, 0));
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"daily"});
+
+        QVERIFY(writer.FileEvents(" (" + std::to_string(id) + ") "));
+        fake.set(kToday + EncodeTime(23, 59));
+        QVERIFY(due.RebuildDue());
+        QVERIFY(due.dueEvents.empty());
+        fake.set(kToday + 1 + EncodeTime(8, 0));  // tomorrow before the lead
+        QVERIFY(due.RebuildDue());
+        QVERIFY(due.dueEvents.empty());
+        fake.set(kToday + 3 + EncodeTime(8, 0));  // a missed occurrence
+        QVERIFY(due.RebuildDue());
+        QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"daily"});
+    }
+
+    void failedRebuildKeepsTheListAndClearsBusy() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
+        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
+        tlist_of_event_for_timer due(*f.dm);
+        QVERIFY(due.RebuildDue());
+        due.hasNew = false;
+        f.dm->ADOConnection.exec("alter table eventtable rename to moved");
+        QVERIFY(!due.RebuildDue());
+        QVERIFY(!due.busy);
+        QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"A"});
+        QVERIFY(!due.hasNew);
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        due.CheckNewDue();
+        QCOMPARE(int(f.errors.shown.size()), 2);
+        QVERIFY(!f.dm->ADOQueryForTimer.active());
+    }
+
+    void idBookkeeping() {
+        StoreFixture f;
+        tlist_of_event_for_timer due(*f.dm);
+        tfield a;
+        a.id = 1;
+        tfield b;
+        b.id = 2;
+        due.InsertFirst(a);
+        due.InsertFirst(b);
+        QCOMPARE(due.dueEvents[0].id, 2);
+        QVERIFY(!due.IsNotListed(a));
+        tfield c;
+        c.id = 3;
+        QVERIFY(due.IsNotListed(c));
+        due.SaveIds();
+        QCOMPARE(due.oldIds, (std::vector<std::int32_t>{2, 1}));
+        QVERIFY(!due.HasNewIds());
+        due.dueEvents.pop_back();
+        QVERIFY(!due.HasNewIds());  // fewer is not new
+        due.InsertFirst(c);
+        QVERIFY(due.HasNewIds());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDueList)
+#include "test_duelist.moc"

@@ -1,0 +1,315 @@
+// Event lists against a real event database in a temporary program folder.
+
+#include <QTest>
+
+#include "core/Clock.h"
+#include "store/EventLists.h"
+#include "support/StoreFixture.h"
+
+using namespace qcal;
+using qcal::test::DailyEvent;
+using qcal::test::OnceEvent;
+using qcal::test::StoreFixture;
+
+namespace {
+
+const TDateTime kJan1 = EncodeDate(2006, 1, 1);  // a Sunday, day 38718
+
+std::vector<std::int32_t> Ids(const tArrayofField& events) {
+    std::vector<std::int32_t> ids;
+    for (const tfield& e : events) {
+        ids.push_back(e.id);
+    }
+    return ids;
+}
+
+std::vector<std::string> Texts(const mytitem_for_display& items) {
+    std::vector<std::string> texts;
+    for (const auto& item : items) {
+        texts.push_back(item.text);
+    }
+    return texts;
+}
+
+tfield FullRecord() {
+    tfield e;
+    e.layername = "Work";
+    e.alert = true;
+    e.subject = "It's \"quoted\"; drop table eventtable; --";
+    e.content = "line one\nline two\r\n\ttabbed – ünïcödé ✓";
+    e.mynote = "'";
+    e.repeatType = kRepeatYearly;
+    e.begindate = EncodeDate(2024, 2, 29);
+    e.enddate = EncodeDate(2030, 12, 31);
+    e.beginTime = EncodeTime(9, 30);
+    e.endtime = EncodeTime(10, 45, 30);
+    e.lastFileTime = EncodeDateTime(2025, 3, 1, 8, 0, 1);
+    e.dayType = 1;
+    e.dayEvery0 = 3;
+    e.weekType = 0;
+    e.weekEvery0 = 52;
+    e.weekSelected0 = "TFTFTFT";
+    e.monthType = 1;
+    e.monthDay0 = 31;
+    e.monthEvery0 = 12;
+    e.monthspecial1 = 4;
+    e.monthDayorWeek1 = 8;
+    e.monthEvery1 = 7;
+    e.yearType = 1;
+    e.yearDay0 = 29;
+    e.yearMonth0 = 1;
+    e.yearspecial1 = 2;
+    e.yearDayorWeek1 = 5;
+    e.yearMonth1 = 10;
+    return e;
+}
+
+}  // namespace
+
+class TestEventLists : public QObject {
+    Q_OBJECT
+
+private slots:
+    void recordSurvivesTheRoundTrip() {
+        StoreFixture f;
+        f.dm->Layers = {{"Work", 0x000000FF, true}};
+        tlist_of_event_orig list(*f.dm);
+        tfield written = FullRecord();
+        written.layerColor = 0x12345678;  // not stored: looked up again on reading
+        const std::int32_t id = list.AddEvent(written);
+        QVERIFY(id > 0);
+        tfield read;
+        QVERIFY(list.LoadEvent(id, read));
+        written.id = id;
+        written.layerColor = 0x000000FF;
+        QVERIFY(read == written);
+        QVERIFY(!list.query.active());
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void idsAreNeverReused() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        const std::int32_t first = list.AddEvent(OnceEvent("a", kJan1));
+        const std::int32_t second = list.AddEvent(OnceEvent("b", kJan1));
+        QVERIFY(first > 0 && second > first);
+        QVERIFY(list.DeleteEvents(" (" + std::to_string(second) + ") "));
+        QVERIFY(list.AddEvent(OnceEvent("c", kJan1)) > second);
+    }
+
+    void nullColumnsReadAsEmpty() {
+        StoreFixture f;
+        f.dm->ADOConnection.exec("insert into eventtable (subject) values ('bare')");
+        tlist_of_event_orig list(*f.dm);
+        tfield e;
+        e.lastFileTime = 5;
+        e.weekSelected0 = "junk";
+        QVERIFY(list.LoadEvent(1, e));
+        QCOMPARE(e.subject, std::string("bare"));
+        QCOMPARE(e.lastFileTime, 0.0);
+        QCOMPARE(e.weekSelected0, std::string());
+        QCOMPARE(e.layerColor, kUnknownLayerColor);
+        QCOMPARE(e.alert, false);
+    }
+
+    void missingRowsLeaveRecordsAlone() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        tfield e = OnceEvent("kept", kJan1);
+        e.id = 99;
+        QVERIFY(!list.LoadEvent(99, e));
+        QCOMPARE(e.subject, std::string("kept"));
+        QVERIFY(!list.UpdateEvent(e));
+        f.dm->ADOQuery.setSql("select count(*) as n from eventtable");
+        f.dm->ADOQuery.open();
+        QCOMPARE(f.dm->ADOQuery.asInteger("n"), std::int64_t(0));
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void updateRewritesTheRow() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        tfield e = FullRecord();
+        e.id = list.AddEvent(e);
+        e.subject = "changed";
+        e.repeatType = kRepeatDaily;
+        e.lastFileTime = 0;
+        QVERIFY(list.UpdateEvent(e));
+        tfield read;
+        QVERIFY(list.LoadEvent(e.id, read));
+        QCOMPARE(read.subject, std::string("changed"));
+        QCOMPARE(read.repeatType, 1);
+        QCOMPARE(read.lastFileTime, 0.0);
+    }
+
+    void archivingStampsOnlyExistingRows() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        const std::int32_t a = list.AddEvent(OnceEvent("a", kJan1));
+        const std::int32_t b = list.AddEvent(OnceEvent("b", kJan1));
+        const std::int32_t c = list.AddEvent(OnceEvent("c", kJan1));
+        const TDateTime now = EncodeDateTime(2026, 12, 8, 10, 0);
+        clock::ScopedFakeClock fake(now);
+        QVERIFY(list.FileEvents(" (" + std::to_string(a) + ",777," + std::to_string(c) + ") "));
+        tfield e;
+        list.LoadEvent(a, e);
+        QCOMPARE(e.lastFileTime, now);
+        list.LoadEvent(b, e);
+        QCOMPARE(e.lastFileTime, 0.0);
+        list.LoadEvent(c, e);
+        QCOMPARE(e.lastFileTime, now);
+        QVERIFY(!list.FileEvents("(555,556)"));
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void failingStatementShowsMessageAndStatement() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        const std::string sql = "select * from eventtable where nosuchcolumn=1";
+        QVERIFY(!list.OpenStatement(sql));
+        QVERIFY(!list.query.active());
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        const std::string& shown = f.errors.shown[0];
+        const std::string intro =
+            "Please capture the following error message and send to author.\r";
+        QVERIFY(shown.rfind(intro, 0) == 0);
+        QVERIFY(shown.find("nosuchcolumn") != std::string::npos);
+        QVERIFY(shown.size() > intro.size() + sql.size() + 2);
+        QCOMPARE(shown.substr(shown.size() - sql.size() - 2), "\r\r" + sql);
+        tfield e;
+        e.subject = "unchanged";
+        QVERIFY(!list.FileEvents("garbage("));
+        QCOMPARE(int(f.errors.shown.size()), 2);
+    }
+
+    void addWithoutDatabaseFailsLoudly() {
+        StoreFixture f;
+        f.dm->Disconnect();
+        tlist_of_event_orig list(*f.dm);
+        QCOMPARE(list.AddEvent(OnceEvent("lost?", kJan1)), 0);
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        QVERIFY(!list.DeleteEvents(" (1) "));
+        QCOMPARE(int(f.errors.shown.size()), 2);
+    }
+
+    void activeLayerCondition_data() {
+        QTest::addColumn<int>("activeMask");
+        QTest::addColumn<QString>("condition");
+        QTest::newRow("none") << 0 << " and (layername in ('216vg2K3fP67Gf'))";
+        QTest::newRow("work and home")
+            << 3 << " and (layername in ('216vg2K3fP67Gf','Work','Home'))";
+        QTest::newRow("sport only") << 4 << " and (layername in ('216vg2K3fP67Gf','Sport'))";
+    }
+    void activeLayerCondition() {
+        QFETCH(int, activeMask);
+        QFETCH(QString, condition);
+        const arraylayinfo layers{{"Work", 0, (activeMask & 1) != 0},
+                                  {"Home", 0, (activeMask & 2) != 0},
+                                  {"Sport", 0, (activeMask & 4) != 0}};
+        QCOMPARE(QString::fromStdString(ActiveLayerCondition(layers)), condition);
+    }
+
+    void monthStatementOfJanuary2006() {
+        const arraylayinfo layers{{"Work", 0, true}, {"Home", 0, false}};
+        QCOMPARE(MonthStatement(EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31), layers),
+                 std::string("SELECT * FROM eventtable WHERE (not ((begindate>38748) or "
+                             "(enddate<38718))) and (layername in ('216vg2K3fP67Gf','Work')) "
+                             "order by begintime"));
+    }
+
+    void monthLoadsOverlappingEventsOfActiveLayers() {
+        StoreFixture f;
+        f.dm->Layers = {{"Work", 0x000000FF, true}, {"Home", 0x0000FF00, true}, {"Off", 0, false}};
+        tlist_of_event_orig list(*f.dm);
+        const auto add = [&](tfield e) { return list.AddEvent(e); };
+        tfield span = OnceEvent("span", EncodeDate(2006, 1, 25));
+        span.repeatType = kRepeatDaily;
+        span.enddate = EncodeDate(2006, 2, 5);
+        const std::int32_t spanId = add(span);
+        const std::int32_t endOfJan = add(OnceEvent("31st", EncodeDate(2006, 1, 31)));
+        const std::int32_t feb = add(OnceEvent("feb", EncodeDate(2006, 2, 1)));
+        add(OnceEvent("hidden layer", EncodeDate(2006, 1, 10), 0, "Off"));
+        const std::int32_t home = add(OnceEvent("home", EncodeDate(2006, 1, 10), 0, "Home"));
+
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31)));
+        auto ids = Ids(f.dm->monthEvents);
+        std::sort(ids.begin(), ids.end());
+        QCOMPARE(ids, (std::vector<std::int32_t>{spanId, endOfJan, home}));
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 2, 1), EncodeDate(2006, 2, 28)));
+        ids = Ids(f.dm->monthEvents);
+        std::sort(ids.begin(), ids.end());
+        QCOMPARE(ids, (std::vector<std::int32_t>{spanId, feb}));
+
+        for (tlayinfo& layer : f.dm->Layers) {
+            layer.active = false;
+        }
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31)));
+        QVERIFY(f.dm->monthEvents.empty());
+        QVERIFY(!f.dm->ADOQuery.active());
+    }
+
+    void dayLinesFollowTheRules() {
+        StoreFixture f;
+        f.dm->Layers = {{"Work", 0x000000FF, true}, {"Work", 0x00008000, true}, {"Other", 0, true}};
+        f.dm->Options.TimeFormat = "hh:nn";
+        tlist_of_event_orig writer(*f.dm);
+        writer.AddEvent(
+            DailyEvent("every other", kJan1, EncodeDate(2006, 1, 31), 2, EncodeTime(9, 30)));
+        tfield dentist = OnceEvent("Dentist", EncodeDate(2006, 1, 3), EncodeTime(9, 30));
+        dentist.alert = true;
+        writer.AddEvent(dentist);
+        writer.AddEvent(OnceEvent("early", EncodeDate(2006, 1, 3), EncodeTime(7, 0), "Other"));
+        tfield stray = OnceEvent("stray", EncodeDate(2006, 1, 3), EncodeTime(23, 0), "Gone");
+        writer.AddEvent(stray);
+        f.dm->Layers.push_back({"Gone", 0, true});  // loaded, then the layer disappears
+        QVERIFY(LoadMonthEvents(*f.dm, kJan1, EncodeDate(2006, 1, 31)));
+        f.dm->Layers.pop_back();
+
+        tlist_of_event month(*f.dm);
+        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 3))),
+                 (std::vector<std::string>{"07:00 early", "09:30 every other", "09:30 !Dentist",
+                                           "23:00 stray"}));
+        const auto items = month.ItemsOfDay(EncodeDate(2006, 1, 3));
+        QCOMPARE(items[1].layerColor, TColor(0x00008000));  // the later "Work" wins
+        QCOMPARE(items[2].alert, true);
+        QCOMPARE(items[3].layerColor, kUnknownLayerColor);
+        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 4))), std::vector<std::string>{});
+        int days = 0;
+        for (int d = 0; d < 31; ++d) {
+            days += month.ItemsOfDay(kJan1 + d).empty() ? 0 : 1;
+        }
+        QCOMPARE(days, 16);  // 1, 3, 5 .. 31
+        f.dm->Options.TimeFormat = "hh:nn AM/PM";
+        QCOMPARE(month.MakeItem(dentist).text, std::string("09:30 AM !Dentist"));
+    }
+
+    void searchFiltersByRuleOnlyInModeZero() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        tfield weekly = OnceEvent("mondays", kJan1);
+        weekly.repeatType = kRepeatWeekly;
+        weekly.enddate = EncodeDate(2006, 12, 31);
+        weekly.weekEvery0 = 1;
+        weekly.weekSelected0 = "FTFFFFF";
+        const std::int32_t mondays = writer.AddEvent(weekly);
+        const std::int32_t once = writer.AddEvent(OnceEvent("tuesday", EncodeDate(2006, 1, 3)));
+
+        tlist_of_event_for_Query search(*f.dm);
+        const std::string sql = "select * from eventtable order by id";
+        // Tuesday 3 January to Wednesday 4 January: no Monday in it.
+        search.LoadFound(sql, 0, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 4));
+        QCOMPARE(Ids(search.found), std::vector<std::int32_t>{once});
+        search.LoadFound(sql, 1, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 4));
+        QCOMPARE(Ids(search.found), (std::vector<std::int32_t>{mondays, once}));
+        search.LoadFound(sql, 0, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 9));
+        QCOMPARE(Ids(search.found), (std::vector<std::int32_t>{mondays, once}));
+        search.LoadFound("select * from eventtable where id=-4", 1, 0, 0);
+        QVERIFY(search.found.empty());
+        search.LoadFound("select * from nowhere", 1, 0, 0);
+        QVERIFY(search.found.empty());
+        QCOMPARE(int(f.errors.shown.size()), 1);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestEventLists)
+#include "test_eventlists.moc"

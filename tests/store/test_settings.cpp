@@ -1,0 +1,262 @@
+// Options and layers in setup.ini: defaults, value forms, exact file text, failures.
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "platform/AtomicFile.h"
+#include "store/Colors.h"
+#include "support/StoreFixture.h"
+
+using namespace qcal;
+using qcal::test::StoreFixture;
+
+namespace {
+
+const char* const kDefaultOptionsText =
+    "[Options]\n"
+    "IsAlarmEnabled=1\n"
+    "IsAgainDisplay=0\n"
+    "AgainHowLong=10\n"
+    "IsStartWhenWindow=0\n"
+    "IsMinimize=0\n"
+    "Isplaysound=0\n"
+    "FilenameOfSound=play.wav\n"
+    "IsArchiveAllAfterClose=0\n"
+    "FontDisplayName=Arial\n"
+    "FontDisplaySize=9\n"
+    "scaleOfPrint=80\n"
+    "PrintFontName=Arial\n"
+    "PrintFontSize=8\n"
+    "\n"
+    "[myFormat]\n"
+    "myDate=0\n"
+    "myTime=0\n"
+    "\n"
+    "[HotKey]\n"
+    "myIndex=4\n"
+    "myKey=25\n";
+
+std::string ReadFile(const std::string& path) {
+    std::string text;
+    platform::ReadWholeFile(path, text);
+    return text;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    QVERIFY(platform::WriteFileAtomically(path, text));
+}
+
+}  // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void defaultsWithoutFile() {
+        StoreFixture f;
+        f.dm->Options.IsAlarmEnabled = false;
+        f.dm->Options.myKey = 3;
+        f.dm->LoadOptions();
+        QVERIFY(f.dm->Options == ROptions{});
+        QCOMPARE(f.dm->Options.DateFormat, std::string("mm/dd/yyyy"));
+        QCOMPARE(f.dm->Options.TimeFormat, std::string("hh:nn AM/PM"));
+        f.dm->LoadLayers();
+        QVERIFY(f.dm->Layers.empty());
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void firstSaveWritesEveryKeyInOrder() {
+        StoreFixture f;
+        int hookCalls = 0;
+        f.dm->OnOptionsSaved = [&] { ++hookCalls; };
+        f.dm->LoadOptions();
+        QVERIFY(f.dm->SaveOptions());
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), std::string(kDefaultOptionsText));
+        QCOMPARE(hookCalls, 1);
+    }
+
+    void layersWrittenFirstStayInFront() {
+        StoreFixture f;
+        f.dm->Layers = {
+            {"Work", 0x000000FF, true}, {"Home", 0x000080FF, false}, {"Misc", 0x00FF0000, true}};
+        QVERIFY(f.dm->SaveLayers());
+        QVERIFY(f.dm->SaveOptions());
+        const std::string expected =
+            "[Color]\n"
+            "Total=3\n"
+            "LayerName0=Work\n"
+            "LayColor0=clRed\n"
+            "IsActived0=1\n"
+            "LayerName1=Home\n"
+            "LayColor1=$000080FF\n"
+            "IsActived1=0\n"
+            "LayerName2=Misc\n"
+            "LayColor2=clBlue\n"
+            "IsActived2=1\n"
+            "\n" +
+            std::string(kDefaultOptionsText);
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), expected);
+    }
+
+    void savedOptionsReadBack() {
+        StoreFixture f;
+        ROptions& o = f.dm->Options;
+        o.IsAlarmEnabled = false;
+        o.IsAgainDisplay = true;
+        o.AgainHowLong = 25;
+        o.FilenameOfSound = "bell ring.wav";
+        o.FontDisplayName = "DejaVu Sans";
+        o.FontDisplaySize = 11;
+        o.ForPrint = {120, "Liberation Serif", 10};
+        o.DateFormat = "yy/mm/dd";
+        o.TimeFormat = "hh:nn";
+        o.myIndex = 1;
+        o.myKey = 0;
+        const ROptions saved = o;
+        QVERIFY(f.dm->SaveOptions());
+        o = ROptions{};
+        f.dm->LoadOptions();
+        QVERIFY(f.dm->Options == saved);
+    }
+
+    void valueForms_data() {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("alarm");
+        QTest::addColumn<int>("againHowLong");
+        QTest::newRow("yes is not a number") << "IsAlarmEnabled=yes\n" << true << 10;
+        QTest::newRow("hex zero is false") << "IsAlarmEnabled=0x0\n" << false << 10;
+        QTest::newRow("dollar hex") << "AgainHowLong=$1E\n" << true << 30;
+        QTest::newRow("keys ignore case") << "isalarmenabled=0\nAGAINHOWLONG=7\n" << false << 7;
+        QTest::newRow("blanks around") << "  AgainHowLong = 12 \n" << true << 12;
+        QTest::newRow("garbage integer") << "AgainHowLong=12abc\n" << true << 10;
+    }
+    void valueForms() {
+        QFETCH(QString, options);
+        QFETCH(bool, alarm);
+        QFETCH(int, againHowLong);
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[options]\n" + options.toStdString());
+        f.dm->LoadOptions();
+        QCOMPARE(f.dm->Options.IsAlarmEnabled, alarm);
+        QCOMPARE(f.dm->Options.AgainHowLong, againHowLong);
+    }
+
+    void formatIndexes_data() {
+        QTest::addColumn<int>("myDate");
+        QTest::addColumn<int>("myTime");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("valid") << 4 << 1 << "yyyy/mm/dd"
+                               << "hh:nn";
+        QTest::newRow("last valid") << 5 << 0 << "yy/mm/dd"
+                                    << "hh:nn AM/PM";
+        QTest::newRow("too large") << 6 << 2 << "mm/dd/yyyy"
+                                   << "hh:nn AM/PM";
+        QTest::newRow("negative") << -1 << -5 << "mm/dd/yyyy"
+                                  << "hh:nn AM/PM";
+    }
+    void formatIndexes() {
+        QFETCH(int, myDate);
+        QFETCH(int, myTime);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[myFormat]\nmyDate=" + std::to_string(myDate) +
+                                            "\nmyTime=" + std::to_string(myTime) + "\n");
+        f.dm->LoadOptions();
+        QCOMPARE(QString::fromStdString(f.dm->Options.DateFormat), date);
+        QCOMPARE(QString::fromStdString(f.dm->Options.TimeFormat), time);
+    }
+
+    void layersFromFile() {
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(),
+                  "[Color]\nTotal=3\nLayerName0=Work\nLayColor0=CLRED\nIsActived0=1\n"
+                  "LayColor2=$000080FF\nLayerName2=Sport\nIsActived2=1\n");
+        f.dm->LoadLayers();
+        const arraylayinfo expected{
+            {"Work", 0x000000FF, true}, {"Layer1", 0x00FF0000, false}, {"Sport", 0x000080FF, true}};
+        QVERIFY(f.dm->Layers == expected);
+    }
+
+    void hostileTotals_data() {
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<int>("count");
+        QTest::newRow("negative") << "-3" << 0;
+        QTest::newRow("not a number") << "many" << 0;
+        QTest::newRow("huge") << "2000000000" << TDataMod::kMaxLayers;
+    }
+    void hostileTotals() {
+        QFETCH(QString, total);
+        QFETCH(int, count);
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[Color]\nTotal=" + total.toStdString() + "\n");
+        f.dm->LoadLayers();
+        QCOMPARE(int(f.dm->Layers.size()), count);
+    }
+
+    void deletingLastLayerKeepsItsKeys() {
+        StoreFixture f;
+        f.dm->Layers = {{"A", 0, true}, {"B", 0x00FFFFFF, false}, {"C", 0x00808080, true}};
+        QVERIFY(f.dm->SaveLayers());
+        f.dm->Layers.pop_back();
+        QVERIFY(f.dm->SaveLayers());
+        const std::string text = ReadFile(f.dm->SetupIniPath());
+        QVERIFY(text.find("Total=2\n") != std::string::npos);
+        QVERIFY(text.find("LayerName2=C\nLayColor2=clGray\nIsActived2=1\n") != std::string::npos);
+        f.dm->LoadLayers();
+        QCOMPARE(int(f.dm->Layers.size()), 2);
+        QCOMPARE(f.dm->Layers[1].color, TColor(0x00FFFFFF));
+    }
+
+    void otherSectionsSurviveSaves() {
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "; kept\n[Mine]\nx=1\n[Options]\nAgainHowLong=5\n");
+        f.dm->LoadOptions();
+        QVERIFY(f.dm->SaveOptions());
+        const std::string text = ReadFile(f.dm->SetupIniPath());
+        QVERIFY(text.rfind("; kept\n[Mine]\nx=1\n[Options]\nAgainHowLong=5\nIsAlarmEnabled=1\n", 0) == 0);
+    }
+
+    void unwritableFileIsReported() {
+        StoreFixture f;
+        // A folder in place of the file cannot be replaced by a file.
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("setup.ini")));
+        int hookCalls = 0;
+        f.dm->OnOptionsSaved = [&] { ++hookCalls; };
+        QVERIFY(!f.dm->SaveOptions());
+        QVERIFY(!f.dm->SaveLayers());
+        const std::string expected = "Unable to write to " + f.dm->SetupIniPath();
+        QCOMPARE(f.errors.shown, (std::vector<std::string>{expected, expected}));
+        QCOMPARE(hookCalls, 1);
+    }
+
+    void colorTexts_data() {
+        QTest::addColumn<uint>("color");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("red") << 0x000000FFu << "clRed";
+        QTest::newRow("blue") << 0x00FF0000u << "clBlue";
+        QTest::newRow("navy") << 0x00800000u << "clNavy";
+        QTest::newRow("orange") << 0x000080FFu << "$000080FF";
+        QTest::newRow("system highlight") << 0x8000000Du << "clHighlight";
+        QTest::newRow("info background") << 0x80000018u << "clInfoBk";
+        QTest::newRow("none") << 0x1FFFFFFFu << "clNone";
+    }
+    void colorTexts() {
+        QFETCH(uint, color);
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromStdString(ColorToString(color)), text);
+        QCOMPARE(StringToColor(text.toStdString()).value_or(1), TColor(color));
+        QCOMPARE(StringToColor(text.toUpper().toStdString()).value_or(1), TColor(color));
+    }
+
+    void colorFromNumbers() {
+        QCOMPARE(StringToColor("255").value_or(1), TColor(255));
+        QCOMPARE(StringToColor("$00FF00").value_or(1), TColor(0x0000FF00));
+        QVERIFY(!StringToColor("sky blue").has_value());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSettings)
+#include "test_settings.moc"
