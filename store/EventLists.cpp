@@ -135,6 +135,13 @@ void tlist_of_event_orig::ReportError(const platform::DbError& error) const {
     dm_.Errors().ShowError(error.what());
 }
 
+bool tlist_of_event_orig::Abandon(const platform::DbError& error) {
+    query.cancel();
+    query.close();
+    ReportError(error);
+    return false;
+}
+
 bool tlist_of_event_orig::OpenStatement(const std::string& sql) {
     query.close();
     query.setSql(sql);
@@ -162,9 +169,7 @@ std::int32_t tlist_of_event_orig::AddEvent(const tfield& event) {
         query.close();
         return id;
     } catch (const platform::DbError& error) {
-        query.cancel();
-        query.close();
-        ReportError(error);
+        Abandon(error);
         return 0;
     }
 }
@@ -180,9 +185,7 @@ bool tlist_of_event_orig::LoadEvent(std::int32_t id, tfield& event) {
         query.close();
         return true;
     } catch (const platform::DbError& error) {
-        query.close();
-        ReportError(error);
-        return false;
+        return Abandon(error);
     }
 }
 
@@ -198,10 +201,7 @@ bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
         query.close();
         return true;
     } catch (const platform::DbError& error) {
-        query.cancel();
-        query.close();
-        ReportError(error);
-        return false;
+        return Abandon(error);
     }
 }
 
@@ -232,10 +232,7 @@ bool tlist_of_event_orig::FileEvents(const std::string& idList) {
         transaction.commit();
         return true;
     } catch (const platform::DbError& error) {
-        query.cancel();
-        query.close();
-        ReportError(error);
-        return false;
+        return Abandon(error);
     }
 }
 

@@ -63,6 +63,8 @@ public:
 protected:
     // Reports a database failure through the general error report.
     void ReportError(const platform::DbError& error) const;
+    // Drops a half-done write, closes the query, reports the failure; answers false.
+    bool Abandon(const platform::DbError& error);
     TDataMod& dm_;
 };
 

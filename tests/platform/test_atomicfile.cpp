@@ -15,26 +15,14 @@
 #include <string>
 
 #include "platform/AtomicFile.h"
+#include "support/TestText.h"
 
 using qcal::platform::ReadWholeFile;
 using qcal::platform::WriteFileAtomically;
 
+using namespace qcal::test;
+
 namespace {
-
-std::string Std(const QString& s) {
-    return s.toStdString();
-}
-
-std::string Std(const QByteArray& b) {
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
 
 QStringList Entries(const QString& folder) {
     return QDir(folder).entryList(

@@ -9,25 +9,13 @@
 #include <string>
 
 #include "platform/Autorun.h"
+#include "support/TestText.h"
 
 using qcal::platform::Autorun;
 
+using namespace qcal::test;
+
 namespace {
-
-QString Q(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-std::string Std(const QString& s) {
-    return s.toStdString();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
 
 // Sets or unsets an environment variable for one scope.
 class EnvironmentValue {

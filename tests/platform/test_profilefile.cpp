@@ -11,25 +11,13 @@
 #include <string>
 
 #include "platform/ProfileFile.h"
+#include "support/TestText.h"
 
 using qcal::platform::ProfileFile;
 
+using namespace qcal::test;
+
 namespace {
-
-QString Q(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-std::string Std(const QString& s) {
-    return s.toStdString();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
 
 void WriteFile(const QString& path, const QByteArray& content) {
     QFile f(path);

@@ -19,10 +19,13 @@
 #include <thread>
 
 #include "platform/Sqlite.h"
+#include "support/TestText.h"
 
 using qcal::platform::Database;
 using qcal::platform::DbError;
 using qcal::platform::Query;
+
+using namespace qcal::test;
 
 namespace {
 
@@ -34,18 +37,6 @@ std::optional<std::string> ErrorOf(const std::function<void()>& f) {
         return std::string(e.what());
     }
     return std::nullopt;
-}
-
-QString Q(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-std::string Std(const QString& s) {
-    return s.toStdString();
-}
-
-std::string Std(const QByteArray& b) {
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
 }
 
 // Ids of the rows of a select, in the order given.

@@ -13,20 +13,13 @@
 #include <string>
 
 #include "platform/System.h"
+#include "support/TestText.h"
 
 namespace platform = qcal::platform;
 
-namespace {
+using namespace qcal::test;
 
-QString Q(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-std::string Std(const QString& s) {
-    return s.toStdString();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class TestSystem : public QObject {
     Q_OBJECT

@@ -216,7 +216,8 @@ private slots:
         f.dm->LoadOptions();
         QVERIFY(f.dm->SaveOptions());
         const std::string text = ReadFile(f.dm->SetupIniPath());
-        QVERIFY(text.rfind("; kept\n[Mine]\nx=1\n[Options]\nAgainHowLong=5\nIsAlarmEnabled=1\n", 0) == 0);
+        QVERIFY(text.rfind("; kept\n[Mine]\nx=1\n[Options]\nAgainHowLong=5\nIsAlarmEnabled=1\n",
+                           0) == 0);
     }
 
     void unwritableFileIsReported() {
