@@ -284,25 +284,39 @@ void Query::requireRow() const {
 }
 
 std::int64_t Query::asInteger(const std::string& name) const {
-    const int i = fieldOfRow(name);
-    if (sqlite3_column_type(stmt_, i) == SQLITE_NULL)
-        return 0;
-    return sqlite3_column_int64(stmt_, i);
+    return integerAt(fieldOfRow(name));
 }
 
 double Query::asDouble(const std::string& name) const {
-    const int i = fieldOfRow(name);
-    if (sqlite3_column_type(stmt_, i) == SQLITE_NULL)
-        return 0.0;
-    return sqlite3_column_double(stmt_, i);
+    return doubleAt(fieldOfRow(name));
 }
 
 std::string Query::asString(const std::string& name) const {
-    const int i = fieldOfRow(name);
-    const unsigned char* text = sqlite3_column_text(stmt_, i);
+    return stringAt(fieldOfRow(name));
+}
+
+void Query::requireColumn(int index) const {
+    requireRow();
+    if (index < 0 || index >= static_cast<int>(columns_.size()))
+        throw DbError("no field at position " + std::to_string(index));
+}
+
+std::int64_t Query::integerAt(int index) const {
+    requireColumn(index);
+    return sqlite3_column_int64(stmt_, index);  // NULL reads as 0
+}
+
+double Query::doubleAt(int index) const {
+    requireColumn(index);
+    return sqlite3_column_double(stmt_, index);  // NULL reads as 0.0
+}
+
+std::string Query::stringAt(int index) const {
+    requireColumn(index);
+    const unsigned char* text = sqlite3_column_text(stmt_, index);
     if (!text)
         return {};
-    const int bytes = sqlite3_column_bytes(stmt_, i);
+    const int bytes = sqlite3_column_bytes(stmt_, index);
     return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
 }
 

@@ -92,6 +92,13 @@ public:
     bool asBool(const std::string& name) const { return asInteger(name) != 0; }
     bool isNull(const std::string& name) const;
 
+    // The same readers by column position, for walks over many rows: look the positions
+    // up once with fieldIndex (-1 for an unknown name) after open().
+    int fieldIndex(const std::string& name) const { return columnIndex(name); }
+    std::int64_t integerAt(int index) const;
+    double doubleAt(int index) const;
+    std::string stringAt(int index) const;
+
     // Insert and edit state. append() posts a pending insert or edit first; edit() while
     // already inserting or editing keeps the pending values.
     void append();
@@ -115,6 +122,7 @@ private:
     void step();
     void setValue(const std::string& name, Value v);
     void requireRow() const;
+    void requireColumn(int index) const;
     int fieldOfRow(const std::string& name) const;  // requireRow() and a known field
     sqlite3* connection() const;                    // throws when the database is not open
 

@@ -58,6 +58,7 @@ void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
     try {
         OpenDueQuery(q);
+        const EventColumns columns(q);
         while (q.active() && !q.eof()) {
             if (processEvents) {
                 processEvents();
@@ -67,7 +68,7 @@ void tlist_of_event_for_timer::CheckNewDue() {
                 }
             }
             tfield event;
-            qcal::TransferRow(TransferDirection::RowToRecord, event, q, dm_.Layers);
+            columns.Read(q, event, dm_.Layers);
             q.next();
             if (tsatisfy(event).IsDue() && IsNotListed(event)) {
                 if (busy) {
@@ -90,9 +91,10 @@ bool tlist_of_event_for_timer::RebuildDue() {
     tArrayofField rebuilt;
     try {
         OpenDueQuery(q);
+        const EventColumns columns(q);
         while (!q.eof()) {
             tfield event;
-            qcal::TransferRow(TransferDirection::RowToRecord, event, q, dm_.Layers);
+            columns.Read(q, event, dm_.Layers);
             q.next();
             if (tsatisfy(event).IsDue()) {
                 rebuilt.push_back(std::move(event));

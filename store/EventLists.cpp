@@ -12,39 +12,122 @@ const char* const kStatementErrorIntro =
 
 }  // namespace
 
+namespace {
+
+// The columns in the order they are read.
+enum Column : std::size_t {
+    kId,
+    kBeginTime,
+    kEndtime,
+    kBegindate,
+    kEnddate,
+    kAlert,
+    kLastFileTime,
+    kLayername,
+    kSubject,
+    kContent,
+    kMynote,
+    kRepeatType,
+    kDayType,
+    kDayEvery0,
+    kWeekType,
+    kWeekEvery0,
+    kWeekSelected0,
+    kMonthType,
+    kMonthDay0,
+    kMonthEvery0,
+    kMonthspecial1,
+    kMonthDayorWeek1,
+    kMonthEvery1,
+    kYearType,
+    kYearDay0,
+    kYearMonth0,
+    kYearspecial1,
+    kYearDayorWeek1,
+    kYearMonth1,
+};
+
+constexpr std::array<const char*, EventColumns::kCount> kColumnNames{"id",
+                                                                     "beginTime",
+                                                                     "endtime",
+                                                                     "begindate",
+                                                                     "enddate",
+                                                                     "alert",
+                                                                     "lastFileTime",
+                                                                     "layername",
+                                                                     "subject",
+                                                                     "content",
+                                                                     "mynote",
+                                                                     "repeatType",
+                                                                     "dayType",
+                                                                     "dayEvery0",
+                                                                     "weekType",
+                                                                     "weekEvery0",
+                                                                     "weekSelected0",
+                                                                     "monthType",
+                                                                     "monthDay0",
+                                                                     "monthEvery0",
+                                                                     "monthspecial1",
+                                                                     "monthDayorWeek1",
+                                                                     "monthEvery1",
+                                                                     "yearType",
+                                                                     "yearDay0",
+                                                                     "yearMonth0",
+                                                                     "yearspecial1",
+                                                                     "yearDayorWeek1",
+                                                                     "yearMonth1"};
+
+}  // namespace
+
+EventColumns::EventColumns(const platform::Query& query) {
+    for (std::size_t c = 0; c < kCount; ++c) {
+        at_[c] = query.fieldIndex(kColumnNames[c]);
+        if (at_[c] < 0) {
+            throw platform::DbError(std::string("unknown field: ") + kColumnNames[c]);
+        }
+    }
+}
+
+void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo& layers) const {
+    const auto integer = [&](Column c) { return std::int32_t(q.integerAt(at_[c])); };
+    const auto real = [&](Column c) { return q.doubleAt(at_[c]); };
+    const auto text = [&](Column c) { return q.stringAt(at_[c]); };
+    e.id = integer(kId);
+    e.beginTime = real(kBeginTime);
+    e.endtime = real(kEndtime);
+    e.begindate = real(kBegindate);
+    e.enddate = real(kEnddate);
+    e.alert = q.integerAt(at_[kAlert]) != 0;
+    e.lastFileTime = real(kLastFileTime);
+    e.layername = text(kLayername);
+    e.subject = text(kSubject);
+    e.content = text(kContent);
+    e.mynote = text(kMynote);
+    e.layerColor = LayerColor(layers, e.layername);
+    e.repeatType = integer(kRepeatType);
+    e.dayType = integer(kDayType);
+    e.dayEvery0 = integer(kDayEvery0);
+    e.weekType = integer(kWeekType);
+    e.weekEvery0 = integer(kWeekEvery0);
+    e.weekSelected0 = text(kWeekSelected0);
+    e.monthType = integer(kMonthType);
+    e.monthDay0 = integer(kMonthDay0);
+    e.monthEvery0 = integer(kMonthEvery0);
+    e.monthspecial1 = integer(kMonthspecial1);
+    e.monthDayorWeek1 = integer(kMonthDayorWeek1);
+    e.monthEvery1 = integer(kMonthEvery1);
+    e.yearType = integer(kYearType);
+    e.yearDay0 = integer(kYearDay0);
+    e.yearMonth0 = integer(kYearMonth0);
+    e.yearspecial1 = integer(kYearspecial1);
+    e.yearDayorWeek1 = integer(kYearDayorWeek1);
+    e.yearMonth1 = integer(kYearMonth1);
+}
+
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
                  const arraylayinfo& layers) {
     if (direction == TransferDirection::RowToRecord) {
-        e.id = std::int32_t(q.asInteger("id"));
-        e.beginTime = q.asDouble("beginTime");
-        e.endtime = q.asDouble("endtime");
-        e.begindate = q.asDouble("begindate");
-        e.enddate = q.asDouble("enddate");
-        e.alert = q.asBool("alert");
-        e.lastFileTime = q.asDouble("lastFileTime");
-        e.layername = q.asString("layername");
-        e.subject = q.asString("subject");
-        e.content = q.asString("content");
-        e.mynote = q.asString("mynote");
-        e.layerColor = LayerColor(layers, e.layername);
-        e.repeatType = std::int32_t(q.asInteger("repeatType"));
-        e.dayType = std::int32_t(q.asInteger("dayType"));
-        e.dayEvery0 = std::int32_t(q.asInteger("dayEvery0"));
-        e.weekType = std::int32_t(q.asInteger("weekType"));
-        e.weekEvery0 = std::int32_t(q.asInteger("weekEvery0"));
-        e.weekSelected0 = q.asString("weekSelected0");
-        e.monthType = std::int32_t(q.asInteger("monthType"));
-        e.monthDay0 = std::int32_t(q.asInteger("monthDay0"));
-        e.monthEvery0 = std::int32_t(q.asInteger("monthEvery0"));
-        e.monthspecial1 = std::int32_t(q.asInteger("monthspecial1"));
-        e.monthDayorWeek1 = std::int32_t(q.asInteger("monthDayorWeek1"));
-        e.monthEvery1 = std::int32_t(q.asInteger("monthEvery1"));
-        e.yearType = std::int32_t(q.asInteger("yearType"));
-        e.yearDay0 = std::int32_t(q.asInteger("yearDay0"));
-        e.yearMonth0 = std::int32_t(q.asInteger("yearMonth0"));
-        e.yearspecial1 = std::int32_t(q.asInteger("yearspecial1"));
-        e.yearDayorWeek1 = std::int32_t(q.asInteger("yearDayorWeek1"));
-        e.yearMonth1 = std::int32_t(q.asInteger("yearMonth1"));
+        EventColumns(q).Read(q, e, layers);
         return;
     }
     q.setDouble("beginTime", e.beginTime);
@@ -110,9 +193,9 @@ bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last) {
     dm.monthEvents.clear();
     try {
         q.open();
+        const EventColumns columns(q);
         while (!q.eof()) {
-            tfield& e = dm.monthEvents.emplace_back();
-            TransferRow(TransferDirection::RowToRecord, e, q, dm.Layers);
+            columns.Read(q, dm.monthEvents.emplace_back(), dm.Layers);
             q.next();
         }
         q.close();
@@ -264,9 +347,10 @@ void tlist_of_event_for_Query::LoadFound(const std::string& sql, std::uint8_t mo
         return;
     }
     try {
+        const EventColumns columns(query);
         tfield scratch;
         while (!query.eof()) {
-            TransferRow(TransferDirection::RowToRecord, scratch);
+            columns.Read(query, scratch, dm_.Layers);
             query.next();
             if (mode != 0 || tsatisfy(scratch).OccursBetween(start, end)) {
                 found.push_back(scratch);

@@ -2,6 +2,7 @@
 
 // Event lists: they carry events between the event table and memory.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,20 @@
 namespace qcal {
 
 enum class TransferDirection { RowToRecord, RecordToRow };
+
+// Positions of the event columns in an open result, looked up once for a walk over many
+// rows. Throws platform::DbError when the result lacks one of them.
+class EventColumns {
+public:
+    explicit EventColumns(const platform::Query& query);
+    // Reads the current row; layerColor is looked up in layers.
+    void Read(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
+
+    static constexpr std::size_t kCount = 29;
+
+private:
+    std::array<int, kCount> at_{};
+};
 
 // Copies every column between the current row of query and event, by column name.
 // Reading also looks up layerColor in layers; writing never writes id.

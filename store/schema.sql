@@ -30,5 +30,4 @@ CREATE TABLE eventtable (
     yearDayorWeek1  INTEGER,
     yearMonth1      INTEGER
 );
-CREATE INDEX eventtable_range ON eventtable (enddate, begindate);
 CREATE INDEX eventtable_alert ON eventtable (alert, beginTime);
