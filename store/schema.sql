@@ -30,4 +30,3 @@ CREATE TABLE eventtable (
     yearDayorWeek1  INTEGER,
     yearMonth1      INTEGER
 );
-CREATE INDEX eventtable_alert ON eventtable (alert, beginTime);
