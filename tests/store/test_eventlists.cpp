@@ -87,6 +87,21 @@ private slots:
         QVERIFY(f.errors.shown.empty());
     }
 
+    void statementsAsWritten() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        list.AddEvent(OnceEvent("a", kJan1));
+        QCOMPARE(list.query.sql(), std::string("select * from eventtable where id=0"));
+        tfield e;
+        list.LoadEvent(1, e);
+        QCOMPARE(list.query.sql(), std::string("select *  from eventtable where id=1"));
+        list.UpdateEvent(e);
+        QCOMPARE(list.query.sql(), std::string("select *  from eventtable where id=1"));
+        list.FileEvents(" (1,2) ");
+        QCOMPARE(list.query.sql(),
+                 std::string("select lastFileTime,id from eventtable where id in  (1,2) "));
+    }
+
     void idsAreNeverReused() {
         StoreFixture f;
         tlist_of_event_orig list(*f.dm);
