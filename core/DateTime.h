@@ -44,11 +44,15 @@ inline TDateTime EncodeDate(int year, unsigned month, unsigned day) {
 }
 // Calendar date of a day number.
 CivilDate DateOfDay(int dayNumber);
-inline CivilDate DecodeDate(TDateTime x) { return DateOfDay(DayOf(x)); }
+inline CivilDate DecodeDate(TDateTime x) {
+    return DateOfDay(DayOf(x));
+}
 
 // Weekday of a day number: 1 Sunday .. 7 Saturday.
 int WeekdayOfDay(int dayNumber);
-inline int DayOfWeek(TDateTime x) { return WeekdayOfDay(DayOf(x)); }
+inline int DayOfWeek(TDateTime x) {
+    return WeekdayOfDay(DayOf(x));
+}
 inline bool IsWorkday(int dayNumber) {
     int w = WeekdayOfDay(dayNumber);
     return w != 1 && w != 7;
