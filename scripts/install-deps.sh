@@ -8,6 +8,7 @@ packages=(
     libsqlite3-dev
     libbenchmark-dev
     fonts-liberation
+    xvfb xauth xdotool
 )
 
 missing=()

@@ -1,0 +1,25 @@
+// Quenlaris Calendar: the program entry.
+
+#include <QApplication>
+
+#include "platform/System.h"
+#include "store/DataModule.h"
+#include "ui/main/DesktopErrorReporter.h"
+#include "ui/main/MainWindow.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quenlaris Calendar"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quenlaris Calendar"));
+
+    qcal::DesktopErrorReporter errors;
+    qcal::TDataMod dm(qcal::platform::ProgramFolder(), errors);
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    qcal::TFormMainCalendar window(dm, arguments);
+    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app,
+                     &QApplication::quit);
+    window.showMaximized();
+    return QApplication::exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+// The program's message boxes: information, a Yes/No question shown as a warning, and
+// error. Inside a text a carriage return stands for a line break.
+//
+// Tests switch the boxes into recording mode: nothing is shown, every box is recorded and
+// questions take the preset answers in order (No when none is left).
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace qcal::desktop {
+
+class MessageBox {
+public:
+    enum class Kind { Information, Warning, Error };
+    struct Shown {
+        Kind kind;
+        QString text;
+        bool operator==(const Shown&) const = default;
+    };
+
+    static void Information(QWidget* parent, const QString& text);
+    // Answers true for Yes.
+    static bool Question(QWidget* parent, const QString& text);
+    static void Error(QWidget* parent, const QString& text);
+
+    // Testing.
+    static void StartRecording();
+    static void StopRecording();
+    static bool Recording();
+    static void PresetAnswers(const QList<bool>& yesAnswers);
+    static QList<Shown> TakeShown();
+
+private:
+    static bool Show(Kind kind, QWidget* parent, const QString& text);
+};
+
+}  // namespace qcal::desktop

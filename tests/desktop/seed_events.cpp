@@ -1,0 +1,74 @@
+// Seeds a program folder for the desktop test: two layers and a few events of every rule
+// kind in the current month.
+//   seed_events <program folder>
+
+#include <cstdio>
+
+#include "core/Clock.h"
+#include "store/DataModule.h"
+#include "store/EventLists.h"
+
+using namespace qcal;
+
+namespace {
+
+tfield Event(const char* subject, const char* layer, int hour, int minute, TDateTime from,
+             TDateTime to, std::int32_t kind) {
+    tfield e;
+    e.subject = subject;
+    e.layername = layer;
+    e.alert = hour % 2 == 0;
+    e.repeatType = kind;
+    e.begindate = from;
+    e.enddate = to;
+    e.beginTime = EncodeTime(hour, minute);
+    e.endtime = EncodeTime(hour + 1, minute);
+    return e;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: seed_events <program folder>\n");
+        return 2;
+    }
+    StderrErrorReporter errors;
+    TDataMod dm(argv[1], errors);
+    if (!dm.Connected()) return 1;
+    dm.Layers = {{"Work", 0x00F0D8B0, true}, {"Home", 0x00B0E8C8, true}};
+    if (!dm.SaveLayers()) return 1;
+
+    const CivilDate today = DateOfDay(clock::Today());
+    const TDateTime first = EncodeDate(today.year, today.month, 1);
+    const TDateTime last = first + DaysInMonth(today.year, today.month) - 1;
+
+    tlist_of_event_orig list(dm);
+    std::vector<tfield> events;
+    events.push_back(Event("Dentist", "Home", 9, 30, first + 3, first + 3, kRepeatNone));
+    events.push_back(Event("Release review", "Work", 14, 0, first + 17, first + 17, kRepeatNone));
+    tfield standup = Event("Stand-up", "Work", 8, 45, first, last, kRepeatDaily);
+    standup.dayType = 1;  // every workday
+    events.push_back(standup);
+    tfield gym = Event("Gym", "Home", 18, 0, first, last, kRepeatWeekly);
+    gym.weekSelected0 = "FTFTFFF";
+    events.push_back(gym);
+    tfield rent = Event("Pay the rent", "Home", 10, 0, first - 60, last + 365, kRepeatMonthly);
+    rent.monthDay0 = 1;
+    events.push_back(rent);
+    tfield meeting = Event("Team meeting", "Work", 11, 0, first - 60, last + 365, kRepeatMonthly);
+    meeting.monthType = 1;
+    meeting.monthspecial1 = 1;    // second
+    meeting.monthDayorWeek1 = 4;  // Tuesday
+    events.push_back(meeting);
+    tfield birthday = Event("Anna's birthday", "Home", 0, 0, first - 400, last + 4000, kRepeatYearly);
+    birthday.yearDay0 = 12;
+    birthday.yearMonth0 = int(today.month) - 1;
+    events.push_back(birthday);
+    events.push_back(Event("Unknown layer", "Gone", 16, 15, first + 20, first + 20, kRepeatNone));
+
+    for (const tfield& e : events) {
+        if (list.AddEvent(e) == 0) return 1;
+    }
+    return 0;
+}

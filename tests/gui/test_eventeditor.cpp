@@ -1,0 +1,406 @@
+// The event editor: repeat-type rules, coupled dates, input checks, record round trips,
+// the archive label and the new-layer button.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+#include "platform/desktop/Convert.h"
+#include "platform/desktop/MessageBox.h"
+#include "support/StoreFixture.h"
+#include "support/TestText.h"
+#include "ui/editor/EventEditor.h"
+
+using namespace qcal;
+using qcal::desktop::MessageBox;
+
+Q_DECLARE_METATYPE(qcal::tfield)
+
+namespace {
+
+TDateTime Day(int y, unsigned m, unsigned d) {
+    return EncodeDate(y, m, d);
+}
+
+// A valid once-only event in the layer "Work".
+tfield Valid() {
+    tfield e = test::OnceEvent("Meeting", Day(2027, 1, 1), EncodeTime(9, 0));
+    e.endtime = EncodeTime(10, 0);
+    return e;
+}
+
+tfield Kind(int type, TDateTime begin, TDateTime end) {
+    tfield e = Valid();
+    e.repeatType = type;
+    e.begindate = begin;
+    e.enddate = end;
+    return e;
+}
+
+QString Hint() {
+    return test::Q("When the type of repeat is None, the\ndate of Between and And is the same!");
+}
+
+}  // namespace
+
+class TestEventEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::StoreFixture> fx;
+
+    std::unique_ptr<TmyFormNewOrEdit> Open(const tfield& e,
+                                           TmyFormNewOrEdit::NewLayerAction act = {},
+                                           const char* caption = "Edit Event") {
+        auto dialog = std::make_unique<TmyFormNewOrEdit>(*fx->dm, std::move(act), nullptr);
+        dialog->setWindowTitle(test::Q(caption));
+        dialog->EventRec = e;
+        dialog->show();
+        return dialog;
+    }
+
+    // The ticked weekday boxes as a mask, Sunday first.
+    static QString WeekBoxes(const TmyFormNewOrEdit& d) {
+        QString mask;
+        for (const QCheckBox* b :
+             {d.ch2_sun, d.ch2_mon, d.ch2_tue, d.ch2_wed, d.ch2_thu, d.ch2_fri, d.ch2_sat})
+            mask += QLatin1Char(b->isChecked() ? 'T' : 'F');
+        return mask;
+    }
+
+private slots:
+    void init() {
+        MessageBox::StartRecording();
+        fx = std::make_unique<test::StoreFixture>();
+        fx->dm->Layers = {{"Work", 0x0000FF, true}, {"Home", 0x00FF00, true}};
+    }
+    void cleanup() {
+        fx.reset();
+        MessageBox::StopRecording();
+    }
+
+    void repeatTypeMovesEndDate_data() {
+        QTest::addColumn<int>("loaded");
+        QTest::addColumn<QDate>("begin");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<QList<QDate>>("ends");
+        QTest::newRow("none to weekly") << 0 << QDate(2027, 1, 1) << QDate(2027, 1, 1)
+                                        << QList<int>{2} << QList<QDate>{QDate(2027, 1, 8)};
+        QTest::newRow("daily keeps 3 days, monthly moves")
+            << 4 << QDate(2027, 1, 1) << QDate(2027, 1, 4) << QList<int>{1, 3}
+            << QList<QDate>{QDate(2027, 1, 4), QDate(2027, 1, 29)};
+        QTest::newRow("daily from end before begin")
+            << 3 << QDate(2027, 5, 10) << QDate(2027, 5, 1) << QList<int>{1}
+            << QList<QDate>{QDate(2027, 5, 11)};
+        QTest::newRow("weekly keeps a longer span")
+            << 1 << QDate(2027, 1, 1) << QDate(2027, 1, 20) << QList<int>{2}
+            << QList<QDate>{QDate(2027, 1, 20)};
+        QTest::newRow("yearly over a leap day")
+            << 1 << QDate(2027, 3, 1) << QDate(2027, 3, 2) << QList<int>{4}
+            << QList<QDate>{QDate(2028, 2, 29)};
+        QTest::newRow("none collapses, then weekly")
+            << 1 << QDate(2027, 1, 1) << QDate(2027, 3, 1) << QList<int>{0, 2}
+            << QList<QDate>{QDate(2027, 1, 1), QDate(2027, 1, 8)};
+    }
+    void repeatTypeMovesEndDate() {
+        QFETCH(int, loaded);
+        QFETCH(QDate, begin);
+        QFETCH(QDate, end);
+        QFETCH(QList<int>, steps);
+        QFETCH(QList<QDate>, ends);
+        auto d = Open(Kind(loaded, desktop::FromQDate(begin), desktop::FromQDate(end)));
+        QCOMPARE(d->dtEndDate->date(), end);
+        for (int i = 0; i < steps.size(); ++i) {
+            d->ListBoxType->setCurrentRow(steps[i]);
+            QCOMPARE(d->NotebookRepeat->currentIndex(), steps[i]);
+            QCOMPARE(d->dtBeginDate->date(), begin);
+            QCOMPARE(d->dtEndDate->date(), ends[i]);
+        }
+    }
+
+    void weeklyTicksEndWeekdayOnlyWhenNoneTicked_data() {
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("boxes");
+        QTest::newRow("none ticked: Friday") << test::Q("FFFFFFF") << test::Q("FFFFFTF");
+        QTest::newRow("Monday kept") << test::Q("FTFFFFF") << test::Q("FTFFFFF");
+    }
+    void weeklyTicksEndWeekdayOnlyWhenNoneTicked() {
+        QFETCH(QString, mask);
+        QFETCH(QString, boxes);
+        tfield e = Valid();
+        e.weekSelected0 = test::Std(mask);
+        auto d = Open(e);
+        d->ListBoxType->setCurrentRow(kRepeatWeekly);
+        QCOMPARE(d->dtEndDate->date(), QDate(2027, 1, 8));
+        QCOMPARE(WeekBoxes(*d), boxes);
+    }
+
+    void noneCouplesDatesAndShowsHint() {
+        tfield e = Valid();
+        e.endtime = EncodeTime(23, 30, 5);
+        auto d = Open(e);
+        QCOMPARE(d->dtEndTime->text(), test::Q("23:30:05"));
+        QCOMPARE(d->NotebookRepeat->currentIndex(), 0);
+        QCOMPARE(d->dtBeginDate->toolTip(), Hint());
+        QCOMPARE(d->dtEndDate->toolTip(), Hint());
+        d->dtBeginDate->setDate(QDate(2027, 2, 3));
+        QCOMPARE(d->dtEndDate->date(), QDate(2027, 2, 3));
+        d->dtEndDate->setDate(QDate(2027, 2, 5));
+        QCOMPARE(d->dtBeginDate->date(), QDate(2027, 2, 5));
+
+        // Other kinds: no hint, independent dates.
+        d->ListBoxType->setCurrentRow(kRepeatDaily);
+        QVERIFY(d->dtBeginDate->toolTip().isEmpty());
+        QVERIFY(d->dtEndDate->toolTip().isEmpty());
+        d->dtBeginDate->setDate(QDate(2027, 2, 1));
+        QCOMPARE(d->dtEndDate->date(), QDate(2027, 2, 6));
+
+        d->ListBoxType->setCurrentRow(kRepeatNone);
+        QCOMPARE(d->dtEndDate->date(), QDate(2027, 2, 1));
+        QCOMPARE(d->dtEndDate->toolTip(), Hint());
+    }
+
+    void checkInput_data() {
+        QTest::addColumn<QString>("layer");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QTime>("from");
+        QTest::addColumn<QTime>("to");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QDate>("begin");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("message");
+        const QTime t9(9, 0), t10(10, 0);
+        const QDate jan1(2027, 1, 1);
+        const QString all = test::Q("TTTTTTT"), none = test::Q("FFFFFFF");
+        auto row = [&](const char* name, const char* layer, const char* subject, QTime from,
+                       QTime to, int type, QDate begin, QDate end, const QString& mask,
+                       const char* message) {
+            QTest::newRow(name) << test::Q(layer) << test::Q(subject) << from << to << type << begin
+                                << end << mask << test::Q(message);
+        };
+        row("layer gone", "Gone", "Meeting", t9, t10, 0, jan1, jan1, all,
+            "The layer name can not be blank!");
+        row("layer before subject", "Gone", "", t9, t10, 0, jan1, jan1, all,
+            "The layer name can not be blank!");
+        row("subject of three spaces", "Work", "   ", t9, t10, 0, jan1, jan1, all,
+            "The subject can not be blank!");
+        row("subject of control characters", "Work", "\t \x01", t9, t10, 0, jan1, jan1, all,
+            "The subject can not be blank!");
+        const char* timeMsg = "The time of End must be later than the time of Begin!";
+        row("equal times on other days", "Work", "Meeting", t9, t9, 1, jan1, QDate(2027, 1, 5), all,
+            timeMsg);
+        row("end before begin", "Work", "Meeting", t10, t9, 0, jan1, jan1, all, timeMsg);
+        row("daily same day", "Work", "Meeting", t9, t10, 1, jan1, jan1, all,
+            "When the Daily item of Repeat selected,the date of And\r"
+            "must later at least 1 day than the date of Between!");
+        row("weekly 6 days", "Work", "Meeting", t9, t10, 2, jan1, QDate(2027, 1, 7), all,
+            "When the Weekly item of Repeat selected,the date of And\r"
+            "must later at least 1 week than the date of Between!");
+        row("weekly no day", "Work", "Meeting", t9, t10, 2, jan1, QDate(2027, 1, 8), none,
+            "When the Weekly item selected,\rYou must select at least a day!");
+        row("monthly 27 days", "Work", "Meeting", t9, t10, 3, jan1, QDate(2027, 1, 28), all,
+            "When the Monthly item of Repeat selected,the date of And\r"
+            "must later at least 1 month than the date of Between!");
+        row("yearly 364 days", "Work", "Meeting", t9, t10, 4, QDate(2027, 3, 1), QDate(2028, 2, 28),
+            all,
+            "When the Yearly item of Repeat selected,the date of And\r"
+            "must later at least 1 year than the date of Between!");
+        row("once", "Work", "Meeting", t9, t10, 0, jan1, jan1, none, "");
+        row("layer in other case", "home", " x ", QTime(0, 0), QTime(0, 0, 1), 0, jan1, jan1, none,
+            "");
+        row("daily 1 day", "Work", "Meeting", t9, t10, 1, jan1, QDate(2027, 1, 2), none, "");
+        row("weekly 7 days", "Work", "Meeting", t9, t10, 2, jan1, QDate(2027, 1, 8), all, "");
+        row("monthly 28 days in January", "Work", "Meeting", t9, t10, 3, jan1, QDate(2027, 1, 29),
+            none, "");
+        row("yearly 365 days over a leap day", "Work", "Meeting", t9, t10, 4, QDate(2027, 3, 1),
+            QDate(2028, 2, 29), none, "");
+    }
+    void checkInput() {
+        QFETCH(QString, layer);
+        QFETCH(QString, subject);
+        QFETCH(QTime, from);
+        QFETCH(QTime, to);
+        QFETCH(int, type);
+        QFETCH(QDate, begin);
+        QFETCH(QDate, end);
+        QFETCH(QString, mask);
+        QFETCH(QString, message);
+        tfield e = Kind(type, desktop::FromQDate(begin), desktop::FromQDate(end));
+        e.layername = test::Std(layer);
+        e.subject = test::Std(subject);
+        e.beginTime = desktop::FromQTime(from);
+        e.endtime = desktop::FromQTime(to);
+        e.weekSelected0 = test::Std(mask);
+        auto d = Open(e);
+        d->btnOK->click();
+        const QList<MessageBox::Shown> shown = MessageBox::TakeShown();
+        if (message.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+            QCOMPARE(d->result(), int(QDialog::Accepted));
+            QVERIFY(!d->isVisible());
+        } else {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(shown[0].kind == MessageBox::Kind::Error);
+            QCOMPARE(shown[0].text, message);
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->result(), int(QDialog::Rejected));
+            QCOMPARE(d->EditSubject->text(), subject);  // input kept
+        }
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<tfield>("loaded");
+        QTest::addColumn<tfield>("saved");
+        tfield once = Valid();
+        once.id = 42;
+        once.layerColor = 0x123456;
+        once.alert = true;
+        once.beginTime = EncodeTime(8, 15, 30);
+        once.endtime = EncodeTime(23, 30, 5);
+        once.content = "first line\nsecond line";
+        once.mynote = "note with 'quotes'";
+        once.lastFileTime = EncodeDateTime(2026, 12, 31, 17, 45);
+        QTest::newRow("once") << once << once;
+
+        tfield daily = Kind(kRepeatDaily, Day(2027, 1, 1), Day(2027, 6, 30));
+        daily.dayEvery0 = 10000;
+        QTest::newRow("daily every N") << daily << daily;
+        daily.dayType = 1;
+        daily.dayEvery0 = 3;
+        QTest::newRow("daily workdays") << daily << daily;
+
+        tfield weekly = Kind(kRepeatWeekly, Day(2027, 1, 1), Day(2027, 12, 31));
+        weekly.weekEvery0 = 52;
+        weekly.weekSelected0 = "TFFFFFT";
+        QTest::newRow("weekly") << weekly << weekly;
+        tfield lower = weekly;
+        lower.weekSelected0 = "ftftftf";
+        weekly.weekSelected0 = "FTFTFTF";
+        QTest::newRow("weekly lower case") << lower << weekly;
+
+        tfield monthly = Kind(kRepeatMonthly, Day(2027, 1, 1), Day(2028, 1, 1));
+        monthly.monthDay0 = 31;
+        monthly.monthEvery0 = 12;
+        QTest::newRow("monthly day") << monthly << monthly;
+        monthly.monthType = 1;
+        monthly.monthspecial1 = 4;
+        monthly.monthDayorWeek1 = 8;
+        monthly.monthEvery1 = 5;
+        QTest::newRow("monthly ordinal") << monthly << monthly;
+
+        tfield yearly = Kind(kRepeatYearly, Day(2027, 1, 1), Day(2030, 1, 1));
+        yearly.yearDay0 = 29;
+        yearly.yearMonth0 = 1;
+        QTest::newRow("yearly date") << yearly << yearly;
+        yearly.yearType = 1;
+        yearly.yearspecial1 = 3;
+        yearly.yearDayorWeek1 = 1;
+        yearly.yearMonth1 = 11;
+        QTest::newRow("yearly ordinal") << yearly << yearly;
+
+        // Values out of the controls' limits come back within them.
+        tfield wild = yearly;
+        wild.layername = "WORK";
+        wild.dayEvery0 = 0;
+        wild.weekEvery0 = 60;
+        wild.monthDay0 = -5;
+        wild.monthspecial1 = 9;
+        wild.yearDayorWeek1 = -1;
+        wild.yearMonth0 = 12;
+        tfield held = yearly;
+        held.dayEvery0 = 1;
+        held.weekEvery0 = 52;
+        held.monthDay0 = 1;
+        held.monthspecial1 = 0;
+        held.yearDayorWeek1 = 0;
+        held.yearMonth0 = 0;
+        QTest::newRow("held within limits") << wild << held;
+
+        // Only the positions a mask has are read; boxes beyond it stay unticked.
+        tfield mask = Valid();
+        mask.weekSelected0 = "tT";
+        tfield maskSaved = mask;
+        maskSaved.weekSelected0 = "TTFFFFF";
+        QTest::newRow("short mask") << mask << maskSaved;
+        mask.weekSelected0 = "FFFFFFTTT";
+        maskSaved.weekSelected0 = "FFFFFFT";
+        QTest::newRow("long mask") << mask << maskSaved;
+    }
+    void roundTrip() {
+        QFETCH(tfield, loaded);
+        QFETCH(tfield, saved);
+        auto d = Open(loaded);
+        d->btnOK->click();
+        QVERIFY(MessageBox::TakeShown().isEmpty());
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        QCOMPARE(d->EventRec, saved);
+    }
+
+    void archivedLabel_data() {
+        QTest::addColumn<double>("lastFileTime");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("never") << 0.0 << test::Q("Not Archived");
+        QTest::newRow("one") << 1.0 << test::Q("Not Archived");
+        QTest::newRow("archived") << EncodeDateTime(2027, 1, 3, 14, 5)
+                                  << test::Q("2027/01/03 14:05");
+    }
+    void archivedLabel() {
+        QFETCH(double, lastFileTime);
+        QFETCH(QString, text);
+        fx->dm->Options.DateFormat = "yyyy/mm/dd";
+        fx->dm->Options.TimeFormat = "hh:nn";
+        tfield e = Valid();
+        e.lastFileTime = lastFileTime;
+        auto d = Open(e);
+        QCOMPARE(d->LabelArchived->text(), text);
+    }
+
+    void newLayerButton_data() {
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("added") << true << test::Q("Travel");
+        QTest::newRow("cancelled") << false << test::Q("Home");
+    }
+    void newLayerButton() {
+        QFETCH(bool, accepted);
+        QFETCH(QString, selected);
+        QWidget* owner = nullptr;
+        tfield e = Valid();
+        e.layername = "Home";
+        auto d = Open(e, [&](QWidget* w) {
+            owner = w;
+            if (accepted)
+                fx->dm->Layers.push_back({"Travel", 0x00FFFF, true});
+            return accepted;
+        });
+        d->SpeedButton3->click();
+        QCOMPARE(owner, static_cast<QWidget*>(d.get()));
+        QCOMPARE(d->cbLayer->count(), accepted ? 3 : 2);
+        QCOMPARE(d->cbLayer->currentText(), selected);
+        d->btnOK->click();
+        QCOMPARE(d->EventRec.layername, test::Std(selected));
+    }
+
+    void helpTopic() {
+        TmyFormNewOrEdit d(*fx->dm, {}, nullptr);
+        d.setWindowTitle(test::Q("Edit Event"));
+        QCOMPARE(d.HelpTopic(), 23);
+        d.setWindowTitle(test::Q("New Event"));
+        QCOMPARE(d.HelpTopic(), 41);
+    }
+};
+
+QTEST_MAIN(TestEventEditor)
+#include "test_eventeditor.moc"

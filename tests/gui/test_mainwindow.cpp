@@ -1,0 +1,259 @@
+// The main window's month grid, day cells and selection, against a real user.mdb.
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include "support/TestText.h"
+#include "support/WindowFixture.h"
+#include "platform/ProfileFile.h"
+
+using namespace qcal;
+using namespace qcal::test;
+using Kind = desktop::MessageBox::Kind;
+
+namespace {
+
+const TDateTime kJan7 = EncodeDateTime(2027, 1, 7, 10, 0);
+const arraylayinfo kTwoLayers{{"Work", 0x000000FF, true}, {"Home", 0x0000FF00, true}};
+
+tfield Alarmed(tfield event) {
+    event.alert = true;
+    return event;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void monthFillsItsCells_data() {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("firstCell");
+        QTest::addColumn<int>("lastCell");
+        QTest::newRow("January 2006 from Sunday") << 2006 << 1 << 1 << 31;
+        QTest::newRow("May 2027 from Saturday") << 2027 << 5 << 7 << 37;
+        QTest::newRow("February 2026") << 2026 << 2 << 1 << 28;
+    }
+    void monthFillsItsCells() {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, firstCell);
+        QFETCH(int, lastCell);
+        WindowFixture fx(kJan7);
+        fx.Open();
+        fx.ShowMonth(year, month);
+        for (int n = 1; n <= kCellCount; ++n) {
+            const Tlable_listbox& cell = fx.window->Cell(n);
+            const bool filled = n >= firstCell && n <= lastCell;
+            QCOMPARE(cell.button->isVisible(), filled);
+            QCOMPARE(cell.button->isEnabled(), filled);
+            QCOMPARE(cell.button->text(), filled ? QString::number(n - firstCell + 1) : QString());
+        }
+        // Another month than today's selects day 1.
+        QCOMPARE(fx.window->SelectedCell(), firstCell);
+    }
+
+    void todayIsMarkedAndSelected() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        Tlable_listbox& today = fx.CellOfDay(2027, 1, 7);
+        QCOMPARE(today.button->text(), Q("7 Today"));
+        QCOMPARE(today.button->captionColor(), QColor(Qt::red));
+        QVERIFY(today.today);
+        QCOMPARE(fx.window->SelectedCell(), today.Number());
+        const Tlable_listbox& other = fx.CellOfDay(2027, 1, 8);
+        QCOMPARE(other.button->text(), Q("8"));
+        QCOMPARE(other.button->captionColor(), QColor(Qt::black));
+        QCOMPARE(fx.window->RxSpinYear->value(), 2027);
+        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 0);
+    }
+
+    void linesShowTimeAlarmAndSubjectInTheLayerColour() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(Alarmed(OnceEvent("Meeting", EncodeDate(2027, 1, 12), EncodeTime(9, 0), "Work")));
+        tfield quiet = OnceEvent("Lunch", EncodeDate(2027, 1, 12), EncodeTime(12, 30), "Home");
+        quiet.alert = false;
+        fx.Add(quiet);
+        fx.Open();
+        const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
+        QCOMPARE(fx.Rows(cell), (QStringList{Q("09:00 AM !Meeting"), Q("12:30 PM Lunch")}));
+        QCOMPARE(cell.list->item(0)->background().color(), QColor(255, 0, 0));
+        QCOMPARE(cell.list->item(1)->background().color(), QColor(0, 255, 0));
+        QCOMPARE(cell.list->height(), 2 * CellList::kRowHeight);
+    }
+
+    void duplicateLayerNameTakesTheLaterColour() {
+        WindowFixture fx(kJan7, {{"Work", 0x000000FF, true}, {"Work", 0x00FF0000, false}});
+        fx.Add(OnceEvent("Meeting", EncodeDate(2027, 1, 12), EncodeTime(9, 0), "Work"));
+        fx.Open();
+        const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
+        QCOMPARE(cell.list->count(), 1);
+        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+    }
+
+    void uncheckingALayerHidesItsEventsAndIsStored() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(Alarmed(OnceEvent("Meeting", EncodeDate(2027, 1, 12), EncodeTime(9, 0), "Work")));
+        fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 12), EncodeTime(12, 30), "Home"));
+        fx.Open();
+        fx.window->RxCheckListBoxLayer->item(1)->setCheckState(Qt::Unchecked);
+        QCOMPARE(fx.Rows(fx.CellOfDay(2027, 1, 12)), QStringList{Q("09:00 AM !Meeting")});
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readString("Color", "IsActived1", "?"), std::string("0"));
+        QCOMPARE(ini.readString("Color", "IsActived0", "?"), std::string("1"));
+
+        // After a restart the check state is the same.
+        fx.window.reset();
+        fx.Open();
+        QCOMPARE(fx.window->RxCheckListBoxLayer->item(1)->checkState(), Qt::Unchecked);
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
+    }
+
+    void selectingALineSelectsTheEventAcrossTheMonth() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        const std::int32_t daily = fx.Add(
+            DailyEvent("Stand-up", EncodeDate(2027, 1, 4), EncodeDate(2027, 1, 20), 2,
+                       EncodeTime(8, 0)));
+        fx.Add(OnceEvent("Dentist", EncodeDate(2027, 1, 6), EncodeTime(7, 0), "Home"));
+        fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 9), EncodeTime(12, 0), "Home"));
+        fx.Open();
+
+        Tlable_listbox& jan6 = fx.CellOfDay(2027, 1, 6);  // Dentist, Stand-up
+        jan6.list->SetSelectedRow(1);
+        emit jan6.listClicked(jan6.Number());
+        QVERIFY(jan6.button->isChecked());
+        QCOMPARE(fx.window->SelectedEventId(), daily);
+        QCOMPARE(fx.CellOfDay(2027, 1, 4).list->SelectedRow(), 0);
+        QCOMPARE(fx.CellOfDay(2027, 1, 20).list->SelectedRow(), 0);
+        QCOMPARE(fx.CellOfDay(2027, 1, 9).list->SelectedRow(), -1);  // Lunch only
+
+        // A day without events removes every selection.
+        Tlable_listbox& jan5 = fx.CellOfDay(2027, 1, 5);
+        jan5.Select();
+        QCOMPARE(fx.window->SelectedCell(), jan5.Number());
+        QCOMPARE(fx.CellOfDay(2027, 1, 6).list->SelectedRow(), -1);
+        QCOMPARE(fx.CellOfDay(2027, 1, 4).list->SelectedRow(), -1);
+        QCOMPARE(fx.window->SelectedEventId(), -1);
+
+        // A day with events selects its first line when none is selected.
+        fx.CellOfDay(2027, 1, 9).Select();
+        QCOMPARE(fx.CellOfDay(2027, 1, 9).list->SelectedRow(), 0);
+    }
+
+    void rightClickSelectsTheLineAndItsDay() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), EncodeTime(8, 0)));
+        const std::int32_t second = fx.Add(OnceEvent("B", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
+        fx.Open();
+        Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
+        QTest::mousePress(cell.list->viewport(), Qt::RightButton, {},
+                          QPoint(5, CellList::kRowHeight + 3));
+        QCOMPARE(fx.window->SelectedCell(), cell.Number());
+        QCOMPARE(fx.window->SelectedEventId(), second);
+        // Below the last row counts as the last row.
+        QCOMPARE(cell.list->RowUnderPointer(10 * CellList::kRowHeight), 1);
+    }
+
+    void yearBelowTheLimitIsRaised() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        QCOMPARE(fx.window->RxSpinYear->minimum(), 1000);
+        QCOMPARE(fx.window->RxSpinYear->maximum(), 9999);
+        fx.window->RxSpinYear->setValue(200);
+        QCOMPARE(fx.window->RxSpinYear->value(), 1000);
+    }
+
+    void editAndDeleteOnAnEmptyDayExplain() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Open();
+        fx.window->btnEdit->click();
+        fx.window->btnDel->click();
+        QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
+                                 {Kind::Information, Q("There is no event to be edited!")},
+                                 {Kind::Information, Q("There is no event to be delete!")}}));
+        QCOMPARE(fx.dialogsShown, 0);
+    }
+
+    void alarmSwitchAsksBeforeDisabling() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        QToolButton* active = fx.window->btnactive;
+        QVERIFY(active->isChecked());
+
+        desktop::MessageBox::PresetAnswers({false});
+        active->click();
+        QVERIFY(active->isChecked());
+        QCOMPARE(fx.Shown().value(0).text, Q("Do you want to disable the alarm?"));
+        QVERIFY(fx.store.dm->Options.IsAlarmEnabled);
+
+        desktop::MessageBox::PresetAnswers({true});
+        active->click();
+        QVERIFY(!active->isChecked());
+        QCOMPARE(active->toolTip(), Q("Disabled Alarm"));
+        QCOMPARE(fx.Shown().size(), 1);
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readString("Options", "IsAlarmEnabled", "?"), std::string("0"));
+
+        active->click();
+        QVERIFY(active->isChecked());
+        QCOMPARE(active->toolTip(), Q("Enabled Alarm"));
+        QVERIFY(fx.store.dm->Options.IsAlarmEnabled);
+        QVERIFY(fx.Shown().isEmpty());
+    }
+
+    void toolbarHintsAndLaterButtons() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        const struct {
+            QToolButton* button;
+            const char* hint;
+            bool enabled;
+        } expected[] = {
+            {fx.window->btnAdd, "New Event", true},
+            {fx.window->btnEdit, "Edit Event", true},
+            {fx.window->btnDel, "Delete Events", true},
+            {fx.window->btnpending, "Show Pending Events", false},
+            {fx.window->btntoday, "Today", true},
+            {fx.window->btnbackup, "Backup Events", false},
+            {fx.window->btnrestore, "Restore Events", false},
+            {fx.window->btnOption, "Menus", true},
+            {fx.window->btnHelp, "Help", false},
+            {fx.window->btnpreview, "Preview Calendar", false},
+            {fx.window->btnprint, "Print Calendar", false},
+            {fx.window->btnExit, "Exit", true},
+        };
+        for (const auto& e : expected) {
+            QCOMPARE(e.button->toolTip(), Q(e.hint));
+            QCOMPARE(e.button->isEnabled(), e.enabled);
+        }
+        QSignalSpy exit(fx.window.get(), &TFormMainCalendar::exitRequested);
+        fx.window->btnExit->click();
+        QCOMPARE(exit.count(), 1);
+    }
+
+    void todayButtonReturnsToTheCurrentMonth() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        fx.ShowMonth(2030, 6);
+        fx.window->btntoday->click();
+        QCOMPARE(fx.window->RxSpinYear->value(), 2027);
+        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 0);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 7).Number());
+    }
+
+    void weekdayHeaderFollowsTheColumns() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        for (std::size_t k = 0; k < 7; ++k) {
+            QCOMPARE(fx.window->weekdayLabels[k]->x(), fx.window->V[k]->x());
+        }
+        const Tlable_listbox& last = fx.window->Cell(42);
+        QCOMPARE(last.button->geometry().right() + 1, fx.window->V[7]->x());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,0 +1,87 @@
+// The month grid's geometry and the month-to-cell model, without a window.
+
+#include <QtTest>
+
+#include "ui/main/MonthGrid.h"
+
+using namespace qcal;
+
+class TestMonthGrid : public QObject {
+    Q_OBJECT
+private slots:
+    void linesOfAPanel() {
+        const GridGeometry g = LayoutGridGeometry(603, 465);
+        const int vx[] = {6, 84, 168, 252, 336, 420, 504, 597};
+        const int hy[] = {1, 76, 152, 228, 304, 380, 459};
+        for (int k = 0; k < 8; ++k) QCOMPARE(g.vertical[std::size_t(k)].left, vx[k]);
+        for (int k = 0; k < 7; ++k) QCOMPARE(g.horizontal[std::size_t(k)].top, hy[k]);
+        // The right line stands one pixel lower than the left one; both run to the bottom line.
+        QCOMPARE(g.vertical[7].top, 2);
+        QCOMPARE(g.vertical[0].height, 458);
+        QCOMPARE(g.vertical[7].height, 458);
+        QCOMPARE(g.horizontal[0].width, 591);
+        QCOMPARE(g.horizontal[6].width, 591);
+    }
+
+    void cellsFillTheSpaceBetweenTheLines_data() {
+        QTest::addColumn<int>("cell");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("first, narrower column") << 1 << 8 << 3 << 76 << 73;
+        QTest::newRow("middle") << CellNumber(3, 4) << 254 << 154 << 82 << 74;
+        QTest::newRow("last column takes the rest") << 7 << 506 << 3 << 91 << 73;
+        QTest::newRow("bottom row") << 42 << 506 << 382 << 91 << 77;
+    }
+    void cellsFillTheSpaceBetweenTheLines() {
+        QFETCH(int, cell);
+        const GridRect r = LayoutGridGeometry(603, 465).cells[std::size_t(cell - 1)];
+        QFETCH(int, left);
+        QFETCH(int, top);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QCOMPARE(r, (GridRect{left, top, width, height}));
+    }
+
+    void weekdayNamesStandOverTheirColumns() {
+        const GridGeometry g = LayoutGridGeometry(603, 465);
+        for (std::size_t c = 0; c < 7; ++c) {
+            QCOMPARE(g.weekdayLabels[c].left, g.vertical[c].left);
+            QCOMPARE(g.weekdayLabels[c].left + g.weekdayLabels[c].width, g.vertical[c + 1].left);
+        }
+    }
+
+    void tinyPanelGivesNoNegativeCells() {
+        const GridGeometry g = LayoutGridGeometry(0, 0);
+        for (const GridRect& r : g.cells) QVERIFY(r.width <= 0 || r.height <= 0);
+    }
+
+    void monthToCells_data() {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("firstCell");
+        QTest::addColumn<int>("lastCell");
+        QTest::newRow("day 1 on a Sunday") << 2006 << 1 << 1 << 31;
+        QTest::newRow("31 days from a Saturday") << 2027 << 5 << 7 << 37;
+        QTest::newRow("February 2026 fills four rows") << 2026 << 2 << 1 << 28;
+        QTest::newRow("leap February") << 2028 << 2 << 3 << 31;
+        QTest::newRow("year 1000") << 1000 << 1 << 4 << 34;
+    }
+    void monthToCells() {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, firstCell);
+        QFETCH(int, lastCell);
+        const MonthCells m = MonthModel(year, month);
+        QCOMPARE(m.firstCell, firstCell);
+        QCOMPARE(m.CellOfDay(m.days), lastCell);
+        QCOMPARE(m.DateOfCell(firstCell), EncodeDate(year, unsigned(month), 1));
+        QVERIFY(!m.HoldsDay(firstCell - 1));
+        QVERIFY(!m.HoldsDay(lastCell + 1));
+        QVERIFY(m.HoldsDay(lastCell));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestMonthGrid)
+#include "test_monthgrid.moc"

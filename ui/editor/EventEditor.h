@@ -1,0 +1,128 @@
+#pragma once
+
+// The event editor: creates or changes one event and its recurrence rule. The caller puts
+// the record into EventRec, sets the caption and the OK button's caption, shows the dialog
+// modally and reads EventRec back after a result of OK. The editor never writes the database.
+
+#include <QDialog>
+
+#include <functional>
+
+#include "core/Event.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStackedWidget;
+class QTimeEdit;
+class QToolButton;
+
+namespace qcal {
+
+class TDataMod;
+
+class TmyFormNewOrEdit : public QDialog {
+    Q_OBJECT
+public:
+    // Opens the layer dialog in its new-layer mode, owned by owner; true when it ended with
+    // OK (the layer has then been added to dm.Layers and saved).
+    using NewLayerAction = std::function<bool(QWidget* owner)>;
+
+    TmyFormNewOrEdit(TDataMod& dm, NewLayerAction newLayer, QWidget* parent);
+
+    // 23 for an edited event (caption "Edit Event"), 41 for a new one.
+    int HelpTopic() const;
+
+    tfield EventRec;
+
+    // Controls, named as in the design; public so that tests can drive them.
+    QDateEdit* dtBeginDate = nullptr;
+    QDateEdit* dtEndDate = nullptr;
+    QTimeEdit* dtBeginTime = nullptr;
+    QTimeEdit* dtEndTime = nullptr;
+    QListWidget* ListBoxType = nullptr;
+    QStackedWidget* NotebookRepeat = nullptr;
+    QComboBox* cbLayer = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QLabel* LabelArchived = nullptr;
+    QCheckBox* chAlarm = nullptr;
+    QLineEdit* EditSubject = nullptr;
+    QPlainTextEdit* MemoContent = nullptr;
+    QPlainTextEdit* MemoNote = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* btnOK = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+    QRadioButton* radio1_1 = nullptr;
+    QSpinBox* spin1_day = nullptr;
+    QRadioButton* radio1_2 = nullptr;
+
+    QRadioButton* radio2_1 = nullptr;
+    QSpinBox* spin2_week = nullptr;
+    QCheckBox* ch2_sun = nullptr;
+    QCheckBox* ch2_mon = nullptr;
+    QCheckBox* ch2_tue = nullptr;
+    QCheckBox* ch2_wed = nullptr;
+    QCheckBox* ch2_thu = nullptr;
+    QCheckBox* ch2_fri = nullptr;
+    QCheckBox* ch2_sat = nullptr;
+
+    QRadioButton* radio3_1 = nullptr;
+    QSpinBox* spin3_day = nullptr;
+    QSpinBox* spin3_month = nullptr;
+    QRadioButton* radio3_2 = nullptr;
+    QComboBox* cb3_first = nullptr;
+    QComboBox* cb3_week = nullptr;
+    QSpinBox* spin3_month_how = nullptr;
+
+    QRadioButton* Radio4_1 = nullptr;
+    QSpinBox* spin4_day = nullptr;
+    QComboBox* cb4_month = nullptr;
+    QRadioButton* radio4_2 = nullptr;
+    QComboBox* cb4_first = nullptr;
+    QComboBox* cb4_week = nullptr;
+    QComboBox* cb4_month_how = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    QWidget* BuildPageNone();
+    QWidget* BuildPageDaily();
+    QWidget* BuildPageWeekly();
+    QWidget* BuildPageMonthly();
+    QWidget* BuildPageYearly();
+
+    void FormShow();
+    void FillLayerBox();
+    void FillControls();
+    void TakeControls();
+    bool CheckInput();
+    bool NoWeekdayChecked() const;
+
+    void ListBoxTypeClick();
+    void dtBeginDateChange();
+    void dtEndDateChange();
+    void btnOKClick();
+    void btnCancelClick();
+    void SpeedButton3Click();
+
+    TDataMod& dm_;
+    NewLayerAction newLayer_;
+    bool shown_ = false;
+    // Set while the dialog itself moves the date pickers, so that only the user's changes
+    // couple the two dates.
+    bool settingDates_ = false;
+    // ch2_sun .. ch2_sat, in the order of the weekday mask.
+    QCheckBox* weekBoxes_[7] = {};
+};
+
+}  // namespace qcal

@@ -1,0 +1,248 @@
+#include "ui/main/DayCell.h"
+
+#include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "core/Clock.h"
+#include "platform/desktop/Convert.h"
+#include "ui/main/ColouredRowDelegate.h"
+
+namespace qcal {
+
+using desktop::Q;
+
+// ---- DayButton ----
+
+DayButton::DayButton(QWidget* parent) : QAbstractButton(parent), captionColor_(Qt::black) {
+    setCheckable(true);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void DayButton::setCaptionColor(const QColor& color) {
+    captionColor_ = color;
+    update();
+}
+
+void DayButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QPalette& pal = palette();
+    const QRect r = rect();
+    if (isChecked()) {
+        QColor marked = pal.color(QPalette::Highlight);
+        marked.setAlpha(70);
+        p.fillRect(r, pal.color(QPalette::Button));
+        p.fillRect(r, marked);
+        // A sunken edge, as a pressed flat button.
+        p.setPen(pal.color(QPalette::Dark));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(pal.color(QPalette::Light));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+    } else {
+        p.fillRect(r, pal.color(QPalette::Button));
+    }
+    p.setPen(captionColor_);
+    p.setFont(font());
+    p.drawText(r.adjusted(2, 2, -2, -2), Qt::AlignHCenter | Qt::AlignTop, text());
+}
+
+void DayButton::mouseReleaseEvent(QMouseEvent* event) {
+    QAbstractButton::mouseReleaseEvent(event);
+    // The left button's click selects through the normal click; any other button selects
+    // the day as well, so that a right click marks the day before its menu opens.
+    if (event->button() != Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit selectRequested();
+    }
+}
+
+void DayButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    QAbstractButton::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) emit doubleClicked();
+}
+
+void DayButton::contextMenuEvent(QContextMenuEvent* event) {
+    emit selectRequested();
+    if (popupMenu) popupMenu->exec(event->globalPos());
+}
+
+// ---- CellList ----
+
+CellList::CellList(QWidget* parent) : QListWidget(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUniformItemSizes(true);
+    setMouseTracking(true);
+    setItemDelegate(new ColouredRowDelegate(kRowHeight, this));
+}
+
+int CellList::RowUnderPointer(int y) const {
+    int row = y / kRowHeight + verticalScrollBar()->value();
+    if (row >= count() - 1) row = count() - 1;
+    return row;
+}
+
+int CellList::SelectedRow() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void CellList::SetSelectedRow(int row) {
+    if (row < 0 || row >= count()) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+void CellList::mouseMoveEvent(QMouseEvent* event) {
+    if (count() > 0) {
+        const int row = RowUnderPointer(int(event->position().y()));
+        if (row >= 0) setToolTip(item(row)->text());
+    }
+    QListWidget::mouseMoveEvent(event);
+}
+
+void CellList::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        if (count() > 0) {
+            SetSelectedRow(RowUnderPointer(int(event->position().y())));
+            emit selectRequested();
+        }
+        return;
+    }
+    QListWidget::mousePressEvent(event);
+}
+
+void CellList::mouseReleaseEvent(QMouseEvent* event) {
+    QListWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) emit rowClicked();
+}
+
+void CellList::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) emit rowDoubleClicked();
+}
+
+void CellList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete || event->text() == QStringLiteral(".")) {
+        emit deleteRequested();
+        return;
+    }
+    const int before = SelectedRow();
+    QListWidget::keyPressEvent(event);
+    if (SelectedRow() != before) emit rowClicked();
+}
+
+void CellList::contextMenuEvent(QContextMenuEvent* event) {
+    emit selectRequested();
+    if (popupMenu) popupMenu->exec(event->globalPos());
+}
+
+// ---- Tlable_listbox ----
+
+Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayButtons,
+                               QMenu* pmForBtn, QMenu* pmForlistbox,
+                               const tlist_of_event& monthList)
+    : number_(number), monthList_(monthList) {
+    button = new DayButton(dayPanel);
+    button->setObjectName(QStringLiteral("day%1").arg(number));
+    button->popupMenu = pmForBtn;
+    button->setToolTip(QStringLiteral("Double-click to add event"));
+    dayButtons.addButton(button, number);
+
+    list = new CellList(dayPanel);
+    list->setObjectName(QStringLiteral("list%1").arg(number));
+    list->popupMenu = pmForlistbox;
+
+    connect(button, &QAbstractButton::clicked, this, [this] { emit buttonClicked(number_); });
+    connect(button, &DayButton::doubleClicked, this,
+            [this] { emit buttonDoubleClicked(number_); });
+    connect(button, &DayButton::selectRequested, this, &Tlable_listbox::Select);
+    connect(list, &CellList::rowClicked, this, [this] { emit listClicked(number_); });
+    connect(list, &CellList::rowDoubleClicked, this, [this] { emit listDoubleClicked(number_); });
+    connect(list, &CellList::deleteRequested, this, [this] { emit deleteRequested(number_); });
+    connect(list, &CellList::selectRequested, this, &Tlable_listbox::Select);
+    Clear();
+}
+
+void Tlable_listbox::SetBounds(const GridRect& r) {
+    button->setGeometry(r.left, r.top, r.width, r.height);
+    list->setGeometry(r.left + 1, r.top + 20, r.width - 2, list->height());
+    Fit();
+}
+
+void Tlable_listbox::Fit() {
+    int height = list->count() * CellList::kRowHeight;
+    const int room = button->height() - 20;
+    if (room < height) height = std::max(room, 0);
+    list->resize(list->width(), height);
+    if (list->count() > 0) {
+        QPalette pal = list->palette();
+        pal.setColor(QPalette::Base, QPalette().color(QPalette::Base));
+        list->setPalette(pal);
+    }
+}
+
+void Tlable_listbox::Clear() {
+    button->setText(QString());
+    button->setCaptionColor(Qt::black);
+    button->setEnabled(false);
+    button->hide();
+    QPalette pal = list->palette();
+    pal.setColor(QPalette::Base, QPalette().color(QPalette::Button));
+    list->setPalette(pal);
+    list->clear();
+    lines.clear();
+    list->resize(list->width(), 0);
+    list->hide();
+}
+
+void Tlable_listbox::Fill(TDateTime x) {
+    date = x;
+    const int day = int(DecodeDate(x).day);
+    today = DayOf(x) == clock::Today();
+    if (today) {
+        button->setText(QString::number(day) + QStringLiteral(" Today"));
+        button->setCaptionColor(Qt::red);
+    } else {
+        button->setText(QString::number(day));
+    }
+    lines = monthList_.ItemsOfDay(x);
+    for (const titem_for_display& line : lines) {
+        auto* row = new QListWidgetItem(Q(line.text), list);
+        row->setBackground(desktop::ToQColor(line.layerColor));
+    }
+    Fit();
+    button->setEnabled(true);
+    button->show();
+    list->show();
+}
+
+void Tlable_listbox::SetFont(const ROptions& options) {
+    QFont font(Q(options.FontDisplayName));
+    // A size of 0 or less can only come from a hand-edited settings file.
+    font.setPointSize(options.FontDisplaySize > 0 ? int(options.FontDisplaySize) : 9);
+    list->setFont(font);
+    button->setFont(list->font());
+}
+
+void Tlable_listbox::Select() {
+    button->setChecked(true);
+    emit buttonClicked(number_);
+}
+
+const titem_for_display* Tlable_listbox::SelectedOrFirstLine() const {
+    if (lines.empty()) return nullptr;
+    const int row = list->SelectedRow();
+    return &lines[std::size_t(row >= 0 && std::size_t(row) < lines.size() ? row : 0)];
+}
+
+}  // namespace qcal

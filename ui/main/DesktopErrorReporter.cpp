@@ -1,0 +1,13 @@
+#include "ui/main/DesktopErrorReporter.h"
+
+#include <QApplication>
+
+#include "platform/desktop/MessageBox.h"
+
+namespace qcal {
+
+void DesktopErrorReporter::ShowError(const std::string& text) {
+    desktop::MessageBox::Error(QApplication::activeWindow(), QString::fromStdString(text));
+}
+
+}  // namespace qcal

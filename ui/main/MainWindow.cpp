@@ -1,0 +1,352 @@
+#include "ui/main/MainWindow.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QListWidget>
+#include <QMenu>
+#include <QResizeEvent>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/Clock.h"
+#include "platform/desktop/Glyphs.h"
+#include "platform/desktop/MessageBox.h"
+#include "store/DataModule.h"
+#include "ui/main/DayCell.h"
+
+namespace qcal {
+namespace {
+
+QFont ArialPixels(int pixels) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// The page control's two tabs share its width.
+class HalfWidthTabBar : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override {
+        QSize size = QTabBar::tabSizeHint(index);
+        if (parentWidget()) size.setWidth(std::max(40, parentWidget()->width() / 2 - 2));
+        return size;
+    }
+};
+
+class PageControl : public QTabWidget {
+public:
+    explicit PageControl(QWidget* parent) : QTabWidget(parent) {
+        setTabBar(new HalfWidthTabBar(this));
+    }
+};
+
+// A grid line: drawn along its left edge (vertical) or its top edge (horizontal).
+class GridLine : public QFrame {
+public:
+    GridLine(Qt::Orientation orientation, QWidget* parent)
+        : QFrame(parent), orientation_(orientation) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::Dark));
+        if (orientation_ == Qt::Vertical) {
+            p.drawLine(0, 0, 0, height());
+        } else {
+            p.drawLine(0, 0, width(), 0);
+        }
+    }
+
+private:
+    Qt::Orientation orientation_;
+};
+
+QToolButton* ToolButton(QWidget* parent, const char* name, int left, int width,
+                        const QString& hint, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    button->setGeometry(left, 6, width, 27);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    button->setIconSize(QSize(20, 20));
+    return button;
+}
+
+QFrame* Separator(QWidget* parent, int left, QFrame::Shadow shadow) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(shadow);
+    line->setGeometry(left, 6, 2, 27);
+    return line;
+}
+
+}  // namespace
+
+TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidget* parent)
+    : QWidget(parent), dm_(dm), arguments_(std::move(arguments)), monthList_(dm) {
+    setObjectName(QStringLiteral("FormMainCalendar"));
+    setWindowTitle(QStringLiteral("Quenlaris Calendar"));
+    resize(763, 581);
+    setFont(QFont(QStringLiteral("MS Sans Serif")));
+
+    // Start-up. The data module has already opened the database; keep it open.
+    if (!dm_.Connected()) dm_.Connect();
+    LastDay = clock::Today();
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    CreateToolbar();
+    outer->addWidget(Panelmain);
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    outer->addLayout(body, 1);
+    CreateLeftPanel();
+    body->addWidget(Panelleft);
+    CreatePages();
+    body->addWidget(PageControl1, 1);
+
+    PageControl1->setCurrentIndex(0);
+    LoadLayers();
+    dm_.LoadOptions();
+    CreateGrid();
+    ApplyDisplayFont();
+    GoToToday();
+}
+
+TFormMainCalendar::~TFormMainCalendar() = default;
+
+void TFormMainCalendar::CreateToolbar() {
+    using desktop::Glyph;
+    Panelmain = new QWidget(this);
+    Panelmain->setObjectName(QStringLiteral("Panelmain"));
+    Panelmain->setFixedHeight(37);
+
+    Separator(Panelmain, 10, QFrame::Raised);
+    Separator(Panelmain, 14, QFrame::Raised);
+    btnAdd = ToolButton(Panelmain, "btnAdd", 21, 38, QStringLiteral("New Event"),
+                        Glyph("appointment-new", QStyle::SP_FileIcon));
+    btnEdit = ToolButton(Panelmain, "btnEdit", 59, 38, QStringLiteral("Edit Event"),
+                         Glyph("document-edit", QStyle::SP_FileDialogDetailedView));
+    btnDel = ToolButton(Panelmain, "btnDel", 97, 38, QStringLiteral("Delete Events"),
+                        Glyph("edit-delete", QStyle::SP_TrashIcon));
+    Separator(Panelmain, 143, QFrame::Sunken);
+    btnpending = ToolButton(Panelmain, "btnpending", 152, 38, QStringLiteral("Show Pending Events"),
+                            Glyph("appointment-soon", QStyle::SP_MessageBoxWarning));
+    btntoday = ToolButton(Panelmain, "btntoday", 190, 38, QStringLiteral("Today"),
+                          Glyph("go-jump-today", QStyle::SP_ArrowDown));
+    Separator(Panelmain, 236, QFrame::Sunken);
+    btnbackup = ToolButton(Panelmain, "btnbackup", 246, 38, QStringLiteral("Backup Events"),
+                           Glyph("document-save", QStyle::SP_DialogSaveButton));
+    btnrestore = ToolButton(Panelmain, "btnrestore", 284, 38, QStringLiteral("Restore Events"),
+                            Glyph("document-revert", QStyle::SP_BrowserReload));
+    Separator(Panelmain, 330, QFrame::Sunken);
+    btnactive = ToolButton(Panelmain, "btnactive", 340, 38, QStringLiteral("Enabled Alarm"),
+                           Glyph("alarm-symbolic", QStyle::SP_MediaVolume));
+    btnactive->setCheckable(true);
+    btnOption = ToolButton(Panelmain, "btnOption", 378, 47, QStringLiteral("Menus"),
+                           Glyph("open-menu", QStyle::SP_FileDialogListView));
+    btnHelp = ToolButton(Panelmain, "btnHelp", 425, 38, QStringLiteral("Help"),
+                         Glyph("help-contents", QStyle::SP_DialogHelpButton));
+    Separator(Panelmain, 471, QFrame::Sunken);
+    btnpreview = ToolButton(Panelmain, "btnpreview", 481, 38, QStringLiteral("Preview Calendar"),
+                            Glyph("document-print-preview", QStyle::SP_FileDialogContentsView));
+    btnprint = ToolButton(Panelmain, "btnprint", 519, 38, QStringLiteral("Print Calendar"),
+                          Glyph("document-print", QStyle::SP_ComputerIcon));
+    Separator(Panelmain, 564, QFrame::Sunken);
+    btnExit = ToolButton(Panelmain, "btnExit", 574, 38, QStringLiteral("Exit"),
+                         Glyph("application-exit", QStyle::SP_DialogCloseButton));
+
+    PmFormenu = new QMenu(this);
+    PmFormenu->addAction(QStringLiteral("&Preferences..."));
+    PmFormenu->addAction(QStringLiteral("&Compact Database"));
+    PmFormenu->addSeparator();
+    PmFormenu->addAction(QStringLiteral("Visit Website..."));
+    PmFormenu->addAction(QStringLiteral("Help..."));
+    PmFormenu->addAction(QStringLiteral("About..."));
+    btnOption->setMenu(PmFormenu);
+    btnOption->setPopupMode(QToolButton::InstantPopup);
+
+    // Built by later work: pending alarms, backup and restore, help, preview and print,
+    // and the menu's items.
+    for (QToolButton* later : {btnpending, btnbackup, btnrestore, btnHelp, btnpreview, btnprint}) {
+        later->setEnabled(false);
+    }
+    for (QAction* action : PmFormenu->actions()) action->setEnabled(false);
+
+    connect(btnAdd, &QToolButton::clicked, this, [this] { AddEventAt(SelectedCell()); });
+    connect(btnEdit, &QToolButton::clicked, this, [this] {
+        if (DatePageShowing()) EditSelectedEvent();
+    });
+    connect(btnDel, &QToolButton::clicked, this, [this] {
+        if (DatePageShowing()) DeleteSelectedEvent();
+    });
+    connect(btntoday, &QToolButton::clicked, this, [this] {
+        PageControl1->setCurrentIndex(0);
+        GoToToday();
+    });
+    connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
+    connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::exitRequested);
+}
+
+void TFormMainCalendar::CreateLeftPanel() {
+    Panelleft = new QWidget(this);
+    Panelleft->setObjectName(QStringLiteral("Panelleft"));
+    Panelleft->setFixedWidth(144);
+
+    auto* yearLabel = new QLabel(QStringLiteral("Year"), Panelleft);
+    yearLabel->setFont(ArialPixels(13));
+    yearLabel->setGeometry(8, 30, 127, 17);
+    RxSpinYear = new QSpinBox(Panelleft);
+    RxSpinYear->setObjectName(QStringLiteral("RxSpinYear"));
+    RxSpinYear->setGeometry(8, 50, 127, 22);
+    RxSpinYear->setRange(1000, 9999);
+    RxSpinYear->setFont(ArialPixels(12));
+    // Only the arrows change the year.
+    RxSpinYear->findChild<QLineEdit*>()->setReadOnly(true);
+    connect(RxSpinYear, &QSpinBox::valueChanged, this, [this] { RxSpinYearChange(); });
+
+    auto* monthLabel = new QLabel(QStringLiteral("Month"), Panelleft);
+    monthLabel->setFont(ArialPixels(13));
+    monthLabel->setGeometry(8, 87, 125, 17);
+    ListBoxMonth = new QListWidget(Panelleft);
+    ListBoxMonth->setObjectName(QStringLiteral("ListBoxMonth"));
+    ListBoxMonth->setGeometry(8, 107, 125, 209);
+    ListBoxMonth->setFont(ArialPixels(13));
+    ListBoxMonth->setUniformItemSizes(true);
+    ListBoxMonth->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (const char* month : {"January", "February", "March", "April", "May", "June", "July",
+                              "August", "September", "October", "November", "December"}) {
+        auto* item = new QListWidgetItem(QString::fromLatin1(month), ListBoxMonth);
+        item->setSizeHint(QSize(0, 17));
+    }
+    connect(ListBoxMonth, &QListWidget::currentRowChanged, this, [this] { RxSpinYearChange(); });
+
+    auto* layerLabel = new QLabel(QStringLiteral("Layer"), Panelleft);
+    layerLabel->setFont(ArialPixels(13));
+    layerLabel->setGeometry(8, 332, 125, 17);
+    CreateLayerControls();
+}
+
+void TFormMainCalendar::CreatePages() {
+    PageControl1 = new PageControl(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new QWidget;
+    TabSheet2 = new QWidget;
+    PageControl1->addTab(TabSheet1, QStringLiteral("Date"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Search Events"));
+    // The search page is built by later work.
+    PageControl1->setTabEnabled(1, false);
+
+    auto* page = new QVBoxLayout(TabSheet1);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    Paneltext = new QWidget(TabSheet1);
+    Paneltext->setFixedHeight(22);
+    page->addWidget(Paneltext);
+    const char* names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    for (int k = 0; k < 7; ++k) {
+        auto* label = new QLabel(QString::fromLatin1(names[k]), Paneltext);
+        label->setObjectName(QStringLiteral("l%1").arg(k + 1));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(ArialPixels(13));
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
+        label->setPalette(pal);
+        weekdayLabels[std::size_t(k)] = label;
+    }
+    PanelDay = new QWidget(TabSheet1);
+    PanelDay->setObjectName(QStringLiteral("PanelDay"));
+    PanelDay->installEventFilter(this);
+    page->addWidget(PanelDay, 1);
+}
+
+void TFormMainCalendar::CreateGrid() {
+    for (std::size_t k = 0; k < V.size(); ++k) V[k] = new GridLine(Qt::Vertical, PanelDay);
+    for (std::size_t k = 0; k < H.size(); ++k) H[k] = new GridLine(Qt::Horizontal, PanelDay);
+
+    pmForBtn = new QMenu(this);
+    connect(pmForBtn->addAction(QStringLiteral("New Event")), &QAction::triggered, this,
+            [this] { AddEventAt(SelectedCell()); });
+    pmForlistbox = new QMenu(this);
+    connect(pmForlistbox->addAction(QStringLiteral("New  Event")), &QAction::triggered, this,
+            [this] { AddEventAt(SelectedCell()); });
+    connect(pmForlistbox->addAction(QStringLiteral("Edit Event")), &QAction::triggered, this,
+            &TFormMainCalendar::EditSelectedEvent);
+    connect(pmForlistbox->addAction(QStringLiteral("Del  Event")), &QAction::triggered, this,
+            &TFormMainCalendar::DeleteSelectedEvent);
+
+    dayButtons_ = new QButtonGroup(this);
+    dayButtons_->setExclusive(true);
+    for (int n = 1; n <= kCellCount; ++n) {
+        auto cell = std::make_unique<Tlable_listbox>(PanelDay, n, *dayButtons_, pmForBtn,
+                                                     pmForlistbox, monthList_);
+        connect(cell.get(), &Tlable_listbox::buttonClicked, this,
+                &TFormMainCalendar::DayButtonClick);
+        connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, this,
+                [this] { AddEventAt(SelectedCell()); });
+        connect(cell.get(), &Tlable_listbox::listClicked, this,
+                &TFormMainCalendar::CellListClick);
+        connect(cell.get(), &Tlable_listbox::listDoubleClicked, this,
+                &TFormMainCalendar::EditSelectedEvent);
+        connect(cell.get(), &Tlable_listbox::deleteRequested, this, [this] {
+            if (DatePageShowing()) DeleteSelectedEvent();
+        });
+        cells_[std::size_t(n - 1)] = std::move(cell);
+    }
+}
+
+void TFormMainCalendar::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!activated_) {
+        activated_ = true;
+        FormActivate();
+    }
+}
+
+void TFormMainCalendar::FormActivate() {
+    FormResize();
+    btnactive->setChecked(dm_.Options.IsAlarmEnabled);
+    btnactive->setToolTip(btnactive->isChecked() ? QStringLiteral("Enabled Alarm")
+                                                 : QStringLiteral("Disabled Alarm"));
+}
+
+void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (activated_) FormResize();
+}
+
+bool TFormMainCalendar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == PanelDay && event->type() == QEvent::Resize && activated_) LayoutGrid();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormMainCalendar::btnactiveClick() {
+    // The button has already changed its state.
+    if (btnactive->isChecked()) {
+        btnactive->setToolTip(QStringLiteral("Enabled Alarm"));
+    } else if (desktop::MessageBox::Question(this,
+                                             QStringLiteral("Do you want to disable the alarm?"))) {
+        btnactive->setToolTip(QStringLiteral("Disabled Alarm"));
+    } else {
+        btnactive->setChecked(true);
+    }
+    dm_.Options.IsAlarmEnabled = btnactive->isChecked();
+    dm_.SaveOptions();
+}
+
+}  // namespace qcal

@@ -1,0 +1,157 @@
+#pragma once
+
+// The main window: one month of events as a grid of 42 day cells, the year and month
+// pickers, the layer list and the toolbar that starts every other function.
+
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/Event.h"
+#include "store/EventLists.h"
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+
+namespace qcal {
+
+class TDataMod;
+class Tlable_listbox;
+class TmyFormNewOrEdit;
+
+class TFormMainCalendar : public QWidget {
+    Q_OBJECT
+public:
+    // arguments are the command-line arguments after the program name.
+    TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidget* parent = nullptr);
+    ~TFormMainCalendar() override;
+
+    // ---- month grid (MainWindowMonth.cpp) ----
+    void FormResize();
+    void LayoutGrid();
+    // The month refresh. fromLayerList: a layer check mark was toggled; the layers are
+    // saved afterwards.
+    void RxSpinYearChange(bool fromLayerList = false);
+    void GoToToday();
+    int SelectedCell() const;
+    int SelectedEventId() const;
+    void SyncSelection(int cell);
+    void ApplyDisplayFont();
+    bool DatePageShowing() const;
+    Tlable_listbox& Cell(int number) const { return *cells_[std::size_t(number - 1)]; }
+
+    // ---- layers (MainWindowLayers.cpp) ----
+    void LoadLayers();
+    void SaveLayers();
+
+    // ---- event commands (MainWindowEvents.cpp) ----
+    void AddEventAt(int cell);
+    void EditSelectedEvent();
+    void DeleteSelectedEvent();
+    void DeleteEventIds(const std::string& idList);
+    void ShowEventDay(const tfield& event, TDateTime reference);
+
+    // Controls, named as in the design.
+    QWidget* Panelmain = nullptr;
+    QWidget* Panelleft = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* Paneltext = nullptr;
+    QWidget* PanelDay = nullptr;
+    std::array<QLabel*, 7> weekdayLabels{};
+    std::array<QFrame*, 8> V{};
+    std::array<QFrame*, 7> H{};
+
+    QSpinBox* RxSpinYear = nullptr;
+    QListWidget* ListBoxMonth = nullptr;
+    QListWidget* RxCheckListBoxLayer = nullptr;
+    QToolButton* snew = nullptr;
+    QToolButton* sedit = nullptr;
+    QToolButton* sdel = nullptr;
+    QToolButton* sselectall = nullptr;
+    QToolButton* sunselectall = nullptr;
+    QMenu* PMForLayer = nullptr;
+
+    QToolButton* btnAdd = nullptr;
+    QToolButton* btnEdit = nullptr;
+    QToolButton* btnDel = nullptr;
+    QToolButton* btnpending = nullptr;
+    QToolButton* btntoday = nullptr;
+    QToolButton* btnbackup = nullptr;
+    QToolButton* btnrestore = nullptr;
+    QToolButton* btnactive = nullptr;
+    QToolButton* btnOption = nullptr;
+    QToolButton* btnHelp = nullptr;
+    QToolButton* btnpreview = nullptr;
+    QToolButton* btnprint = nullptr;
+    QToolButton* btnExit = nullptr;
+    QMenu* PmFormenu = nullptr;
+    QMenu* pmForBtn = nullptr;
+    QMenu* pmForlistbox = nullptr;
+
+    // Day number of today, kept by the day-change check of the alarms.
+    int LastDay = 0;
+
+signals:
+    // Exit was chosen.
+    void exitRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Construction (MainWindow.cpp).
+    void CreateToolbar();
+    void CreateLeftPanel();
+    void CreatePages();
+    void CreateGrid();
+    void FormActivate();
+    void btnactiveClick();
+
+    // Day cells (MainWindowMonth.cpp).
+    void DayButtonClick(int cell);
+    void CellListClick(int cell);
+    bool EditCheck();
+    bool ConfirmDelete();
+
+    // Layers (MainWindowLayers.cpp).
+    void CreateLayerControls();
+    void RxCheckListBoxLayerItemChanged(QListWidgetItem* item);
+    void snewClick();
+    void seditClick();
+    void sdelClick();
+    void sselectallClick();
+    void sunselectallClick();
+    void SetAllLayerChecks(bool checked);
+    bool RunLayerDialog(int mode, int index, QWidget* owner);
+
+    // Event commands (MainWindowEvents.cpp).
+    std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent);
+    tfield NewEventPreset(int cell) const;
+    // The alarms are checked again after every change of events; the alarm scheduler
+    // takes this over when it exists.
+    void RefreshAlarms();
+
+    TDataMod& dm_;
+    QStringList arguments_;
+    tlist_of_event monthList_;
+    QButtonGroup* dayButtons_ = nullptr;
+    std::array<std::unique_ptr<Tlable_listbox>, 42> cells_;
+    bool activated_ = false;
+    bool refilling_layers_ = false;
+};
+
+}  // namespace qcal

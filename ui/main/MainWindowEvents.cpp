@@ -1,0 +1,122 @@
+// The grid's event commands: add, edit and delete events, then show where they fall.
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include "core/Clock.h"
+#include "core/Rules.h"
+#include "platform/desktop/Convert.h"
+#include "platform/desktop/Dialogs.h"
+#include "store/DataModule.h"
+#include "ui/editor/EventEditor.h"
+#include "ui/main/DayCell.h"
+#include "ui/main/LayerDialog.h"
+#include "ui/main/MainWindow.h"
+
+namespace qcal {
+namespace {
+
+constexpr TDateTime kOneHour = 1.0 / 24;
+constexpr TDateTime kFiveSeconds = 5.0 / 86400;
+
+}  // namespace
+
+std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent) {
+    auto editor = std::make_unique<TmyFormNewOrEdit>(
+        dm_,
+        [this](QWidget* owner) {
+            return RunLayerDialog(int(TmyFormLayer::Mode::New), -1, owner);
+        },
+        this);
+    editor->setWindowTitle(newEvent ? QStringLiteral("New Event") : QStringLiteral("Edit Event"));
+    editor->btnOK->setText(newEvent ? QStringLiteral("&Add") : QStringLiteral("&Save"));
+    return editor;
+}
+
+tfield TFormMainCalendar::NewEventPreset(int cell) const {
+    tfield rec;
+    if (RxCheckListBoxLayer->count() > 0) rec.layername = desktop::Std(RxCheckListBoxLayer->item(0)->text());
+    rec.alert = true;
+    rec.repeatType = kRepeatNone;
+    rec.begindate = rec.enddate = Cell(cell).date;
+    const TDateTime now = clock::Now();
+    rec.beginTime = now - DayOf(now);
+    rec.endtime = rec.beginTime + kOneHour;
+    // An hour later would pass midnight: keep the end on the same day.
+    if (rec.endtime >= 1.0) rec.endtime = rec.beginTime + kFiveSeconds;
+    rec.lastFileTime = 0;
+    rec.yearMonth0 = rec.yearMonth1 = std::max(0, ListBoxMonth->currentRow());
+    rec.dayEvery0 = rec.weekEvery0 = rec.monthDay0 = rec.monthEvery0 = rec.monthEvery1 = 0;
+    rec.yearDay0 = 0;
+    rec.weekSelected0.clear();
+    return rec;
+}
+
+void TFormMainCalendar::AddEventAt(int cell) {
+    auto editor = CreateEditor(true);
+    editor->EventRec = NewEventPreset(cell);
+    const TDateTime reference = Cell(cell).date;
+    const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
+    LoadLayers();
+    if (!accepted) return;
+    if (monthList_.AddEvent(editor->EventRec) != 0) {
+        ShowEventDay(editor->EventRec, reference);
+    }
+    RefreshAlarms();
+}
+
+void TFormMainCalendar::EditSelectedEvent() {
+    if (!EditCheck()) return;
+    auto editor = CreateEditor(false);
+    const TDateTime reference = Cell(SelectedCell()).date;
+    if (!monthList_.LoadEvent(SelectedEventId(), editor->EventRec)) {
+        // The row has gone meanwhile: show the month as it is now.
+        RxSpinYearChange();
+        return;
+    }
+    const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
+    LoadLayers();
+    if (!accepted) return;
+    if (monthList_.UpdateEvent(editor->EventRec)) {
+        ShowEventDay(editor->EventRec, reference);
+    } else {
+        RxSpinYearChange();
+    }
+    RefreshAlarms();
+}
+
+void TFormMainCalendar::DeleteSelectedEvent() {
+    if (!ConfirmDelete()) return;
+    DeleteEventIds("(" + std::to_string(SelectedEventId()) + ")");
+}
+
+void TFormMainCalendar::DeleteEventIds(const std::string& idList) {
+    monthList_.DeleteEvents(idList);
+    RxSpinYearChange();
+    RefreshAlarms();
+}
+
+void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
+    if (!DatePageShowing()) return;
+    const TDateTime target = tsatisfy(event).DayToShow(reference);
+    if (DayOf(target) != DayOf(reference)) {
+        const CivilDate date = DecodeDate(target);
+        const QSignalBlocker blockYear(RxSpinYear);
+        const QSignalBlocker blockMonth(ListBoxMonth);
+        RxSpinYear->setValue(date.year);
+        ListBoxMonth->setCurrentRow(int(date.month) - 1);
+    }
+    RxSpinYearChange();
+    for (auto& cell : cells_) {
+        if (cell->button->isEnabled() && DayOf(cell->date) == DayOf(target)) cell->Select();
+    }
+}
+
+void TFormMainCalendar::RefreshAlarms() {
+    // The alarm scheduler is not built yet: once it is, it rebuilds the due list here and
+    // raises the alarm window for events that are already due.
+}
+
+}  // namespace qcal

@@ -1,0 +1,203 @@
+// The layer list of the main window: its check marks filter the month; its buttons and
+// menu create, edit and delete layers.
+
+#include <QContextMenuEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "platform/desktop/Convert.h"
+#include "platform/desktop/Dialogs.h"
+#include "platform/desktop/Glyphs.h"
+#include "platform/desktop/MessageBox.h"
+#include "store/DataModule.h"
+#include "ui/main/ColouredRowDelegate.h"
+#include "ui/main/LayerDialog.h"
+#include "ui/main/MainWindow.h"
+
+namespace qcal {
+namespace {
+
+using desktop::Q;
+using desktop::Std;
+
+// The layer list opens its menu only when it has lines.
+class LayerList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+    QMenu* popupMenu = nullptr;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (popupMenu && count() > 0) popupMenu->exec(event->globalPos());
+    }
+};
+
+QToolButton* LayerButton(QWidget* parent, const char* name, int left, int width,
+                         const QString& hint, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    button->setGeometry(left, 469, width, 28);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    return button;
+}
+
+}  // namespace
+
+void TFormMainCalendar::CreateLayerControls() {
+    using desktop::Glyph;
+    auto* list = new LayerList(Panelleft);
+    RxCheckListBoxLayer = list;
+    RxCheckListBoxLayer->setObjectName(QStringLiteral("RxCheckListBoxLayer"));
+    RxCheckListBoxLayer->setGeometry(8, 352, 125, 117);
+    RxCheckListBoxLayer->setToolTip(
+        QStringLiteral("To display all the events belong to a layer, please check it"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    RxCheckListBoxLayer->setFont(font);
+    RxCheckListBoxLayer->setUniformItemSizes(true);
+    RxCheckListBoxLayer->setItemDelegate(new ColouredRowDelegate(17, RxCheckListBoxLayer));
+
+    snew = LayerButton(Panelleft, "snew", 8, 25, QStringLiteral("New Layer"),
+                       Glyph("list-add", QStyle::SP_FileDialogNewFolder));
+    sedit = LayerButton(Panelleft, "sedit", 33, 26, QStringLiteral("Edit Layer"),
+                        Glyph("document-properties", QStyle::SP_FileDialogDetailedView));
+    sdel = LayerButton(Panelleft, "sdel", 59, 25, QStringLiteral("Delete Layer"),
+                       Glyph("list-remove", QStyle::SP_TrashIcon));
+    sselectall = LayerButton(Panelleft, "sselectall", 84, 26, QStringLiteral("Select All Layer"),
+                             Glyph("edit-select-all", QStyle::SP_DialogApplyButton));
+    sunselectall =
+        LayerButton(Panelleft, "sunselectall", 110, 24, QStringLiteral("Unselect All Layer"),
+                    Glyph("edit-select-none", QStyle::SP_DialogResetButton));
+
+    PMForLayer = new QMenu(this);
+    connect(PMForLayer->addAction(QStringLiteral("&New  Layer")), &QAction::triggered, this,
+            &TFormMainCalendar::snewClick);
+    connect(PMForLayer->addAction(QStringLiteral("E&dit Layer")), &QAction::triggered, this,
+            &TFormMainCalendar::seditClick);
+    connect(PMForLayer->addAction(QStringLiteral("D&el  Layer")), &QAction::triggered, this,
+            &TFormMainCalendar::sdelClick);
+    PMForLayer->addSeparator();
+    connect(PMForLayer->addAction(QStringLiteral("&Select   All Layer")), &QAction::triggered,
+            this, &TFormMainCalendar::sselectallClick);
+    connect(PMForLayer->addAction(QStringLiteral("&Unselect All Layer")), &QAction::triggered,
+            this, &TFormMainCalendar::sunselectallClick);
+    list->popupMenu = PMForLayer;
+
+    connect(snew, &QToolButton::clicked, this, &TFormMainCalendar::snewClick);
+    connect(sedit, &QToolButton::clicked, this, &TFormMainCalendar::seditClick);
+    connect(sdel, &QToolButton::clicked, this, &TFormMainCalendar::sdelClick);
+    connect(sselectall, &QToolButton::clicked, this, &TFormMainCalendar::sselectallClick);
+    connect(sunselectall, &QToolButton::clicked, this, &TFormMainCalendar::sunselectallClick);
+    connect(RxCheckListBoxLayer, &QListWidget::itemChanged, this,
+            &TFormMainCalendar::RxCheckListBoxLayerItemChanged);
+    connect(RxCheckListBoxLayer, &QListWidget::itemDoubleClicked, this,
+            &TFormMainCalendar::seditClick);
+}
+
+void TFormMainCalendar::LoadLayers() {
+    dm_.LoadLayers();
+    const QSignalBlocker block(RxCheckListBoxLayer);
+    RxCheckListBoxLayer->clear();
+    for (const tlayinfo& layer : dm_.Layers) {
+        auto* item = new QListWidgetItem(Q(layer.name), RxCheckListBoxLayer);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(layer.active ? Qt::Checked : Qt::Unchecked);
+        item->setBackground(desktop::ToQColor(layer.color));
+    }
+    if (RxCheckListBoxLayer->count() > 0 && RxCheckListBoxLayer->selectedItems().isEmpty()) {
+        RxCheckListBoxLayer->setCurrentRow(0);
+    }
+}
+
+void TFormMainCalendar::SaveLayers() { dm_.SaveLayers(); }
+
+void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
+    RxSpinYearChange(true);
+}
+
+bool TFormMainCalendar::RunLayerDialog(int mode, int index, QWidget* owner) {
+    TmyFormLayer dialog(dm_, TmyFormLayer::Mode(mode), index, owner);
+    return desktop::ExecModal(dialog) == QDialog::Accepted;
+}
+
+void TFormMainCalendar::snewClick() {
+    if (RunLayerDialog(int(TmyFormLayer::Mode::New), -1, this)) LoadLayers();
+}
+
+void TFormMainCalendar::seditClick() {
+    const int index = RxCheckListBoxLayer->currentRow();
+    if (index < 0 || std::size_t(index) >= dm_.Layers.size()) {
+        desktop::MessageBox::Information(this, QStringLiteral("There is no layer to be edited"));
+        return;
+    }
+    const std::string oldName = dm_.Layers[std::size_t(index)].name;
+    TmyFormLayer dialog(dm_, TmyFormLayer::Mode::Edit, index, this);
+    if (desktop::ExecModal(dialog) != QDialog::Accepted) return;
+    const std::string newName = Std(dialog.TrimmedName());
+    try {
+        dm_.ADOConnection.exec("update eventtable set layername='" + newName + "'" +
+                               " where layername='" + oldName + "'");
+    } catch (const platform::DbError& error) {
+        dm_.Errors().ShowError(error.what());
+    }
+    LoadLayers();
+    RxSpinYearChange();
+}
+
+void TFormMainCalendar::sdelClick() {
+    const int index = RxCheckListBoxLayer->currentRow();
+    if (index < 0 || std::size_t(index) >= dm_.Layers.size()) {
+        desktop::MessageBox::Information(this, QStringLiteral("There is no layer to be deleted"));
+        return;
+    }
+    const std::string name = dm_.Layers[std::size_t(index)].name;
+    if (!desktop::MessageBox::Question(
+            this, QStringLiteral("Do you want to delete the '") + Q(name) +
+                      QStringLiteral("' layer?"))) {
+        return;
+    }
+    std::int64_t total = 0;
+    try {
+        dm_.ADOQuery.close();
+        dm_.ADOQuery.setSql("SELECT count(*) AS total FROM eventtable WHERE layername='" + name +
+                            "'");
+        dm_.ADOQuery.open();
+        total = dm_.ADOQuery.asInteger("total");
+        dm_.ADOQuery.close();
+    } catch (const platform::DbError& error) {
+        // Without the count the layer might still be in use: keep it.
+        dm_.ADOQuery.close();
+        dm_.Errors().ShowError(error.what());
+        return;
+    }
+    if (total < 1) {
+        dm_.Layers.erase(dm_.Layers.begin() + index);
+        SaveLayers();
+        LoadLayers();
+        RxSpinYearChange();
+    } else {
+        desktop::MessageBox::Information(
+            this, QStringLiteral("Some events using this layer,\ryou can not delete the layer!"));
+    }
+}
+
+void TFormMainCalendar::SetAllLayerChecks(bool checked) {
+    {
+        const QSignalBlocker block(RxCheckListBoxLayer);
+        for (int i = 0; i < RxCheckListBoxLayer->count(); ++i) {
+            RxCheckListBoxLayer->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    RxSpinYearChange();
+    SaveLayers();
+}
+
+void TFormMainCalendar::sselectallClick() { SetAllLayerChecks(true); }
+
+void TFormMainCalendar::sunselectallClick() { SetAllLayerChecks(false); }
+
+}  // namespace qcal
