@@ -18,8 +18,7 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     qcal::TFormMainCalendar window(dm, arguments);
-    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app,
-                     &QApplication::quit);
+    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app, &QApplication::quit);
     window.showMaximized();
     return QApplication::exec();
 }

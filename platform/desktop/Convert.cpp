@@ -9,16 +9,31 @@ namespace qcal::desktop {
 namespace {
 
 // The palette roles of the system colour codes 0x80000000 + index, in index order.
-constexpr std::array<QPalette::ColorRole, 25> kSystemRoles{
-    QPalette::Button,          QPalette::Window,          QPalette::Highlight,
-    QPalette::Button,          QPalette::Window,          QPalette::Base,
-    QPalette::Shadow,          QPalette::WindowText,      QPalette::Text,
-    QPalette::HighlightedText, QPalette::Mid,             QPalette::Midlight,
-    QPalette::Dark,            QPalette::Highlight,       QPalette::HighlightedText,
-    QPalette::Button,          QPalette::Dark,            QPalette::PlaceholderText,
-    QPalette::ButtonText,      QPalette::WindowText,      QPalette::Light,
-    QPalette::Shadow,          QPalette::Midlight,        QPalette::ToolTipText,
-    QPalette::ToolTipBase};
+constexpr std::array<QPalette::ColorRole, 25> kSystemRoles{QPalette::Button,
+                                                           QPalette::Window,
+                                                           QPalette::Highlight,
+                                                           QPalette::Button,
+                                                           QPalette::Window,
+                                                           QPalette::Base,
+                                                           QPalette::Shadow,
+                                                           QPalette::WindowText,
+                                                           QPalette::Text,
+                                                           QPalette::HighlightedText,
+                                                           QPalette::Mid,
+                                                           QPalette::Midlight,
+                                                           QPalette::Dark,
+                                                           QPalette::Highlight,
+                                                           QPalette::HighlightedText,
+                                                           QPalette::Button,
+                                                           QPalette::Dark,
+                                                           QPalette::PlaceholderText,
+                                                           QPalette::ButtonText,
+                                                           QPalette::WindowText,
+                                                           QPalette::Light,
+                                                           QPalette::Shadow,
+                                                           QPalette::Midlight,
+                                                           QPalette::ToolTipText,
+                                                           QPalette::ToolTipBase};
 
 constexpr TColor kSystemBit = 0x80000000;
 
@@ -38,13 +53,18 @@ TColor FromQColor(const QColor& color) {
     return TColor(color.red()) | (TColor(color.green()) << 8) | (TColor(color.blue()) << 16);
 }
 
-QDate ToQDate(TDateTime value) { return QDate(1899, 12, 30).addDays(DayOf(value)); }
+QDate ToQDate(TDateTime value) {
+    return QDate(1899, 12, 30).addDays(DayOf(value));
+}
 
-TDateTime FromQDate(const QDate& date) { return TDateTime(QDate(1899, 12, 30).daysTo(date)); }
+TDateTime FromQDate(const QDate& date) {
+    return TDateTime(QDate(1899, 12, 30).daysTo(date));
+}
 
 QTime ToQTime(TDateTime value) {
     const TimeOfDay t = DecodeTime(value);
-    if (t.hour >= 24) return QTime(23, 59, 59, 999);
+    if (t.hour >= 24)
+        return QTime(23, 59, 59, 999);
     return QTime(t.hour, t.minute, t.second, t.millisecond);
 }
 

@@ -14,16 +14,20 @@
 
 namespace qcal::desktop {
 
-inline QString Q(const std::string& text) { return QString::fromStdString(text); }
-inline std::string Std(const QString& text) { return text.toStdString(); }
+inline QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+inline std::string Std(const QString& text) {
+    return text.toStdString();
+}
 
 // 0x00BBGGRR to QColor and back. System colour codes (high bit set) map to the palette.
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
 
-QDate ToQDate(TDateTime value);   // the whole-day part
+QDate ToQDate(TDateTime value);  // the whole-day part
 TDateTime FromQDate(const QDate& date);
-QTime ToQTime(TDateTime value);   // the fraction, to the millisecond
+QTime ToQTime(TDateTime value);  // the fraction, to the millisecond
 TDateTime FromQTime(const QTime& time);
 
 }  // namespace qcal::desktop

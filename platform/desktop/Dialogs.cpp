@@ -19,7 +19,8 @@ ColorPicker& colorPicker() {
 }  // namespace
 
 int ExecModal(QDialog& dialog) {
-    if (!modalHandler()) return dialog.exec();
+    if (!modalHandler())
+        return dialog.exec();
     dialog.show();
     // A copy, so that a handler may replace itself while it runs.
     const ModalHandler handler = modalHandler();
@@ -28,15 +29,21 @@ int ExecModal(QDialog& dialog) {
     return result;
 }
 
-void SetModalHandlerForTesting(ModalHandler handler) { modalHandler() = std::move(handler); }
+void SetModalHandlerForTesting(ModalHandler handler) {
+    modalHandler() = std::move(handler);
+}
 
 std::optional<QColor> PickColor(QWidget* parent, const QColor& initial) {
-    if (colorPicker()) return colorPicker()(initial);
+    if (colorPicker())
+        return colorPicker()(initial);
     const QColor chosen = QColorDialog::getColor(initial, parent);
-    if (!chosen.isValid()) return std::nullopt;
+    if (!chosen.isValid())
+        return std::nullopt;
     return chosen;
 }
 
-void SetColorPickerForTesting(ColorPicker picker) { colorPicker() = std::move(picker); }
+void SetColorPickerForTesting(ColorPicker picker) {
+    colorPicker() = std::move(picker);
+}
 
 }  // namespace qcal::desktop

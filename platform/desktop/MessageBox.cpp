@@ -28,13 +28,16 @@ bool MessageBox::Question(QWidget* parent, const QString& text) {
     return Show(Kind::Warning, parent, text);
 }
 
-void MessageBox::Error(QWidget* parent, const QString& text) { Show(Kind::Error, parent, text); }
+void MessageBox::Error(QWidget* parent, const QString& text) {
+    Show(Kind::Error, parent, text);
+}
 
 bool MessageBox::Show(Kind kind, QWidget* parent, const QString& text) {
     Recorder& r = recorder();
     if (r.on) {
         r.shown.append({kind, text});
-        if (kind != Kind::Warning) return true;
+        if (kind != Kind::Warning)
+            return true;
         return r.answers.isEmpty() ? false : r.answers.takeFirst();
     }
 
@@ -71,11 +74,17 @@ void MessageBox::StartRecording() {
     r.on = true;
 }
 
-void MessageBox::StopRecording() { recorder() = Recorder{}; }
+void MessageBox::StopRecording() {
+    recorder() = Recorder{};
+}
 
-bool MessageBox::Recording() { return recorder().on; }
+bool MessageBox::Recording() {
+    return recorder().on;
+}
 
-void MessageBox::PresetAnswers(const QList<bool>& yesAnswers) { recorder().answers = yesAnswers; }
+void MessageBox::PresetAnswers(const QList<bool>& yesAnswers) {
+    recorder().answers = yesAnswers;
+}
 
 QList<MessageBox::Shown> MessageBox::TakeShown() {
     QList<Shown> shown;

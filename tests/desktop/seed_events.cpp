@@ -35,9 +35,11 @@ int main(int argc, char** argv) {
     }
     StderrErrorReporter errors;
     TDataMod dm(argv[1], errors);
-    if (!dm.Connected()) return 1;
+    if (!dm.Connected())
+        return 1;
     dm.Layers = {{"Work", 0x00F0D8B0, true}, {"Home", 0x00B0E8C8, true}};
-    if (!dm.SaveLayers()) return 1;
+    if (!dm.SaveLayers())
+        return 1;
 
     const CivilDate today = DateOfDay(clock::Today());
     const TDateTime first = EncodeDate(today.year, today.month, 1);
@@ -61,14 +63,16 @@ int main(int argc, char** argv) {
     meeting.monthspecial1 = 1;    // second
     meeting.monthDayorWeek1 = 4;  // Tuesday
     events.push_back(meeting);
-    tfield birthday = Event("Anna's birthday", "Home", 0, 0, first - 400, last + 4000, kRepeatYearly);
+    tfield birthday =
+        Event("Anna's birthday", "Home", 0, 0, first - 400, last + 4000, kRepeatYearly);
     birthday.yearDay0 = 12;
     birthday.yearMonth0 = int(today.month) - 1;
     events.push_back(birthday);
     events.push_back(Event("Unknown layer", "Gone", 16, 15, first + 20, first + 20, kRepeatNone));
 
     for (const tfield& e : events) {
-        if (list.AddEvent(e) == 0) return 1;
+        if (list.AddEvent(e) == 0)
+            return 1;
     }
     return 0;
 }

@@ -274,44 +274,38 @@ private slots:
         once.lastFileTime = EncodeDateTime(2026, 12, 31, 17, 45);
         QTest::newRow("once") << once << once;
 
-        tfield daily = Kind(kRepeatDaily, Day(2027, 1, 1), Day(2027, 6, 30));
-        daily.dayEvery0 = 10000;
-        QTest::newRow("daily every N") << daily << daily;
-        daily.dayType = 1;
-        daily.dayEvery0 = 3;
-        QTest::newRow("daily workdays") << daily << daily;
-
-        tfield weekly = Kind(kRepeatWeekly, Day(2027, 1, 1), Day(2027, 12, 31));
-        weekly.weekEvery0 = 52;
-        weekly.weekSelected0 = "TFFFFFT";
-        QTest::newRow("weekly") << weekly << weekly;
-        tfield lower = weekly;
+        // Every rule field goes both ways whatever the kind; the kind picks the date checks.
+        tfield first = Kind(kRepeatDaily, Day(2027, 1, 1), Day(2030, 1, 1));
+        first.dayEvery0 = 10000;
+        first.weekEvery0 = 52;
+        first.weekSelected0 = "TFFFFFT";
+        first.monthDay0 = 31;
+        first.monthEvery0 = 12;
+        first.yearDay0 = 29;
+        first.yearMonth0 = 1;
+        tfield second = first;
+        second.dayType = 1;
+        second.monthType = 1;
+        second.monthspecial1 = 4;
+        second.monthDayorWeek1 = 8;
+        second.monthEvery1 = 5;
+        second.yearType = 1;
+        second.yearspecial1 = 3;
+        second.yearDayorWeek1 = 1;
+        second.yearMonth1 = 11;
+        for (int kind = kRepeatDaily; kind <= kRepeatYearly; ++kind) {
+            first.repeatType = second.repeatType = kind;
+            QTest::addRow("kind %d, first variants", kind) << first << first;
+            QTest::addRow("kind %d, second variants", kind) << second << second;
+        }
+        tfield lower = first;
         lower.weekSelected0 = "ftftftf";
-        weekly.weekSelected0 = "FTFTFTF";
-        QTest::newRow("weekly lower case") << lower << weekly;
-
-        tfield monthly = Kind(kRepeatMonthly, Day(2027, 1, 1), Day(2028, 1, 1));
-        monthly.monthDay0 = 31;
-        monthly.monthEvery0 = 12;
-        QTest::newRow("monthly day") << monthly << monthly;
-        monthly.monthType = 1;
-        monthly.monthspecial1 = 4;
-        monthly.monthDayorWeek1 = 8;
-        monthly.monthEvery1 = 5;
-        QTest::newRow("monthly ordinal") << monthly << monthly;
-
-        tfield yearly = Kind(kRepeatYearly, Day(2027, 1, 1), Day(2030, 1, 1));
-        yearly.yearDay0 = 29;
-        yearly.yearMonth0 = 1;
-        QTest::newRow("yearly date") << yearly << yearly;
-        yearly.yearType = 1;
-        yearly.yearspecial1 = 3;
-        yearly.yearDayorWeek1 = 1;
-        yearly.yearMonth1 = 11;
-        QTest::newRow("yearly ordinal") << yearly << yearly;
+        tfield upper = lower;
+        upper.weekSelected0 = "FTFTFTF";
+        QTest::newRow("weekly lower case") << lower << upper;
 
         // Values out of the controls' limits come back within them.
-        tfield wild = yearly;
+        tfield wild = second;
         wild.layername = "WORK";
         wild.dayEvery0 = 0;
         wild.weekEvery0 = 60;
@@ -319,7 +313,7 @@ private slots:
         wild.monthspecial1 = 9;
         wild.yearDayorWeek1 = -1;
         wild.yearMonth0 = 12;
-        tfield held = yearly;
+        tfield held = second;
         held.dayEvery0 = 1;
         held.weekEvery0 = 52;
         held.monthDay0 = 1;

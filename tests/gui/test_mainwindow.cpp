@@ -5,9 +5,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "platform/ProfileFile.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
-#include "platform/ProfileFile.h"
 
 using namespace qcal;
 using namespace qcal::test;
@@ -114,9 +114,8 @@ private slots:
 
     void selectingALineSelectsTheEventAcrossTheMonth() {
         WindowFixture fx(kJan7, kTwoLayers);
-        const std::int32_t daily = fx.Add(
-            DailyEvent("Stand-up", EncodeDate(2027, 1, 4), EncodeDate(2027, 1, 20), 2,
-                       EncodeTime(8, 0)));
+        const std::int32_t daily = fx.Add(DailyEvent("Stand-up", EncodeDate(2027, 1, 4),
+                                                     EncodeDate(2027, 1, 20), 2, EncodeTime(8, 0)));
         fx.Add(OnceEvent("Dentist", EncodeDate(2027, 1, 6), EncodeTime(7, 0), "Home"));
         fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 9), EncodeTime(12, 0), "Home"));
         fx.Open();
@@ -146,7 +145,8 @@ private slots:
     void rightClickSelectsTheLineAndItsDay() {
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), EncodeTime(8, 0)));
-        const std::int32_t second = fx.Add(OnceEvent("B", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
+        const std::int32_t second =
+            fx.Add(OnceEvent("B", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
         fx.Open();
         Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
         QTest::mousePress(cell.list->viewport(), Qt::RightButton, {},

@@ -13,8 +13,10 @@ private slots:
         const GridGeometry g = LayoutGridGeometry(603, 465);
         const int vx[] = {6, 84, 168, 252, 336, 420, 504, 597};
         const int hy[] = {1, 76, 152, 228, 304, 380, 459};
-        for (int k = 0; k < 8; ++k) QCOMPARE(g.vertical[std::size_t(k)].left, vx[k]);
-        for (int k = 0; k < 7; ++k) QCOMPARE(g.horizontal[std::size_t(k)].top, hy[k]);
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(g.vertical[std::size_t(k)].left, vx[k]);
+        for (int k = 0; k < 7; ++k)
+            QCOMPARE(g.horizontal[std::size_t(k)].top, hy[k]);
         // The right line stands one pixel lower than the left one; both run to the bottom line.
         QCOMPARE(g.vertical[7].top, 2);
         QCOMPARE(g.vertical[0].height, 458);
@@ -54,7 +56,8 @@ private slots:
 
     void tinyPanelGivesNoNegativeCells() {
         const GridGeometry g = LayoutGridGeometry(0, 0);
-        for (const GridRect& r : g.cells) QVERIFY(r.width <= 0 || r.height <= 0);
+        for (const GridRect& r : g.cells)
+            QVERIFY(r.width <= 0 || r.height <= 0);
     }
 
     void monthToCells_data() {

@@ -61,7 +61,8 @@ public:
 
     QStringList Rows(const Tlable_listbox& cell) const {
         QStringList rows;
-        for (int i = 0; i < cell.list->count(); ++i) rows << cell.list->item(i)->text();
+        for (int i = 0; i < cell.list->count(); ++i)
+            rows << cell.list->item(i)->text();
         return rows;
     }
 

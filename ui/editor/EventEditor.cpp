@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <utility>
 
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Glyphs.h"
@@ -247,8 +248,7 @@ void TmyFormNewOrEdit::BuildControls() {
     grid->setRowStretch(line++, 1);
 
     BitBtn1 = new QPushButton(S("&Help"));
-    // The help viewer is not part of the program yet; the button stays in its place,
-    // disabled, until it is.
+    // There is no help viewer yet: the button keeps its place, disabled, until there is one.
     BitBtn1->setEnabled(false);
     btnOK = new QPushButton(S("OK"));
     btnOK->setDefault(true);

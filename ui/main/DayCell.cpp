@@ -62,12 +62,14 @@ void DayButton::mouseReleaseEvent(QMouseEvent* event) {
 
 void DayButton::mouseDoubleClickEvent(QMouseEvent* event) {
     QAbstractButton::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton) emit doubleClicked();
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
 }
 
 void DayButton::contextMenuEvent(QContextMenuEvent* event) {
     emit selectRequested();
-    if (popupMenu) popupMenu->exec(event->globalPos());
+    if (popupMenu)
+        popupMenu->exec(event->globalPos());
 }
 
 // ---- CellList ----
@@ -84,7 +86,8 @@ CellList::CellList(QWidget* parent) : QListWidget(parent) {
 
 int CellList::RowUnderPointer(int y) const {
     int row = y / kRowHeight + verticalScrollBar()->value();
-    if (row >= count() - 1) row = count() - 1;
+    if (row >= count() - 1)
+        row = count() - 1;
     return row;
 }
 
@@ -105,7 +108,8 @@ void CellList::SetSelectedRow(int row) {
 void CellList::mouseMoveEvent(QMouseEvent* event) {
     if (count() > 0) {
         const int row = RowUnderPointer(int(event->position().y()));
-        if (row >= 0) setToolTip(item(row)->text());
+        if (row >= 0)
+            setToolTip(item(row)->text());
     }
     QListWidget::mouseMoveEvent(event);
 }
@@ -123,12 +127,14 @@ void CellList::mousePressEvent(QMouseEvent* event) {
 
 void CellList::mouseReleaseEvent(QMouseEvent* event) {
     QListWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton) emit rowClicked();
+    if (event->button() == Qt::LeftButton)
+        emit rowClicked();
 }
 
 void CellList::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton) emit rowDoubleClicked();
+    if (event->button() == Qt::LeftButton)
+        emit rowDoubleClicked();
 }
 
 void CellList::keyPressEvent(QKeyEvent* event) {
@@ -138,12 +144,14 @@ void CellList::keyPressEvent(QKeyEvent* event) {
     }
     const int before = SelectedRow();
     QListWidget::keyPressEvent(event);
-    if (SelectedRow() != before) emit rowClicked();
+    if (SelectedRow() != before)
+        emit rowClicked();
 }
 
 void CellList::contextMenuEvent(QContextMenuEvent* event) {
     emit selectRequested();
-    if (popupMenu) popupMenu->exec(event->globalPos());
+    if (popupMenu)
+        popupMenu->exec(event->globalPos());
 }
 
 // ---- Tlable_listbox ----
@@ -163,8 +171,7 @@ Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayB
     list->popupMenu = pmForlistbox;
 
     connect(button, &QAbstractButton::clicked, this, [this] { emit buttonClicked(number_); });
-    connect(button, &DayButton::doubleClicked, this,
-            [this] { emit buttonDoubleClicked(number_); });
+    connect(button, &DayButton::doubleClicked, this, [this] { emit buttonDoubleClicked(number_); });
     connect(button, &DayButton::selectRequested, this, &Tlable_listbox::Select);
     connect(list, &CellList::rowClicked, this, [this] { emit listClicked(number_); });
     connect(list, &CellList::rowDoubleClicked, this, [this] { emit listDoubleClicked(number_); });
@@ -182,7 +189,8 @@ void Tlable_listbox::SetBounds(const GridRect& r) {
 void Tlable_listbox::Fit() {
     int height = list->count() * CellList::kRowHeight;
     const int room = button->height() - 20;
-    if (room < height) height = std::max(room, 0);
+    if (room < height)
+        height = std::max(room, 0);
     list->resize(list->width(), height);
     if (list->count() > 0) {
         QPalette pal = list->palette();
@@ -240,7 +248,8 @@ void Tlable_listbox::Select() {
 }
 
 const titem_for_display* Tlable_listbox::SelectedOrFirstLine() const {
-    if (lines.empty()) return nullptr;
+    if (lines.empty())
+        return nullptr;
     const int row = list->SelectedRow();
     return &lines[std::size_t(row >= 0 && std::size_t(row) < lines.size() ? row : 0)];
 }

@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QSpinBox>
 #include <QTabBar>
@@ -38,7 +38,8 @@ public:
 protected:
     QSize tabSizeHint(int index) const override {
         QSize size = QTabBar::tabSizeHint(index);
-        if (parentWidget()) size.setWidth(std::max(40, parentWidget()->width() / 2 - 2));
+        if (parentWidget())
+            size.setWidth(std::max(40, parentWidget()->width() / 2 - 2));
         return size;
     }
 };
@@ -73,8 +74,8 @@ private:
     Qt::Orientation orientation_;
 };
 
-QToolButton* ToolButton(QWidget* parent, const char* name, int left, int width,
-                        const QString& hint, const QIcon& icon) {
+QToolButton* ToolButton(QWidget* parent, const char* name, int left, int width, const QString& hint,
+                        const QIcon& icon) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoRaise(true);
@@ -103,7 +104,8 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     setFont(QFont(QStringLiteral("MS Sans Serif")));
 
     // Start-up. The data module has already opened the database; keep it open.
-    if (!dm_.Connected()) dm_.Connect();
+    if (!dm_.Connected())
+        dm_.Connect();
     LastDay = clock::Today();
 
     auto* outer = new QVBoxLayout(this);
@@ -186,14 +188,17 @@ void TFormMainCalendar::CreateToolbar() {
     for (QToolButton* later : {btnpending, btnbackup, btnrestore, btnHelp, btnpreview, btnprint}) {
         later->setEnabled(false);
     }
-    for (QAction* action : PmFormenu->actions()) action->setEnabled(false);
+    for (QAction* action : PmFormenu->actions())
+        action->setEnabled(false);
 
     connect(btnAdd, &QToolButton::clicked, this, [this] { AddEventAt(SelectedCell()); });
     connect(btnEdit, &QToolButton::clicked, this, [this] {
-        if (DatePageShowing()) EditSelectedEvent();
+        if (DatePageShowing())
+            EditSelectedEvent();
     });
     connect(btnDel, &QToolButton::clicked, this, [this] {
-        if (DatePageShowing()) DeleteSelectedEvent();
+        if (DatePageShowing())
+            DeleteSelectedEvent();
     });
     connect(btntoday, &QToolButton::clicked, this, [this] {
         PageControl1->setCurrentIndex(0);
@@ -276,8 +281,10 @@ void TFormMainCalendar::CreatePages() {
 }
 
 void TFormMainCalendar::CreateGrid() {
-    for (std::size_t k = 0; k < V.size(); ++k) V[k] = new GridLine(Qt::Vertical, PanelDay);
-    for (std::size_t k = 0; k < H.size(); ++k) H[k] = new GridLine(Qt::Horizontal, PanelDay);
+    for (std::size_t k = 0; k < V.size(); ++k)
+        V[k] = new GridLine(Qt::Vertical, PanelDay);
+    for (std::size_t k = 0; k < H.size(); ++k)
+        H[k] = new GridLine(Qt::Horizontal, PanelDay);
 
     pmForBtn = new QMenu(this);
     connect(pmForBtn->addAction(QStringLiteral("New Event")), &QAction::triggered, this,
@@ -299,12 +306,12 @@ void TFormMainCalendar::CreateGrid() {
                 &TFormMainCalendar::DayButtonClick);
         connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, this,
                 [this] { AddEventAt(SelectedCell()); });
-        connect(cell.get(), &Tlable_listbox::listClicked, this,
-                &TFormMainCalendar::CellListClick);
+        connect(cell.get(), &Tlable_listbox::listClicked, this, &TFormMainCalendar::CellListClick);
         connect(cell.get(), &Tlable_listbox::listDoubleClicked, this,
                 &TFormMainCalendar::EditSelectedEvent);
         connect(cell.get(), &Tlable_listbox::deleteRequested, this, [this] {
-            if (DatePageShowing()) DeleteSelectedEvent();
+            if (DatePageShowing())
+                DeleteSelectedEvent();
         });
         cells_[std::size_t(n - 1)] = std::move(cell);
     }
@@ -327,11 +334,13 @@ void TFormMainCalendar::FormActivate() {
 
 void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (activated_) FormResize();
+    if (activated_)
+        FormResize();
 }
 
 bool TFormMainCalendar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == PanelDay && event->type() == QEvent::Resize && activated_) LayoutGrid();
+    if (watched == PanelDay && event->type() == QEvent::Resize && activated_)
+        LayoutGrid();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -26,9 +26,7 @@ constexpr TDateTime kFiveSeconds = 5.0 / 86400;
 std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent) {
     auto editor = std::make_unique<TmyFormNewOrEdit>(
         dm_,
-        [this](QWidget* owner) {
-            return RunLayerDialog(int(TmyFormLayer::Mode::New), -1, owner);
-        },
+        [this](QWidget* owner) { return RunLayerDialog(int(TmyFormLayer::Mode::New), -1, owner); },
         this);
     editor->setWindowTitle(newEvent ? QStringLiteral("New Event") : QStringLiteral("Edit Event"));
     editor->btnOK->setText(newEvent ? QStringLiteral("&Add") : QStringLiteral("&Save"));
@@ -37,7 +35,8 @@ std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent)
 
 tfield TFormMainCalendar::NewEventPreset(int cell) const {
     tfield rec;
-    if (RxCheckListBoxLayer->count() > 0) rec.layername = desktop::Std(RxCheckListBoxLayer->item(0)->text());
+    if (RxCheckListBoxLayer->count() > 0)
+        rec.layername = desktop::Std(RxCheckListBoxLayer->item(0)->text());
     rec.alert = true;
     rec.repeatType = kRepeatNone;
     rec.begindate = rec.enddate = Cell(cell).date;
@@ -45,7 +44,8 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
     rec.beginTime = now - DayOf(now);
     rec.endtime = rec.beginTime + kOneHour;
     // An hour later would pass midnight: keep the end on the same day.
-    if (rec.endtime >= 1.0) rec.endtime = rec.beginTime + kFiveSeconds;
+    if (rec.endtime >= 1.0)
+        rec.endtime = rec.beginTime + kFiveSeconds;
     rec.lastFileTime = 0;
     rec.yearMonth0 = rec.yearMonth1 = std::max(0, ListBoxMonth->currentRow());
     rec.dayEvery0 = rec.weekEvery0 = rec.monthDay0 = rec.monthEvery0 = rec.monthEvery1 = 0;
@@ -60,7 +60,8 @@ void TFormMainCalendar::AddEventAt(int cell) {
     const TDateTime reference = Cell(cell).date;
     const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
     LoadLayers();
-    if (!accepted) return;
+    if (!accepted)
+        return;
     if (monthList_.AddEvent(editor->EventRec) != 0) {
         ShowEventDay(editor->EventRec, reference);
     }
@@ -68,7 +69,8 @@ void TFormMainCalendar::AddEventAt(int cell) {
 }
 
 void TFormMainCalendar::EditSelectedEvent() {
-    if (!EditCheck()) return;
+    if (!EditCheck())
+        return;
     auto editor = CreateEditor(false);
     const TDateTime reference = Cell(SelectedCell()).date;
     if (!monthList_.LoadEvent(SelectedEventId(), editor->EventRec)) {
@@ -78,7 +80,8 @@ void TFormMainCalendar::EditSelectedEvent() {
     }
     const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
     LoadLayers();
-    if (!accepted) return;
+    if (!accepted)
+        return;
     if (monthList_.UpdateEvent(editor->EventRec)) {
         ShowEventDay(editor->EventRec, reference);
     } else {
@@ -88,7 +91,8 @@ void TFormMainCalendar::EditSelectedEvent() {
 }
 
 void TFormMainCalendar::DeleteSelectedEvent() {
-    if (!ConfirmDelete()) return;
+    if (!ConfirmDelete())
+        return;
     DeleteEventIds("(" + std::to_string(SelectedEventId()) + ")");
 }
 
@@ -99,7 +103,8 @@ void TFormMainCalendar::DeleteEventIds(const std::string& idList) {
 }
 
 void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
-    if (!DatePageShowing()) return;
+    if (!DatePageShowing())
+        return;
     const TDateTime target = tsatisfy(event).DayToShow(reference);
     if (DayOf(target) != DayOf(reference)) {
         const CivilDate date = DecodeDate(target);
@@ -110,7 +115,8 @@ void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
     }
     RxSpinYearChange();
     for (auto& cell : cells_) {
-        if (cell->button->isEnabled() && DayOf(cell->date) == DayOf(target)) cell->Select();
+        if (cell->button->isEnabled() && DayOf(cell->date) == DayOf(target))
+            cell->Select();
     }
 }
 

@@ -30,7 +30,8 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override {
-        if (popupMenu && count() > 0) popupMenu->exec(event->globalPos());
+        if (popupMenu && count() > 0)
+            popupMenu->exec(event->globalPos());
     }
 };
 
@@ -81,10 +82,10 @@ void TFormMainCalendar::CreateLayerControls() {
     connect(PMForLayer->addAction(QStringLiteral("D&el  Layer")), &QAction::triggered, this,
             &TFormMainCalendar::sdelClick);
     PMForLayer->addSeparator();
-    connect(PMForLayer->addAction(QStringLiteral("&Select   All Layer")), &QAction::triggered,
-            this, &TFormMainCalendar::sselectallClick);
-    connect(PMForLayer->addAction(QStringLiteral("&Unselect All Layer")), &QAction::triggered,
-            this, &TFormMainCalendar::sunselectallClick);
+    connect(PMForLayer->addAction(QStringLiteral("&Select   All Layer")), &QAction::triggered, this,
+            &TFormMainCalendar::sselectallClick);
+    connect(PMForLayer->addAction(QStringLiteral("&Unselect All Layer")), &QAction::triggered, this,
+            &TFormMainCalendar::sunselectallClick);
     list->popupMenu = PMForLayer;
 
     connect(snew, &QToolButton::clicked, this, &TFormMainCalendar::snewClick);
@@ -113,7 +114,9 @@ void TFormMainCalendar::LoadLayers() {
     }
 }
 
-void TFormMainCalendar::SaveLayers() { dm_.SaveLayers(); }
+void TFormMainCalendar::SaveLayers() {
+    dm_.SaveLayers();
+}
 
 void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
     RxSpinYearChange(true);
@@ -125,7 +128,8 @@ bool TFormMainCalendar::RunLayerDialog(int mode, int index, QWidget* owner) {
 }
 
 void TFormMainCalendar::snewClick() {
-    if (RunLayerDialog(int(TmyFormLayer::Mode::New), -1, this)) LoadLayers();
+    if (RunLayerDialog(int(TmyFormLayer::Mode::New), -1, this))
+        LoadLayers();
 }
 
 void TFormMainCalendar::seditClick() {
@@ -136,7 +140,8 @@ void TFormMainCalendar::seditClick() {
     }
     const std::string oldName = dm_.Layers[std::size_t(index)].name;
     TmyFormLayer dialog(dm_, TmyFormLayer::Mode::Edit, index, this);
-    if (desktop::ExecModal(dialog) != QDialog::Accepted) return;
+    if (desktop::ExecModal(dialog) != QDialog::Accepted)
+        return;
     const std::string newName = Std(dialog.TrimmedName());
     try {
         dm_.ADOConnection.exec("update eventtable set layername='" + newName + "'" +
@@ -155,9 +160,8 @@ void TFormMainCalendar::sdelClick() {
         return;
     }
     const std::string name = dm_.Layers[std::size_t(index)].name;
-    if (!desktop::MessageBox::Question(
-            this, QStringLiteral("Do you want to delete the '") + Q(name) +
-                      QStringLiteral("' layer?"))) {
+    if (!desktop::MessageBox::Question(this, QStringLiteral("Do you want to delete the '") +
+                                                 Q(name) + QStringLiteral("' layer?"))) {
         return;
     }
     std::int64_t total = 0;
@@ -196,8 +200,12 @@ void TFormMainCalendar::SetAllLayerChecks(bool checked) {
     SaveLayers();
 }
 
-void TFormMainCalendar::sselectallClick() { SetAllLayerChecks(true); }
+void TFormMainCalendar::sselectallClick() {
+    SetAllLayerChecks(true);
+}
 
-void TFormMainCalendar::sunselectallClick() { SetAllLayerChecks(false); }
+void TFormMainCalendar::sunselectallClick() {
+    SetAllLayerChecks(false);
+}
 
 }  // namespace qcal

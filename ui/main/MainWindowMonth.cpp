@@ -45,7 +45,9 @@ public:
 
 }  // namespace
 
-bool TFormMainCalendar::DatePageShowing() const { return PageControl1->currentIndex() == 0; }
+bool TFormMainCalendar::DatePageShowing() const {
+    return PageControl1->currentIndex() == 0;
+}
 
 void TFormMainCalendar::FormResize() {
     PaintingSuspended suspended(this);
@@ -70,7 +72,8 @@ void TFormMainCalendar::LayoutGrid() {
         const GridRect& r = g.horizontal[k];
         H[k]->setGeometry(r.left, r.top, r.width, r.height);
     }
-    for (std::size_t n = 0; n < cells_.size(); ++n) cells_[n]->SetBounds(g.cells[n]);
+    for (std::size_t n = 0; n < cells_.size(); ++n)
+        cells_[n]->SetBounds(g.cells[n]);
     for (std::size_t k = 0; k < weekdayLabels.size(); ++k) {
         const GridRect& r = g.weekdayLabels[k];
         weekdayLabels[k]->setGeometry(r.left, r.top, r.width, r.height);
@@ -78,7 +81,8 @@ void TFormMainCalendar::LayoutGrid() {
 }
 
 void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
-    if (ListBoxMonth->currentRow() < 0) return;
+    if (ListBoxMonth->currentRow() < 0)
+        return;
     HourglassCursor hourglass;
     {
         PaintingSuspended suspended(this);
@@ -92,20 +96,24 @@ void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
                 const QSignalBlocker block(RxSpinYear);
                 RxSpinYear->setValue(1000);
             }
-            const MonthCells month = MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
+            const MonthCells month =
+                MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
             LoadMonthEvents(dm_, month.first, month.first + month.days - 1);
-            for (auto& cell : cells_) cell->Clear();
+            for (auto& cell : cells_)
+                cell->Clear();
             int todayCell = 0;
             for (int d = 1; d <= month.days; ++d) {
                 Tlable_listbox& cell = Cell(month.CellOfDay(d));
                 cell.Fill(month.first + d - 1);
-                if (cell.today) todayCell = cell.Number();
+                if (cell.today)
+                    todayCell = cell.Number();
             }
             Cell(todayCell != 0 ? todayCell : month.firstCell).Select();
             dm_.monthEvents.clear();
         }
     }
-    if (fromLayerList) SaveLayers();
+    if (fromLayerList)
+        SaveLayers();
 }
 
 void TFormMainCalendar::GoToToday() {
@@ -121,7 +129,8 @@ void TFormMainCalendar::GoToToday() {
 
 int TFormMainCalendar::SelectedCell() const {
     for (const auto& cell : cells_) {
-        if (cell->button->isChecked()) return cell->Number();
+        if (cell->button->isChecked())
+            return cell->Number();
     }
     return 1;
 }
@@ -136,7 +145,8 @@ void TFormMainCalendar::SyncSelection(int cell) {
     const int row = chosen.list->SelectedRow();
     const bool hasLine = row >= 0 && std::size_t(row) < chosen.lines.size();
     for (const auto& other : cells_) {
-        if (other->Number() == cell || !other->HasRows()) continue;
+        if (other->Number() == cell || !other->HasRows())
+            continue;
         int match = -1;
         for (std::size_t i = 0; hasLine && i < other->lines.size(); ++i) {
             if (other->lines[i].id == chosen.lines[std::size_t(row)].id) {
@@ -151,11 +161,14 @@ void TFormMainCalendar::SyncSelection(int cell) {
 void TFormMainCalendar::DayButtonClick(int cell) {
     Tlable_listbox& c = Cell(cell);
     if (!c.HasRows()) {
-        for (auto& each : cells_) each->list->SetSelectedRow(-1);
+        for (auto& each : cells_)
+            each->list->SetSelectedRow(-1);
         return;
     }
-    if (c.list->SelectedRow() < 0) c.list->SetSelectedRow(0);
-    if (isVisible() && DatePageShowing()) c.list->setFocus();
+    if (c.list->SelectedRow() < 0)
+        c.list->SetSelectedRow(0);
+    if (isVisible() && DatePageShowing())
+        c.list->setFocus();
     SyncSelection(cell);
 }
 
@@ -165,11 +178,13 @@ void TFormMainCalendar::CellListClick(int cell) {
 }
 
 void TFormMainCalendar::ApplyDisplayFont() {
-    for (auto& cell : cells_) cell->SetFont(dm_.Options);
+    for (auto& cell : cells_)
+        cell->SetFont(dm_.Options);
 }
 
 bool TFormMainCalendar::EditCheck() {
-    if (Cell(SelectedCell()).HasRows()) return true;
+    if (Cell(SelectedCell()).HasRows())
+        return true;
     desktop::MessageBox::Information(this, QStringLiteral("There is no event to be edited!"));
     return false;
 }

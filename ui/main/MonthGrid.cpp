@@ -26,8 +26,8 @@ GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight) {
         for (int c = 1; c <= kColumns; ++c) {
             const GridRect& left = v[c - 1];
             const GridRect& top = h[r - 1];
-            g.cells[CellNumber(r, c) - 1] = {left.left + 2, top.top + 2,
-                                             v[c].left - left.left - 2, h[r].top - top.top - 2};
+            g.cells[CellNumber(r, c) - 1] = {left.left + 2, top.top + 2, v[c].left - left.left - 2,
+                                             h[r].top - top.top - 2};
         }
     }
     // Each weekday name stands over its own column.

@@ -33,7 +33,9 @@ struct GridGeometry {
 GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight);
 
 // Cell number (1..42) of row 1..6 and column 1..7 (Sunday..Saturday).
-constexpr int CellNumber(int row, int column) { return (row - 1) * kColumns + column; }
+constexpr int CellNumber(int row, int column) {
+    return (row - 1) * kColumns + column;
+}
 
 struct MonthCells {
     TDateTime first = 0;  // day 1 at midnight

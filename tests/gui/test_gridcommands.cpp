@@ -1,0 +1,287 @@
+// Adding, editing and deleting events and layers from the main window, written through to
+// a real user.mdb and setup.ini.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QtTest>
+
+#include "platform/ProfileFile.h"
+#include "platform/desktop/Convert.h"
+#include "support/TestText.h"
+#include "support/WindowFixture.h"
+#include "ui/editor/EventEditor.h"
+#include "ui/main/LayerDialog.h"
+
+using namespace qcal;
+using namespace qcal::test;
+using Kind = desktop::MessageBox::Kind;
+
+namespace {
+
+const arraylayinfo kLayers{{"Work", 0x000000FF, true}, {"Home", 0x0000FF00, true}};
+
+}  // namespace
+
+class TestGridCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void newEventPresets_data() {
+        QTest::addColumn<TDateTime>("now");
+        QTest::addColumn<TDateTime>("expectedEnd");
+        QTest::newRow("an hour long") << EncodeDateTime(2027, 1, 7, 10, 15) << EncodeTime(11, 15);
+        QTest::newRow("before midnight")
+            << EncodeDateTime(2027, 1, 7, 23, 30) << EncodeTime(23, 30, 5);
+        QTest::newRow("exactly an hour to midnight")
+            << EncodeDateTime(2027, 1, 7, 23, 0) << EncodeTime(23, 0, 5);
+    }
+    void newEventPresets() {
+        QFETCH(TDateTime, now);
+        QFETCH(TDateTime, expectedEnd);
+        WindowFixture fx(now, kLayers);
+        fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
+        day.Select();
+        tfield preset;
+        QString title, okText;
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            preset = editor.EventRec;
+            title = editor.windowTitle();
+            okText = editor.btnOK->text();
+            return int(QDialog::Rejected);
+        };
+        emit day.buttonDoubleClicked(day.Number());
+        QCOMPARE(fx.dialogsShown, 1);
+        QCOMPARE(title, Q("New Event"));
+        QCOMPARE(okText, Q("&Add"));
+        QCOMPARE(preset.layername, std::string("Work"));
+        QVERIFY(preset.alert);
+        QCOMPARE(preset.repeatType, int(kRepeatNone));
+        QCOMPARE(preset.begindate, EncodeDate(2027, 1, 20));
+        QCOMPARE(preset.enddate, EncodeDate(2027, 1, 20));
+        QCOMPARE(preset.beginTime, now - DayOf(now));
+        QVERIFY(std::abs(preset.endtime - expectedEnd) < 1e-9);
+        QCOMPARE(preset.lastFileTime, 0.0);
+        QCOMPARE(preset.yearMonth0, 0);
+        QCOMPARE(preset.yearMonth1, 0);
+        // Cancelled: nothing written.
+        QCOMPARE(fx.Count(), 0);
+    }
+
+    void addWritesTheEventAndShowsIt() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 20).Select();
+        fx.answer = [](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.EditSubject->setText(Q("Dentist"));
+            editor.cbLayer->setCurrentIndex(1);
+            editor.btnOK->click();
+            return editor.result();
+        };
+        fx.window->btnAdd->click();
+        QCOMPARE(fx.Count("subject='Dentist' and layername='Home'"), 1);
+        const Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
+        QCOMPARE(fx.Rows(day), QStringList{Q("09:00 AM !Dentist")});
+        QCOMPARE(fx.window->SelectedCell(), day.Number());
+    }
+
+    void addOfARepeatingEventMovesToItsFirstDay() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 20).Select();
+        fx.answer = [](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.EditSubject->setText(Q("Gym"));
+            editor.ListBoxType->setCurrentRow(kRepeatWeekly);
+            editor.dtEndDate->setDate(QDate(2027, 6, 1));
+            // Fridays only; the 20th is a Wednesday.
+            for (QCheckBox* box : {editor.ch2_sun, editor.ch2_mon, editor.ch2_tue, editor.ch2_wed,
+                                   editor.ch2_thu, editor.ch2_sat}) {
+                box->setChecked(false);
+            }
+            editor.ch2_fri->setChecked(true);
+            editor.btnOK->click();
+            return editor.result();
+        };
+        fx.window->btnAdd->click();
+        QCOMPARE(fx.Count("subject='Gym' and weekSelected0='FFFFFTF'"), 1);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 22).Number());
+        QCOMPARE(fx.CellOfDay(2027, 1, 29).list->count(), 1);
+    }
+
+    void editMovesTheViewToTheEventsNewMonth() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        tfield review = OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0));
+        review.endtime = EncodeTime(10, 0);
+        const std::int32_t id = fx.Add(review);
+        fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
+        day.Select();
+        QString title;
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            title = editor.windowTitle() + QLatin1Char('|') + editor.btnOK->text();
+            editor.dtBeginDate->setDate(QDate(2027, 3, 3));
+            editor.btnOK->click();
+            return editor.result();
+        };
+        emit day.listDoubleClicked(day.Number());
+        QCOMPARE(fx.Shown().size(), 0);
+        QCOMPARE(title, Q("Edit Event|&Save"));
+        QCOMPARE(fx.Count("id=" + std::to_string(id) +
+                          " and begindate=" + FormatNumber(EncodeDate(2027, 3, 3))),
+                 1);
+        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 2);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 3, 3).Number());
+        QCOMPARE(fx.window->SelectedEventId(), id);
+    }
+
+    void cancelledEditChangesNothing() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
+        fx.Open();
+        fx.CellOfDay(2027, 1, 12).Select();
+        fx.answer = [](QDialog& dialog) {
+            dynamic_cast<TmyFormNewOrEdit&>(dialog).EditSubject->setText(Q("Changed"));
+            return int(QDialog::Rejected);
+        };
+        fx.window->btnEdit->click();
+        QCOMPARE(fx.dialogsShown, 1);
+        QCOMPARE(fx.Count("subject='Review'"), 1);
+    }
+
+    void deleteAsksWithTheLineAndRemovesTheWholeEvent() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        tfield daily = DailyEvent("Meeting", EncodeDate(2027, 1, 4), EncodeDate(2027, 1, 29), 1,
+                                  EncodeTime(9, 0));
+        daily.alert = true;
+        fx.Add(daily);
+        fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
+        day.Select();
+        const QString question = Q("Are you sure to delete the event?\r'09:00 AM !Meeting'");
+
+        desktop::MessageBox::PresetAnswers({false});
+        fx.window->btnDel->click();
+        QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{{Kind::Warning, question}}));
+        QCOMPARE(fx.Count(), 1);
+
+        // The "." key in the list asks the same; Yes deletes the row for every day.
+        desktop::MessageBox::PresetAnswers({true});
+        QTest::keyClick(fx.CellOfDay(2027, 1, 12).list, '.');
+        QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{{Kind::Warning, question}}));
+        QCOMPARE(fx.Count(), 0);
+        for (int d = 4; d <= 29; ++d)
+            QCOMPARE(fx.CellOfDay(2027, 1, d).list->count(), 0);
+    }
+
+    void renamingALayerCarriesItsEvents() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Work"));
+        fx.Add(OnceEvent("B", EncodeDate(2027, 2, 12), 0, "Work"));
+        fx.Add(OnceEvent("C", EncodeDate(2027, 1, 12), 0, "Home"));
+        fx.Open();
+        fx.answer = [](QDialog& dialog) {
+            auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
+            layer.Edit1->setText(Q("  Job "));
+            layer.btnOk->click();
+            return layer.result();
+        };
+        fx.window->sedit->click();
+        QCOMPARE(fx.Count("layername='Job'"), 2);
+        QCOMPARE(fx.Count("layername='Home'"), 1);
+        QCOMPARE(fx.window->RxCheckListBoxLayer->item(0)->text(), Q("Job"));
+        // The events keep their colour and stay shown.
+        const Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
+        QCOMPARE(day.list->count(), 2);
+        QCOMPARE(day.list->item(0)->background().color(), QColor(255, 0, 0));
+    }
+
+    void deletingALayerInUseIsRefused() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("A", EncodeDate(2027, 5, 12), 0, "Work"));
+        fx.Open();
+        desktop::MessageBox::PresetAnswers({true});
+        fx.window->sdel->click();
+        QCOMPARE(fx.Shown(),
+                 (QList<desktop::MessageBox::Shown>{
+                     {Kind::Warning, Q("Do you want to delete the 'Work' layer?")},
+                     {Kind::Information,
+                      Q("Some events using this layer,\ryou can not delete the layer!")}}));
+        QCOMPARE(fx.store.dm->Layers.size(), std::size_t(2));
+    }
+
+    void deletingTheMiddleLayerKeepsTheOthersInOrder() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0),
+                         {{"A", 1, true}, {"B", 2, true}, {"C", 3, false}});
+        fx.Open();
+        fx.window->RxCheckListBoxLayer->setCurrentRow(1);
+        desktop::MessageBox::PresetAnswers({true});
+        fx.window->sdel->click();
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readString("Color", "Total", ""), std::string("2"));
+        QCOMPARE(ini.readString("Color", "LayerName1", ""), std::string("C"));
+        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 2);
+        QCOMPARE(fx.window->RxCheckListBoxLayer->currentRow(), 0);
+    }
+
+    void newLayerFromTheListAndFromTheEditor() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        fx.answer = [](QDialog& dialog) {
+            auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
+            layer.btnOk->click();  // keeps the preset name
+            return layer.result();
+        };
+        fx.window->snew->click();
+        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 3);
+        QCOMPARE(fx.window->RxCheckListBoxLayer->item(2)->text(), Q("Input a new name"));
+
+        // The editor's new-layer button opens the same dialog; the list follows afterwards.
+        fx.answer = [](QDialog& dialog) {
+            if (auto* layer = qobject_cast<TmyFormLayer*>(&dialog)) {
+                layer->Edit1->setText(Q("Travel"));
+                layer->btnOk->click();
+                return layer->result();
+            }
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.SpeedButton3->click();
+            return int(QDialog::Rejected);
+        };
+        fx.window->btnAdd->click();
+        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 4);
+        QCOMPARE(fx.window->RxCheckListBoxLayer->item(3)->text(), Q("Travel"));
+    }
+
+    void layerActionsOnAnEmptyList() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0));
+        fx.Open();
+        fx.window->sedit->click();
+        fx.window->sdel->click();
+        QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
+                                 {Kind::Information, Q("There is no layer to be edited")},
+                                 {Kind::Information, Q("There is no layer to be deleted")}}));
+    }
+
+    void selectAndUnselectAllLayers() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Work"));
+        fx.Open();
+        fx.window->sunselectall->click();
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 0);
+        QVERIFY(!fx.store.dm->Layers[0].active && !fx.store.dm->Layers[1].active);
+        fx.window->sselectall->click();
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readString("Color", "IsActived1", ""), std::string("1"));
+    }
+};
+
+QTEST_MAIN(TestGridCommands)
+#include "test_gridcommands.moc"
