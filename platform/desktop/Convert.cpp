@@ -53,6 +53,19 @@ TColor FromQColor(const QColor& color) {
     return TColor(color.red()) | (TColor(color.green()) << 8) | (TColor(color.blue()) << 16);
 }
 
+QString TrimBlanks(const QString& text) {
+    auto blank = [](QChar c) {
+        return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control;
+    };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
+}
+
 QDate ToQDate(TDateTime value) {
     return QDate(1899, 12, 30).addDays(DayOf(value));
 }

@@ -25,6 +25,9 @@ inline std::string Std(const QString& text) {
 QColor ToQColor(TColor color);
 TColor FromQColor(const QColor& color);
 
+// Without leading and trailing blanks and control characters.
+QString TrimBlanks(const QString& text);
+
 QDate ToQDate(TDateTime value);  // the whole-day part
 TDateTime FromQDate(const QDate& date);
 QTime ToQTime(TDateTime value);  // the fraction, to the millisecond

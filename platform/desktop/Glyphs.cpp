@@ -1,6 +1,7 @@
 #include "platform/desktop/Glyphs.h"
 
 #include <QApplication>
+#include <QToolButton>
 
 namespace qcal::desktop {
 
@@ -9,6 +10,17 @@ QIcon Glyph(const char* themeName, QStyle::StandardPixmap fallback) {
     if (QIcon::hasThemeIcon(name))
         return QIcon::fromTheme(name);
     return QApplication::style()->standardIcon(fallback);
+}
+
+QToolButton* FlatButton(QWidget* parent, const char* name, const QRect& bounds, const QString& hint,
+                        const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    button->setGeometry(bounds);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    return button;
 }
 
 }  // namespace qcal::desktop

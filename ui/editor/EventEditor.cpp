@@ -68,20 +68,6 @@ const QStringList kMonths{S("January"),   S("February"), S("March"),    S("April
                           S("May"),       S("June"),     S("July"),     S("August"),
                           S("September"), S("October"),  S("November"), S("December")};
 
-// Without leading and trailing blanks and control characters.
-QString TrimBlank(const QString& text) {
-    auto blank = [](QChar c) {
-        return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control;
-    };
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
-}
-
 QSpinBox* MakeSpin(int minimum, int maximum) {
     auto* spin = new QSpinBox;
     spin->setRange(minimum, maximum);
@@ -556,9 +542,9 @@ bool TmyFormNewOrEdit::CheckInput() {
     const int begin = DayOf(e.begindate);
     const int end = DayOf(e.enddate);
     const char* failure = nullptr;
-    if (TrimBlank(cbLayer->currentText()).isEmpty()) {
+    if (desktop::TrimBlanks(cbLayer->currentText()).isEmpty()) {
         failure = kLayerBlank;
-    } else if (TrimBlank(desktop::Q(e.subject)).isEmpty()) {
+    } else if (desktop::TrimBlanks(desktop::Q(e.subject)).isEmpty()) {
         failure = kSubjectBlank;
     } else if (e.beginTime >= e.endtime) {
         failure = kTimeOrder;

@@ -26,10 +26,6 @@ namespace {
 
 constexpr TColor kNewLayerColor = 12639424;  // 0xC0DCC0, a pale green
 
-bool IsBlankOrControl(QChar ch) {
-    return ch.unicode() <= 0x20 || ch.isSpace() || ch.category() == QChar::Other_Control;
-}
-
 // Only the letters a-z are folded; every other byte, UTF-8 included, compares exactly.
 std::string UpperAscii(std::string text) {
     for (char& c : text) {
@@ -134,14 +130,7 @@ TmyFormLayer::TmyFormLayer(TDataMod& dm, Mode mode, int editIndex, QWidget* pare
 }
 
 QString TmyFormLayer::TrimmedName() const {
-    const QString text = Edit1->text();
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && IsBlankOrControl(text[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
+    return desktop::TrimBlanks(Edit1->text());
 }
 
 void TmyFormLayer::showEvent(QShowEvent* event) {

@@ -76,12 +76,7 @@ private:
 
 QToolButton* ToolButton(QWidget* parent, const char* name, int left, int width, const QString& hint,
                         const QIcon& icon) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoRaise(true);
-    button->setGeometry(left, 6, width, 27);
-    button->setToolTip(hint);
-    button->setIcon(icon);
+    QToolButton* button = desktop::FlatButton(parent, name, QRect(left, 6, width, 27), hint, icon);
     button->setIconSize(QSize(20, 20));
     return button;
 }

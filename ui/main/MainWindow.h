@@ -12,6 +12,7 @@
 
 #include "core/Event.h"
 #include "store/EventLists.h"
+#include "ui/main/LayerDialog.h"
 
 class QButtonGroup;
 class QFrame;
@@ -136,7 +137,7 @@ private:
     void sselectallClick();
     void sunselectallClick();
     void SetAllLayerChecks(bool checked);
-    bool RunLayerDialog(int mode, int index, QWidget* owner);
+    bool RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner);
 
     // Event commands (MainWindowEvents.cpp).
     std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent);

@@ -25,8 +25,7 @@ constexpr TDateTime kFiveSeconds = 5.0 / 86400;
 
 std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent) {
     auto editor = std::make_unique<TmyFormNewOrEdit>(
-        dm_,
-        [this](QWidget* owner) { return RunLayerDialog(int(TmyFormLayer::Mode::New), -1, owner); },
+        dm_, [this](QWidget* owner) { return RunLayerDialog(TmyFormLayer::Mode::New, -1, owner); },
         this);
     editor->setWindowTitle(newEvent ? QStringLiteral("New Event") : QStringLiteral("Edit Event"));
     editor->btnOK->setText(newEvent ? QStringLiteral("&Add") : QStringLiteral("&Save"));

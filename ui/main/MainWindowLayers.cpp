@@ -37,13 +37,7 @@ protected:
 
 QToolButton* LayerButton(QWidget* parent, const char* name, int left, int width,
                          const QString& hint, const QIcon& icon) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoRaise(true);
-    button->setGeometry(left, 469, width, 28);
-    button->setToolTip(hint);
-    button->setIcon(icon);
-    return button;
+    return desktop::FlatButton(parent, name, QRect(left, 469, width, 28), hint, icon);
 }
 
 }  // namespace
@@ -122,13 +116,13 @@ void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
     RxSpinYearChange(true);
 }
 
-bool TFormMainCalendar::RunLayerDialog(int mode, int index, QWidget* owner) {
-    TmyFormLayer dialog(dm_, TmyFormLayer::Mode(mode), index, owner);
+bool TFormMainCalendar::RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner) {
+    TmyFormLayer dialog(dm_, mode, index, owner);
     return desktop::ExecModal(dialog) == QDialog::Accepted;
 }
 
 void TFormMainCalendar::snewClick() {
-    if (RunLayerDialog(int(TmyFormLayer::Mode::New), -1, this))
+    if (RunLayerDialog(TmyFormLayer::Mode::New, -1, this))
         LoadLayers();
 }
 
