@@ -7,8 +7,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DQCAL_BUILD_TESTS=ON
 cmake --build build -j2
 
-program=build/program/quenlaris-calendar
-if [ -x "$program" ]; then
-    exec "$program" "$@"
-fi
-echo "The program folder is ready in build/program (user.mdb); the main window is not built yet."
+exec build/program/quenlaris-calendar "$@"

@@ -1,5 +1,6 @@
 // The main window's month grid, day cells and selection, against a real user.mdb.
 
+#include <QButtonGroup>
 #include <QLabel>
 #include <QTabWidget>
 #include <QToolButton>
@@ -242,6 +243,56 @@ private slots:
         QCOMPARE(fx.window->RxSpinYear->value(), 2027);
         QCOMPARE(fx.window->ListBoxMonth->currentRow(), 0);
         QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 7).Number());
+    }
+
+    void crowdedDayScrollsInsideItsCell() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        for (int h = 0; h < 12; ++h) {
+            fx.Add(OnceEvent("Slot", EncodeDate(2027, 1, 12), EncodeTime(h, 0)));
+        }
+        fx.Open();
+        const Tlable_listbox& crowded = fx.CellOfDay(2027, 1, 12);
+        QCOMPARE(crowded.list->count(), 12);
+        QCOMPARE(crowded.list->height(), crowded.button->height() - 20);
+        QCOMPARE(crowded.list->y(), crowded.button->y() + 20);
+        // A day without lines shows no list.
+        QCOMPARE(fx.CellOfDay(2027, 1, 13).list->height(), 0);
+    }
+
+    void hintFollowsTheRowUnderThePointer() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(OnceEvent("First", EncodeDate(2027, 1, 12), EncodeTime(8, 0)));
+        fx.Add(
+            OnceEvent("A much longer second subject", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
+        fx.Open();
+        CellList* list = fx.CellOfDay(2027, 1, 12).list;
+        auto moveTo = [list](QPoint at) {
+            QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &move);
+        };
+        moveTo(QPoint(4, CellList::kRowHeight + 2));
+        QCOMPARE(list->toolTip(), Q("09:00 AM A much longer second subject"));
+        moveTo(QPoint(4, 2));
+        QCOMPARE(list->toolTip(), Q("08:00 AM First"));
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).button->toolTip(), Q("Double-click to add event"));
+    }
+
+    void lineOfAnUnknownLayerIsBlue() {
+        StoreFixture store;
+        store.dm->Layers = kTwoLayers;
+        store.dm->monthEvents = {OnceEvent("Orphan", EncodeDate(2027, 1, 12), 0, "Gone")};
+        tlist_of_event month(*store.dm);
+        QWidget panel;
+        QButtonGroup group;
+        Tlable_listbox cell(&panel, 1, group, nullptr, nullptr, month);
+        cell.Fill(EncodeDate(2027, 1, 12));
+        QCOMPARE(cell.list->count(), 1);
+        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+        cell.Clear();
+        QVERIFY(!cell.button->isEnabled());
+        QCOMPARE(cell.list->count(), 0);
+        QVERIFY(cell.lines.empty());
     }
 
     void weekdayHeaderFollowsTheColumns() {
