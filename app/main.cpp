@@ -14,11 +14,19 @@ int main(int argc, char* argv[]) {
 
     qcal::DesktopErrorReporter errors;
     qcal::TDataMod dm(qcal::platform::ProgramFolder(), errors);
+    // Without its database the program could not keep a single event: the failure has been
+    // shown, so end here rather than accept events that cannot be stored.
+    if (!dm.Connected())
+        return 1;
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     qcal::TFormMainCalendar window(dm, arguments);
     QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app, &QApplication::quit);
-    window.showMaximized();
+    if (window.StartsMinimised()) {
+        window.showMinimized();
+    } else {
+        window.showMaximized();
+    }
     return QApplication::exec();
 }

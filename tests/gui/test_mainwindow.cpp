@@ -235,6 +235,30 @@ private slots:
         QCOMPARE(exit.count(), 1);
     }
 
+    void autorunStartsMinimisedOnlyWhenAsked_data() {
+        QTest::addColumn<bool>("startWithDesktop");
+        QTest::addColumn<bool>("minimise");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("autorun") << true << true << QStringList{Q("autorun")} << true;
+        QTest::newRow("started by hand") << true << true << QStringList{} << false;
+        QTest::newRow("other letter case") << true << true << QStringList{Q("Autorun")} << false;
+        QTest::newRow("not minimised") << true << false << QStringList{Q("autorun")} << false;
+        QTest::newRow("no autostart") << false << true << QStringList{Q("autorun")} << false;
+    }
+    void autorunStartsMinimisedOnlyWhenAsked() {
+        QFETCH(bool, startWithDesktop);
+        QFETCH(bool, minimise);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, minimised);
+        WindowFixture fx(kJan7);
+        fx.store.dm->Options.IsStartWhenWindow = startWithDesktop;
+        fx.store.dm->Options.IsMinimize = minimise;
+        fx.store.dm->SaveOptions();
+        fx.Open(arguments);
+        QCOMPARE(fx.window->StartsMinimised(), minimised);
+    }
+
     void todayButtonReturnsToTheCurrentMonth() {
         WindowFixture fx(kJan7);
         fx.Open();

@@ -42,8 +42,8 @@ public:
     // Adds events before the window opens, or while it is open (then call Refresh).
     std::int32_t Add(const tfield& event) { return list.AddEvent(event); }
 
-    TFormMainCalendar& Open() {
-        window = std::make_unique<TFormMainCalendar>(*store.dm, QStringList{});
+    TFormMainCalendar& Open(const QStringList& arguments = {}) {
+        window = std::make_unique<TFormMainCalendar>(*store.dm, arguments);
         window->resize(1000, 700);
         window->show();
         return *window;

@@ -327,6 +327,11 @@ void TFormMainCalendar::FormActivate() {
                                                  : QStringLiteral("Disabled Alarm"));
 }
 
+bool TFormMainCalendar::StartsMinimised() const {
+    return dm_.Options.IsStartWhenWindow && dm_.Options.IsMinimize && !arguments_.isEmpty() &&
+           arguments_.first() == QStringLiteral("autorun");
+}
+
 void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (activated_)

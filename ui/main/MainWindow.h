@@ -37,6 +37,10 @@ public:
     TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidget* parent = nullptr);
     ~TFormMainCalendar() override;
 
+    // True when the autorun entry started the program and the options ask to start
+    // minimised.
+    bool StartsMinimised() const;
+
     // ---- month grid (MainWindowMonth.cpp) ----
     void FormResize();
     void LayoutGrid();
