@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "BenchSupport.h"
 #include "core/Clock.h"
 #include "store/DueList.h"
 #include "store/EventLists.h"
@@ -17,62 +18,8 @@ using namespace qcal;
 
 namespace {
 
-class NullErrors final : public ErrorReporter {
-public:
-    void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
+using namespace qcal::bench;
 
-// A program folder with a fresh copy of the delivered database.
-class Folder {
-public:
-    Folder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("qcal-bench-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(path_);
-        std::filesystem::copy_file(QCAL_DELIVERED_DB, path_ / "user.mdb");
-        dm = std::make_unique<TDataMod>(path_.string(), errors);
-    }
-    ~Folder() {
-        dm.reset();
-        std::filesystem::remove_all(path_);
-    }
-    NullErrors errors;
-    std::unique_ptr<TDataMod> dm;
-
-private:
-    std::filesystem::path path_;
-};
-
-// Events of every rule kind spread over 2026-2028; every fifth one has no alarm.
-void SeedEvents(TDataMod& dm, int count) {
-    const std::string sql =
-        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<" +
-        std::to_string(count - 1) +
-        ") INSERT INTO eventtable (subject,content,mynote,layername,begindate,beginTime,enddate,"
-        "endtime,lastFileTime,alert,repeatType,dayType,dayEvery0,weekType,weekEvery0,"
-        "weekSelected0,monthType,monthDay0,monthEvery0,monthspecial1,monthDayorWeek1,monthEvery1,"
-        "yearType,yearDay0,yearMonth0,yearspecial1,yearDayorWeek1,yearMonth1) "
-        "SELECT 'Event '||i,'Some content','A note','Work'," +
-        FormatNumber(EncodeDate(2026, 1, 1)) + "+(i%700),(i%96)/96.0," +
-        FormatNumber(EncodeDate(2026, 1, 1)) +
-        "+(i%700)+(i%400),(i%96)/96.0+0.01,CASE WHEN i%3=0 THEN 0 ELSE " +
-        FormatNumber(EncodeDate(2026, 1, 1)) +
-        "+(i%700)+(i%30) END,(i%5)<>0,i%5,(i/5)%2,1+(i%7),0,1+(i%3),'FTFTFTF',(i/5)%2,1+(i%31),"
-        "1+(i%4),i%5,i%9,1+(i%6),(i/5)%2,1+(i%28),i%12,i%5,i%9,(i/7)%12 FROM n";
-    dm.ADOConnection.exec(sql);
-}
-
-void BM_Reference(benchmark::State& state) {
-    // A fixed amount of calendar arithmetic: the yardstick for the other figures.
-    for (auto _ : state) {
-        long sum = 0;
-        for (int d = 0; d < 200000; ++d) {
-            const CivilDate c = DateOfDay(40000 + d);
-            sum += int(c.day) + WeekdayOfDay(40000 + d);
-        }
-        benchmark::DoNotOptimize(sum);
-    }
-}
 BENCHMARK(BM_Reference)->Unit(benchmark::kMillisecond);
 
 void BM_ItemsOfDay_Month(benchmark::State& state) {
