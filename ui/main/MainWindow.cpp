@@ -133,40 +133,44 @@ void TFormMainCalendar::CreateToolbar() {
     Panelmain->setObjectName(QStringLiteral("Panelmain"));
     Panelmain->setFixedHeight(37);
 
+    // The toolbar, left to right: a raised double line at the start, then the buttons with
+    // single lines between the groups.
     Separator(Panelmain, 10, QFrame::Raised);
     Separator(Panelmain, 14, QFrame::Raised);
-    btnAdd = ToolButton(Panelmain, "btnAdd", 21, 38, QStringLiteral("New Event"),
-                        Glyph("appointment-new", QStyle::SP_FileIcon));
-    btnEdit = ToolButton(Panelmain, "btnEdit", 59, 38, QStringLiteral("Edit Event"),
-                         Glyph("document-edit", QStyle::SP_FileDialogDetailedView));
-    btnDel = ToolButton(Panelmain, "btnDel", 97, 38, QStringLiteral("Delete Events"),
-                        Glyph("edit-delete", QStyle::SP_TrashIcon));
-    Separator(Panelmain, 143, QFrame::Sunken);
-    btnpending = ToolButton(Panelmain, "btnpending", 152, 38, QStringLiteral("Show Pending Events"),
-                            Glyph("appointment-soon", QStyle::SP_MessageBoxWarning));
-    btntoday = ToolButton(Panelmain, "btntoday", 190, 38, QStringLiteral("Today"),
-                          Glyph("go-jump-today", QStyle::SP_ArrowDown));
-    Separator(Panelmain, 236, QFrame::Sunken);
-    btnbackup = ToolButton(Panelmain, "btnbackup", 246, 38, QStringLiteral("Backup Events"),
-                           Glyph("document-save", QStyle::SP_DialogSaveButton));
-    btnrestore = ToolButton(Panelmain, "btnrestore", 284, 38, QStringLiteral("Restore Events"),
-                            Glyph("document-revert", QStyle::SP_BrowserReload));
-    Separator(Panelmain, 330, QFrame::Sunken);
-    btnactive = ToolButton(Panelmain, "btnactive", 340, 38, QStringLiteral("Enabled Alarm"),
-                           Glyph("alarm-symbolic", QStyle::SP_MediaVolume));
+    for (int left : {143, 236, 330, 471, 564})
+        Separator(Panelmain, left, QFrame::Sunken);
+    const struct {
+        QToolButton** button;
+        const char* name;
+        int left;
+        const char* hint;
+        const char* themeIcon;
+        QStyle::StandardPixmap fallback;
+    } buttons[] = {
+        {&btnAdd, "btnAdd", 21, "New Event", "appointment-new", QStyle::SP_FileIcon},
+        {&btnEdit, "btnEdit", 59, "Edit Event", "document-edit", QStyle::SP_FileDialogDetailedView},
+        {&btnDel, "btnDel", 97, "Delete Events", "edit-delete", QStyle::SP_TrashIcon},
+        {&btnpending, "btnpending", 152, "Show Pending Events", "appointment-soon",
+         QStyle::SP_MessageBoxWarning},
+        {&btntoday, "btntoday", 190, "Today", "go-jump-today", QStyle::SP_ArrowDown},
+        {&btnbackup, "btnbackup", 246, "Backup Events", "document-save",
+         QStyle::SP_DialogSaveButton},
+        {&btnrestore, "btnrestore", 284, "Restore Events", "document-revert",
+         QStyle::SP_BrowserReload},
+        {&btnactive, "btnactive", 340, "Enabled Alarm", "alarm-symbolic", QStyle::SP_MediaVolume},
+        {&btnOption, "btnOption", 378, "Menus", "open-menu", QStyle::SP_FileDialogListView},
+        {&btnHelp, "btnHelp", 425, "Help", "help-contents", QStyle::SP_DialogHelpButton},
+        {&btnpreview, "btnpreview", 481, "Preview Calendar", "document-print-preview",
+         QStyle::SP_FileDialogContentsView},
+        {&btnprint, "btnprint", 519, "Print Calendar", "document-print", QStyle::SP_ComputerIcon},
+        {&btnExit, "btnExit", 574, "Exit", "application-exit", QStyle::SP_DialogCloseButton},
+    };
+    for (const auto& b : buttons) {
+        const int width = b.button == &btnOption ? 47 : 38;
+        *b.button = ToolButton(Panelmain, b.name, b.left, width, QString::fromLatin1(b.hint),
+                               Glyph(b.themeIcon, b.fallback));
+    }
     btnactive->setCheckable(true);
-    btnOption = ToolButton(Panelmain, "btnOption", 378, 47, QStringLiteral("Menus"),
-                           Glyph("open-menu", QStyle::SP_FileDialogListView));
-    btnHelp = ToolButton(Panelmain, "btnHelp", 425, 38, QStringLiteral("Help"),
-                         Glyph("help-contents", QStyle::SP_DialogHelpButton));
-    Separator(Panelmain, 471, QFrame::Sunken);
-    btnpreview = ToolButton(Panelmain, "btnpreview", 481, 38, QStringLiteral("Preview Calendar"),
-                            Glyph("document-print-preview", QStyle::SP_FileDialogContentsView));
-    btnprint = ToolButton(Panelmain, "btnprint", 519, 38, QStringLiteral("Print Calendar"),
-                          Glyph("document-print", QStyle::SP_ComputerIcon));
-    Separator(Panelmain, 564, QFrame::Sunken);
-    btnExit = ToolButton(Panelmain, "btnExit", 574, 38, QStringLiteral("Exit"),
-                         Glyph("application-exit", QStyle::SP_DialogCloseButton));
 
     PmFormenu = new QMenu(this);
     PmFormenu->addAction(QStringLiteral("&Preferences..."));

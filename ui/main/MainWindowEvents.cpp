@@ -92,7 +92,10 @@ void TFormMainCalendar::EditSelectedEvent() {
 void TFormMainCalendar::DeleteSelectedEvent() {
     if (!ConfirmDelete())
         return;
-    DeleteEventIds("(" + std::to_string(SelectedEventId()) + ")");
+    std::string idList = "(";
+    idList += std::to_string(SelectedEventId());
+    idList += ')';
+    DeleteEventIds(idList);
 }
 
 void TFormMainCalendar::DeleteEventIds(const std::string& idList) {
