@@ -203,6 +203,25 @@ private slots:
         QCOMPARE(day.list->item(0)->background().color(), QColor(255, 0, 0));
     }
 
+    void failedRenameKeepsTheLayerWithItsEvents() {
+        // A quote can only come from a hand-edited settings file; the statement then fails.
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), {{"Bob's", 0x000000FF, true}});
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Bob's"));
+        fx.Open();
+        fx.answer = [](QDialog& dialog) {
+            auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
+            layer.Edit1->setText(Q("Bob"));
+            layer.btnOk->click();
+            return layer.result();
+        };
+        fx.window->sedit->click();
+        QVERIFY(!fx.store.errors.shown.empty());
+        QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Bob's"));
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readString("Color", "LayerName0", ""), std::string("Bob's"));
+        QCOMPARE(fx.Count("layername='Bob''s'"), 1);
+    }
+
     void deletingALayerInUseIsRefused() {
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         fx.Add(OnceEvent("A", EncodeDate(2027, 5, 12), 0, "Work"));

@@ -142,6 +142,12 @@ void TFormMainCalendar::seditClick() {
                                " where layername='" + oldName + "'");
     } catch (const platform::DbError& error) {
         dm_.Errors().ShowError(error.what());
+        // The events keep the old name, so the layer keeps it too: otherwise they would
+        // belong to no layer and vanish from the month.
+        if (std::size_t(index) < dm_.Layers.size()) {
+            dm_.Layers[std::size_t(index)].name = oldName;
+            SaveLayers();
+        }
     }
     LoadLayers();
     RxSpinYearChange();
