@@ -156,7 +156,6 @@ private:
     QButtonGroup* dayButtons_ = nullptr;
     std::array<std::unique_ptr<Tlable_listbox>, 42> cells_;
     bool activated_ = false;
-    bool refilling_layers_ = false;
 };
 
 }  // namespace qcal
