@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <limits>
 #include <utility>
 
 namespace qcal::platform {
@@ -43,18 +44,49 @@ std::string QuoteIdentifier(const std::string& name) {
     return out;
 }
 
+// After the one statement of a text only blanks and a single ";" may follow. Anything else
+// would be a second statement (or text the engine would silently ignore), so it is refused
+// before anything runs.
+bool OnlyEndFollows(const char* tail, const char* end) {
+    bool semicolon = false;
+    for (const char* p = tail; p < end; ++p) {
+        if (IsBlank(*p))
+            continue;
+        if (*p == ';' && !semicolon) {
+            semicolon = true;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+// Prepares the one statement of sql. Throws DbError when the text holds no statement, more
+// than one, or one the engine refuses.
+sqlite3_stmt* PrepareOne(sqlite3* db, const std::string& sql) {
+    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw DbError("statement too long");
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, &tail) !=
+        SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+        throw DbError(message);
+    }
+    if (!stmt)
+        throw DbError("empty statement");
+    if (!tail || !OnlyEndFollows(tail, sql.data() + sql.size())) {
+        sqlite3_finalize(stmt);
+        throw DbError("more than one statement in: " + sql);
+    }
+    return stmt;
+}
+
 // Owns a prepared statement for the length of one command.
 class Statement {
 public:
-    Statement(sqlite3* db, const std::string& sql) : db_(db) {
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt_,
-                               nullptr) != SQLITE_OK) {
-            const std::string message = sqlite3_errmsg(db);
-            sqlite3_finalize(stmt_);
-            stmt_ = nullptr;
-            throw DbError(message);
-        }
-    }
+    Statement(sqlite3* db, const std::string& sql) : db_(db), stmt_(PrepareOne(db, sql)) {}
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -76,9 +108,12 @@ public:
             throw DbError(sqlite3_errmsg(db_));
     }
 
+    // Steps through every row the statement may answer; they are not looked at.
     void run() {
-        const int rc = sqlite3_step(stmt_);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        int rc = SQLITE_ROW;
+        while (rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt_);
+        if (rc != SQLITE_DONE)
             throw DbError(sqlite3_errmsg(db_));
     }
 
@@ -139,12 +174,7 @@ void Database::close() {
 void Database::exec(const std::string& sql) {
     if (!db_)
         throw DbError("database is not open");
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string text = message ? message : sqlite3_errmsg(db_);
-        sqlite3_free(message);
-        throw DbError(text);
-    }
+    Statement(db_, sql).run();
 }
 
 int Database::changes() const {
@@ -177,15 +207,7 @@ sqlite3* Query::connection() const {
 void Query::open() {
     close();
     sqlite3* db = connection();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql_.c_str(), static_cast<int>(sql_.size() + 1), &stmt, nullptr) !=
-        SQLITE_OK) {
-        const std::string message = sqlite3_errmsg(db);
-        sqlite3_finalize(stmt);
-        throw DbError(message);
-    }
-    if (!stmt)
-        throw DbError("empty statement");
+    sqlite3_stmt* stmt = PrepareOne(db, sql_);
 
     const int count = sqlite3_column_count(stmt);
     columns_.reserve(static_cast<std::size_t>(count));
@@ -441,6 +463,19 @@ void Query::cancel() {
 }
 
 // ---------------------------------------------------------------------------------------------
+
+std::string SqlLiteral(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    for (const char c : text) {
+        if (c == '\'')
+            out += '\'';
+        out += c;
+    }
+    out += '\'';
+    return out;
+}
 
 std::string TableOfSelect(const std::string& sql) {
     const std::size_t n = sql.size();

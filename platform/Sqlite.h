@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -39,7 +40,8 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     const std::string& path() const { return path_; }
 
-    // Runs one statement that returns no rows. Throws DbError.
+    // Runs the one statement of sql; rows it may answer are passed over. A text with a second
+    // statement after the first is refused before anything runs. Throws DbError.
     void exec(const std::string& sql);
     // Number of rows changed by the last insert, update or delete.
     int changes() const;
@@ -72,7 +74,8 @@ public:
     void setSql(std::string sql) { sql_ = std::move(sql); }
     const std::string& sql() const { return sql_; }
 
-    // Runs the select and moves to the first row (if any). Throws DbError.
+    // Runs the select and moves to the first row (if any). As with Database::exec, the text
+    // must hold exactly one statement. Throws DbError.
     void open();
     void close();
     bool active() const { return stmt_ != nullptr; }
@@ -141,6 +144,10 @@ private:
     std::int64_t editId_ = 0;
     std::vector<std::pair<std::string, Value>> pending_;
 };
+
+// text as an SQL string literal: between single quotes, every single quote doubled. Every text
+// value that goes into a statement built as text goes through here.
+std::string SqlLiteral(std::string_view text);
 
 // The name of the table after the first "from" of a select, or "" when there is none.
 std::string TableOfSelect(const std::string& sql);

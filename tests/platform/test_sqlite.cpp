@@ -444,6 +444,73 @@ private slots:
         QCOMPARE(q.asInteger("total"), 1);
     }
 
+    // Each call runs the one statement it is given; a second one after it is refused before
+    // anything runs, whether it comes to a command or to a select.
+    void oneStatementPerCall_data() {
+        static constexpr char kHidden[] =
+            "delete from eventtable where id=1\0delete from eventtable";
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("command") << Q("delete from eventtable where id=1") << false << true;
+        QTest::newRow("command and semicolon")
+            << Q("delete from eventtable where id=1 ; \n") << false << true;
+        QTest::newRow("select and semicolon")
+            << Q("select * from eventtable where id=1;") << true << true;
+        QTest::newRow("second command")
+            << Q("delete from eventtable where id=1; delete from eventtable") << false << false;
+        QTest::newRow("command after a select")
+            << Q("select * from eventtable where layername='x'; DELETE FROM eventtable; --'")
+            << true << false;
+        QTest::newRow("comment after the end")
+            << Q("delete from eventtable where id=1; -- done") << false << false;
+        QTest::newRow("two semicolons")
+            << Q("delete from eventtable where id=1;;delete from eventtable") << false << false;
+        QTest::newRow("hidden after a zero byte")
+            << QString::fromUtf8(kHidden, sizeof kHidden - 1) << false << false;
+    }
+    void oneStatementPerCall() {
+        QFETCH(QString, sql);
+        QFETCH(bool, select);
+        QFETCH(bool, accepted);
+        Database db;
+        db.open(path_);
+        AppendFixture(db);
+        Query q(db);
+        const std::string text = sql.toStdString();
+        q.setSql(text);
+        const auto error = ErrorOf([&] { select ? q.open() : db.exec(text); });
+        QCOMPARE(!error.has_value(), accepted);
+        q.close();
+        const qsizetype left = Ids(db, "select id from eventtable").size();
+        QCOMPARE(left, (accepted && !select) ? 5 : 6);
+    }
+
+    void textLiterals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("plain") << Q("Work") << Q("'Work'");
+        QTest::newRow("empty") << Q("") << Q("''");
+        QTest::newRow("quote inside") << Q("Wo'rk") << Q("'Wo''rk'");
+        QTest::newRow("quotes only") << Q("''") << Q("''''''");
+        QTest::newRow("statement inside")
+            << Q("x'; DELETE FROM eventtable; --") << Q("'x''; DELETE FROM eventtable; --'");
+        QTest::newRow("double quotes and unicode") << Q("\"ünï\"") << Q("'\"ünï\"'");
+    }
+    void textLiterals() {
+        QFETCH(QString, text);
+        QFETCH(QString, literal);
+        const std::string literalText = qcal::platform::SqlLiteral(Std(text));
+        QCOMPARE(QString::fromStdString(literalText), literal);
+        // The engine reads the literal back as the text itself.
+        Database db;
+        db.open(path_);
+        Query q(db);
+        q.setSql("select " + literalText + " as t");
+        q.open();
+        QCOMPARE(QString::fromStdString(q.asString("t")), text);
+    }
+
     void idsNeverZeroNorReused() {
         Database db;
         db.open(path_);
