@@ -70,6 +70,15 @@ int CreateTemporary(const std::string& folder, const std::string& name, mode_t m
     return -1;
 }
 
+// Whether the existing file may be written. The rename would replace even a file the user
+// made read-only, so this is asked first. The superuser may write anything, so for it the
+// mode bits alone tell whether the file was meant to be written.
+bool MayReplace(const std::string& path, const struct stat& st) {
+    if (::geteuid() == 0)
+        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, std::string* error) {
@@ -89,6 +98,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, st
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             SetError(error, EISDIR);
+            return false;
+        }
+        if (!MayReplace(target, st)) {
+            SetError(error, EACCES);
             return false;
         }
         mode = st.st_mode & 07777;

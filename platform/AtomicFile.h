@@ -6,7 +6,8 @@ namespace qcal::platform {
 
 // Replaces path with content: writes a temporary file in the same folder, flushes it to
 // disk and renames it over path. On failure the old file is untouched, the temporary file
-// is removed and false is returned (with the reason in *error when given).
+// is removed and false is returned (with the reason in *error when given). An existing file
+// that is not writable (read-only by its mode) is refused and left as it is.
 bool WriteFileAtomically(const std::string& path, const std::string& content,
                          std::string* error = nullptr);
 

@@ -116,6 +116,31 @@ private slots:
         QVERIFY(!WriteFileAtomically(Std(path), "content"));  // no place for the reason: fine
     }
 
+    // A file made read-only stays as it is, also for the superuser, who could rename over it.
+    void readOnlyFileIsRefused_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("read-only") << 0444 << false;
+        QTest::newRow("nobody may read or write") << 0 << false;
+        QTest::newRow("writable by its owner") << 0644 << true;
+    }
+    void readOnlyFileIsRefused() {
+        QFETCH(int, mode);
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("setup.ini"));
+        QVERIFY(WriteFileAtomically(Std(path), "old"));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+        std::string error;
+        QCOMPARE(WriteFileAtomically(Std(path), "new", &error), written);
+        QCOMPARE(ModeOf(path), mode_t(mode));
+        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("setup.ini")});
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+        QCOMPARE(ReadFile(path), written ? QByteArray("new") : QByteArray("old"));
+        if (!written)
+            QCOMPARE(QString::fromStdString(error), QString::fromUtf8(std::strerror(EACCES)));
+    }
+
     void failedWriteKeepsOldFile() {
         // A full disk, simulated by a file size limit: the write fails half-way.
         QTemporaryDir dir;

@@ -1,5 +1,7 @@
 // Options and layers in setup.ini: defaults, value forms, exact file text, failures.
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -231,6 +233,19 @@ private slots:
         const std::string expected = "Unable to write to " + f.dm->SetupIniPath();
         QCOMPARE(f.errors.shown, (std::vector<std::string>{expected, expected}));
         QCOMPARE(hookCalls, 1);
+    }
+
+    void readOnlyFileIsReportedAndKept() {
+        StoreFixture f;
+        const std::string path = f.dm->SetupIniPath();
+        WriteFile(path, "[Color]\nTotal=0\n");
+        QVERIFY(::chmod(path.c_str(), 0444) == 0);
+        f.dm->Layers = {{"A", 0, true}};
+        QVERIFY(!f.dm->SaveLayers());
+        QVERIFY(!f.dm->SaveOptions());
+        const std::string expected = "Unable to write to " + path;
+        QCOMPARE(f.errors.shown, (std::vector<std::string>{expected, expected}));
+        QCOMPARE(ReadFile(path), std::string("[Color]\nTotal=0\n"));
     }
 
     void colorTexts_data() {
