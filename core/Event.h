@@ -23,7 +23,7 @@ enum RepeatType : std::int32_t {
 };
 
 struct tfield {
-    std::int32_t id = 0;
+    std::int64_t id = 0;  // the table's rowid
     std::string layername;
     TColor layerColor = 0;
     bool alert = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/DateTime.h"
+#include "store/IdList.h"
 
 namespace qcal {
 
@@ -65,15 +66,10 @@ SelectedIds TDataMod::SelectedIdList(const std::vector<int>& selectedRows,
         if (row < 0 || std::size_t(row) >= events.size()) {
             continue;
         }
-        if (!result.text.empty()) {
-            result.text += ',';
-        }
-        result.text += std::to_string(events[std::size_t(row)].id);
-        ++result.count;
+        result.ids.push_back(events[std::size_t(row)].id);
     }
-    if (result.count > 0) {
-        result.text = " (" + result.text + ") ";
-    }
+    result.count = int(result.ids.size());
+    result.text = IdListText(result.ids, IdListBlanks::Around);
     return result;
 }
 

@@ -3,6 +3,7 @@
 // The data module: the database connection and its shared query objects, the options,
 // the layer table, the events of the month on screen and the date and time formats.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,7 +27,8 @@ struct TFieldForDisplay {
 };
 
 struct SelectedIds {
-    std::string text;  // " (12,15,40) " or empty
+    std::vector<std::int64_t> ids;  // in row order
+    std::string text;               // " (12,15,40) " or empty, as the statements write them
     int count = 0;
 };
 

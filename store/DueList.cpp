@@ -23,20 +23,25 @@ private:
 }  // namespace
 
 std::string tlist_of_event_for_timer::BuildDueCondition() const {
+    return BuildDueCondition(clock::Now());
+}
+
+std::string tlist_of_event_for_timer::BuildDueCondition(TDateTime now) const {
+    const std::string moment = FormatNumber(now);
     std::string s = " where (alert=true)";
     s += " and ";
     s += "((";
     s += "(repeatType=0) and (lastFileTime<1) and (beginDate+beginTime<=";
-    s += FormatNumber(clock::Now());
+    s += moment;
     s += ")";
     s += ") or (";
     s += "(repeatType<>0) and (lastFileTime<=endDate+endTime) and (beginDate+beginTime<=";
-    s += FormatNumber(clock::Now());
+    s += moment;
     s += ")";
     s += " and ";
     s += " (not (";
     s += "(lastFileTime>=";
-    const int today = clock::Today();
+    const int today = DayOf(now);
     s += std::to_string(today);
     s += ")";
     s += " and ";
@@ -129,7 +134,7 @@ void tlist_of_event_for_timer::SaveIds() {
 }
 
 bool tlist_of_event_for_timer::HasNewIds() const {
-    std::vector<std::int32_t> sorted = oldIds;
+    std::vector<std::int64_t> sorted = oldIds;
     std::sort(sorted.begin(), sorted.end());
     return std::any_of(dueEvents.begin(), dueEvents.end(), [&](const tfield& e) {
         return !std::binary_search(sorted.begin(), sorted.end(), e.id);

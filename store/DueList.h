@@ -15,7 +15,9 @@ class tlist_of_event_for_timer : public tlist_of_event_orig {
 public:
     using tlist_of_event_orig::tlist_of_event_orig;
 
-    // " where (alert=true) and ... order by begintime", built from the clock now.
+    // " where (alert=true) and ... order by begintime" for the moment now.
+    std::string BuildDueCondition(TDateTime now) const;
+    // The same for the clock's present moment, read once.
     std::string BuildDueCondition() const;
     void OpenDueQuery(platform::Query& q) const;
     // Puts newly due events that are not listed yet at the front; sets hasNew.
@@ -28,7 +30,7 @@ public:
     void SaveIds();
     bool HasNewIds() const;
 
-    std::vector<std::int32_t> oldIds;
+    std::vector<std::int64_t> oldIds;
     tArrayofField dueEvents;
     bool busy = false;
     bool hasNew = false;

@@ -90,9 +90,9 @@ EventColumns::EventColumns(const platform::Query& query) {
 
 void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo& layers) const {
     const auto integer = [&](Column c) { return std::int32_t(q.integerAt(at_[c])); };
+    e.id = q.integerAt(at_[kId]);
     const auto real = [&](Column c) { return q.doubleAt(at_[c]); };
     const auto text = [&](Column c) { return q.stringAt(at_[c]); };
-    e.id = integer(kId);
     e.beginTime = real(kBeginTime);
     e.endtime = real(kEndtime);
     e.begindate = real(kBegindate);
@@ -174,7 +174,7 @@ std::string ActiveLayerCondition(const arraylayinfo& layers) {
     std::string list;
     for (const tlayinfo& layer : layers) {
         if (layer.active) {
-            list += ",'" + layer.name + "'";
+            list += "," + platform::SqlLiteral(layer.name);
         }
     }
     return " and (layername in ('216vg2K3fP67Gf'" + list + "))";
@@ -238,7 +238,7 @@ bool tlist_of_event_orig::OpenStatement(const std::string& sql) {
     return !query.eof();
 }
 
-std::int32_t tlist_of_event_orig::AddEvent(const tfield& event) {
+std::int64_t tlist_of_event_orig::AddEvent(const tfield& event) {
     OpenStatement("select * from eventtable where id=0");
     if (!query.active()) {
         return 0;  // the failed select has been reported
@@ -248,7 +248,7 @@ std::int32_t tlist_of_event_orig::AddEvent(const tfield& event) {
         tfield copy = event;
         TransferRow(TransferDirection::RecordToRow, copy);
         query.post();
-        const auto id = std::int32_t(dm_.ADOConnection.lastInsertRowId());
+        const std::int64_t id = dm_.ADOConnection.lastInsertRowId();
         query.close();
         return id;
     } catch (const platform::DbError& error) {
@@ -257,7 +257,7 @@ std::int32_t tlist_of_event_orig::AddEvent(const tfield& event) {
     }
 }
 
-bool tlist_of_event_orig::LoadEvent(std::int32_t id, tfield& event) {
+bool tlist_of_event_orig::LoadEvent(std::int64_t id, tfield& event) {
     if (!OpenStatement("select *  from eventtable where id=" + std::to_string(id))) {
         return false;
     }
@@ -288,9 +288,12 @@ bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
     }
 }
 
-bool tlist_of_event_orig::DeleteEvents(const std::string& idList) {
+bool tlist_of_event_orig::DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks) {
+    if (ids.empty()) {
+        return true;
+    }
     try {
-        dm_.ADOConnection.exec("delete from eventtable where id in " + idList);
+        dm_.ADOConnection.exec("delete from eventtable where id in " + IdListText(ids, blanks));
         return true;
     } catch (const platform::DbError& error) {
         ReportError(error);
@@ -298,16 +301,22 @@ bool tlist_of_event_orig::DeleteEvents(const std::string& idList) {
     }
 }
 
-bool tlist_of_event_orig::FileEvents(const std::string& idList) {
-    if (!OpenStatement("select lastFileTime,id from eventtable where id in " + idList)) {
+bool tlist_of_event_orig::FileEvents(std::span<const std::int64_t> ids, IdListBlanks blanks) {
+    if (ids.empty()) {
         return false;
     }
+    if (!OpenStatement("select lastFileTime,id from eventtable where id in " +
+                       IdListText(ids, blanks))) {
+        return false;
+    }
+    // Events archived together carry the same moment.
+    const TDateTime now = clock::Now();
     try {
         // Every listed event is archived, or none is.
         Transaction transaction(dm_.ADOConnection);
         while (!query.eof()) {
             query.edit();
-            query.setDouble("lastFileTime", clock::Now());
+            query.setDouble("lastFileTime", now);
             query.post();
             query.next();
         }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "core/Rules.h"
 #include "platform/Sqlite.h"
 #include "store/DataModule.h"
+#include "store/IdList.h"
 
 namespace qcal {
 
@@ -59,15 +61,17 @@ public:
 
     // Appends the event as a new row and answers the id the database gave it, or 0 when
     // nothing was added (the failure has been reported).
-    std::int32_t AddEvent(const tfield& event);
+    std::int64_t AddEvent(const tfield& event);
     // Reads the row with this id into event; leaves event as it was when there is none.
-    bool LoadEvent(std::int32_t id, tfield& event);
+    bool LoadEvent(std::int64_t id, tfield& event);
     // Rewrites the row of event.id; writes nothing when the row is gone.
     bool UpdateEvent(const tfield& event);
-    // idList is " (1,2,3) " as built by SelectedIdList.
-    bool DeleteEvents(const std::string& idList);
-    // Archives the listed events: their lastFileTime becomes the present moment.
-    bool FileEvents(const std::string& idList);
+    // Deletes the rows with these ids; the statement's id list has the caller's blanks.
+    // No ids touch nothing (and that is no failure).
+    bool DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks);
+    // Archives the listed events: their lastFileTime becomes the present moment, one reading
+    // of the clock for all of them. False when none of them was found (or no ids were given).
+    bool FileEvents(std::span<const std::int64_t> ids, IdListBlanks blanks);
 
     void TransferRow(TransferDirection direction, tfield& event) {
         qcal::TransferRow(direction, event, query, dm_.Layers);
@@ -85,7 +89,7 @@ protected:
 
 struct titem_for_display {
     std::string text;
-    std::int32_t id = 0;
+    std::int64_t id = 0;
     std::string layername;
     TColor layerColor = kUnknownLayerColor;
     bool alert = false;

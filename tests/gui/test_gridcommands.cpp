@@ -119,7 +119,7 @@ private slots:
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         tfield review = OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0));
         review.endtime = EncodeTime(10, 0);
-        const std::int32_t id = fx.Add(review);
+        const std::int64_t id = fx.Add(review);
         fx.Open();
         Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
         day.Select();
@@ -204,22 +204,106 @@ private slots:
     }
 
     void failedRenameKeepsTheLayerWithItsEvents() {
-        // A quote can only come from a hand-edited settings file; the statement then fails.
-        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), {{"Bob's", 0x000000FF, true}});
-        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Bob's"));
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), {{"Bob", 0x000000FF, true}});
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Bob"));
+        // The database refuses the rename.
+        fx.store.dm->ADOConnection.exec(
+            "create trigger keep before update of layername on eventtable "
+            "begin select raise(abort, 'layer names are fixed'); end");
         fx.Open();
         fx.answer = [](QDialog& dialog) {
             auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
-            layer.Edit1->setText(Q("Bob"));
+            layer.Edit1->setText(Q("Robert"));
             layer.btnOk->click();
             return layer.result();
         };
         fx.window->sedit->click();
-        QVERIFY(!fx.store.errors.shown.empty());
-        QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Bob's"));
+        QCOMPARE(fx.store.errors.shown, std::vector<std::string>{"layer names are fixed"});
+        QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Bob"));
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
-        QCOMPARE(ini.readString("Color", "LayerName0", ""), std::string("Bob's"));
-        QCOMPARE(fx.Count("layername='Bob''s'"), 1);
+        QCOMPARE(ini.readString("Color", "LayerName0", ""), std::string("Bob"));
+        QCOMPARE(fx.Count("layername='Bob'"), 1);
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
+    }
+
+    // Names from a hand-edited settings file are only data in the statements: the month
+    // shows their events, deleting counts them, renaming carries them, and nothing else runs.
+    void layerNamesWithQuotesFromTheSettingsFile() {
+        const std::string hostile = "x'; DELETE FROM eventtable; --";
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0),
+                         {{hostile, 0x000000FF, true}, {"Wo'rk", 0x0000FF00, true}});
+        fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), EncodeTime(8, 0), hostile));
+        fx.Add(OnceEvent("B", EncodeDate(2027, 1, 12), EncodeTime(9, 0), "Wo'rk"));
+        fx.Open();
+        QCOMPARE(fx.Rows(fx.CellOfDay(2027, 1, 12)),
+                 (QStringList{Q("08:00 AM A"), Q("09:00 AM B")}));
+
+        desktop::MessageBox::PresetAnswers({true, true});
+        fx.window->RxCheckListBoxLayer->setCurrentRow(0);
+        fx.window->sdel->click();
+        fx.window->RxCheckListBoxLayer->setCurrentRow(1);
+        fx.window->sdel->click();
+        const QString inUse = Q("Some events using this layer,\ryou can not delete the layer!");
+        QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
+                                 {Kind::Warning, Q("Do you want to delete the '") +
+                                                     Q(hostile.c_str()) + Q("' layer?")},
+                                 {Kind::Information, inUse},
+                                 {Kind::Warning, Q("Do you want to delete the 'Wo'rk' layer?")},
+                                 {Kind::Information, inUse}}));
+        QCOMPARE(fx.store.dm->Layers.size(), std::size_t(2));
+
+        fx.window->RxCheckListBoxLayer->setCurrentRow(0);
+        fx.answer = [](QDialog& dialog) {
+            auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
+            layer.Edit1->setText(Q("Safe"));
+            layer.btnOk->click();
+            return layer.result();
+        };
+        fx.window->sedit->click();
+        QCOMPARE(fx.Count(), 2);
+        QCOMPARE(fx.Count("layername='Safe'"), 1);
+        QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Safe"));
+        QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 2);
+        QVERIFY(fx.store.errors.shown.empty());
+    }
+
+    // Row 4294967297 beside row 1: edit and delete reach the row chosen, not row 1.
+    void editAndDeleteAnIdBeyondThirtyTwoBits() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        QCOMPARE(fx.Add(OnceEvent("Low", EncodeDate(2027, 1, 12), EncodeTime(9, 0))),
+                 std::int64_t(1));
+        const std::string day = FormatNumber(EncodeDate(2027, 1, 12));
+        fx.store.dm->ADOConnection.exec(
+            "insert into eventtable (id, subject, layername, begindate, enddate, beginTime, "
+            "endtime, alert, repeatType, lastFileTime) values (4294967297, 'High', 'Work', " +
+            day + ", " + day + ", 0.5, 0.6, 0, 0, 0)");
+        fx.Open();
+        Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
+        QCOMPARE(fx.Rows(cell), (QStringList{Q("09:00 AM Low"), Q("12:00 PM High")}));
+        cell.Select();
+        cell.list->SetSelectedRow(1);
+        QCOMPARE(fx.window->SelectedEventId(), std::int64_t(4294967297));
+
+        QString loaded;
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            loaded = editor.EditSubject->text();
+            editor.EditSubject->setText(Q("High, edited"));
+            editor.btnOK->click();
+            return editor.result();
+        };
+        fx.window->btnEdit->click();
+        QCOMPARE(loaded, Q("High"));
+        QCOMPARE(fx.Count("id=4294967297 and subject='High, edited'"), 1);
+        QCOMPARE(fx.Count("id=1 and subject='Low'"), 1);
+
+        Tlable_listbox& again = fx.CellOfDay(2027, 1, 12);
+        again.Select();
+        again.list->SetSelectedRow(1);
+        desktop::MessageBox::PresetAnswers({true});
+        fx.window->btnDel->click();
+        QCOMPARE(fx.Count("id=4294967297"), 0);
+        QCOMPARE(fx.Count("id=1"), 1);
     }
 
     void deletingALayerInUseIsRefused() {

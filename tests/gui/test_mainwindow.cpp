@@ -115,7 +115,7 @@ private slots:
 
     void selectingALineSelectsTheEventAcrossTheMonth() {
         WindowFixture fx(kJan7, kTwoLayers);
-        const std::int32_t daily = fx.Add(DailyEvent("Stand-up", EncodeDate(2027, 1, 4),
+        const std::int64_t daily = fx.Add(DailyEvent("Stand-up", EncodeDate(2027, 1, 4),
                                                      EncodeDate(2027, 1, 20), 2, EncodeTime(8, 0)));
         fx.Add(OnceEvent("Dentist", EncodeDate(2027, 1, 6), EncodeTime(7, 0), "Home"));
         fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 9), EncodeTime(12, 0), "Home"));
@@ -146,7 +146,7 @@ private slots:
     void rightClickSelectsTheLineAndItsDay() {
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), EncodeTime(8, 0)));
-        const std::int32_t second =
+        const std::int64_t second =
             fx.Add(OnceEvent("B", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
         fx.Open();
         Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);

@@ -49,6 +49,22 @@ private slots:
         f.dm->ADOQueryForTimer.close();
     }
 
+    // Both moments of the due statement and its day come from one reading of the clock, even
+    // when the clock passes midnight while the statement is built.
+    void dueStatementReadsTheClockOnce() {
+        StoreFixture f;
+        const TDateTime start = EncodeDateTime(2027, 1, 1, 23, 59, 59);
+        int readings = 0;
+        clock::SetNowForTesting([&] { return start + readings++ / 86400.0; });
+        tlist_of_event_for_timer due(*f.dm);
+        const std::string condition = due.BuildDueCondition();
+        clock::SetNowForTesting({});
+        QCOMPARE(condition, due.BuildDueCondition(start));
+        const std::string moment = "<=" + FormatNumber(start) + ")";
+        QVERIFY(condition.find(moment) != condition.rfind(moment));  // twice, the same
+        QVERIFY(condition.find("(lastFileTime>=46388)") != std::string::npos);
+    }
+
     void onceOnlyEventsComeDueAtTheirMoment() {
         StoreFixture f;
         tlist_of_event_orig writer(*f.dm);
@@ -156,7 +172,7 @@ private slots:
         tfield daily = Alarm(DailyEvent("daily", kToday - 10, kToday + 100, 1, EncodeTime(9, 0)));
         daily.endtime = EncodeTime(10, 0);
         daily.lastFileTime = kToday - 1 + EncodeTime(10, 0);  // archived yesterday
-        const std::int32_t id = writer.AddEvent(daily);
+        const std::int64_t id = writer.AddEvent(daily);
         tfield ended = Alarm(DailyEvent("ended", kToday - 10, kToday - 5, 1, EncodeTime(9, 0)));
         ended.lastFileTime = kToday - 4;  // archived after its end
         writer.AddEvent(ended);
@@ -169,7 +185,7 @@ private slots:
         QVERIFY(due.RebuildDue());
         QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"daily"});
 
-        QVERIFY(writer.FileEvents(" (" + std::to_string(id) + ") "));
+        QVERIFY(writer.FileEvents(std::vector<std::int64_t>{id}, IdListBlanks::Before));
         fake.set(kToday + EncodeTime(23, 59));
         QVERIFY(due.RebuildDue());
         QVERIFY(due.dueEvents.empty());
@@ -215,7 +231,7 @@ private slots:
         c.id = 3;
         QVERIFY(due.IsNotListed(c));
         due.SaveIds();
-        QCOMPARE(due.oldIds, (std::vector<std::int32_t>{2, 1}));
+        QCOMPARE(due.oldIds, (std::vector<std::int64_t>{2, 1}));
         QVERIFY(!due.HasNewIds());
         due.dueEvents.pop_back();
         QVERIFY(!due.HasNewIds());  // fewer is not new

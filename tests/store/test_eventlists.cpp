@@ -15,8 +15,8 @@ namespace {
 
 const TDateTime kJan1 = EncodeDate(2006, 1, 1);  // a Sunday, day 38718
 
-std::vector<std::int32_t> Ids(const tArrayofField& events) {
-    std::vector<std::int32_t> ids;
+std::vector<std::int64_t> Ids(const tArrayofField& events) {
+    std::vector<std::int64_t> ids;
     for (const tfield& e : events) {
         ids.push_back(e.id);
     }
@@ -76,7 +76,7 @@ private slots:
         tlist_of_event_orig list(*f.dm);
         tfield written = FullRecord();
         written.layerColor = 0x12345678;  // not stored: looked up again on reading
-        const std::int32_t id = list.AddEvent(written);
+        const std::int64_t id = list.AddEvent(written);
         QVERIFY(id > 0);
         tfield read;
         QVERIFY(list.LoadEvent(id, read));
@@ -97,7 +97,8 @@ private slots:
         QCOMPARE(list.query.sql(), std::string("select *  from eventtable where id=1"));
         list.UpdateEvent(e);
         QCOMPARE(list.query.sql(), std::string("select *  from eventtable where id=1"));
-        list.FileEvents(" (1,2) ");
+        const std::vector<std::int64_t> ids{1, 2};
+        list.FileEvents(ids, IdListBlanks::Around);
         QCOMPARE(list.query.sql(),
                  std::string("select lastFileTime,id from eventtable where id in  (1,2) "));
     }
@@ -105,10 +106,10 @@ private slots:
     void idsAreNeverReused() {
         StoreFixture f;
         tlist_of_event_orig list(*f.dm);
-        const std::int32_t first = list.AddEvent(OnceEvent("a", kJan1));
-        const std::int32_t second = list.AddEvent(OnceEvent("b", kJan1));
+        const std::int64_t first = list.AddEvent(OnceEvent("a", kJan1));
+        const std::int64_t second = list.AddEvent(OnceEvent("b", kJan1));
         QVERIFY(first > 0 && second > first);
-        QVERIFY(list.DeleteEvents(" (" + std::to_string(second) + ") "));
+        QVERIFY(list.DeleteEvents(std::vector<std::int64_t>{second}, IdListBlanks::Around));
         QVERIFY(list.AddEvent(OnceEvent("c", kJan1)) > second);
     }
 
@@ -160,12 +161,12 @@ private slots:
     void archivingStampsOnlyExistingRows() {
         StoreFixture f;
         tlist_of_event_orig list(*f.dm);
-        const std::int32_t a = list.AddEvent(OnceEvent("a", kJan1));
-        const std::int32_t b = list.AddEvent(OnceEvent("b", kJan1));
-        const std::int32_t c = list.AddEvent(OnceEvent("c", kJan1));
+        const std::int64_t a = list.AddEvent(OnceEvent("a", kJan1));
+        const std::int64_t b = list.AddEvent(OnceEvent("b", kJan1));
+        const std::int64_t c = list.AddEvent(OnceEvent("c", kJan1));
         const TDateTime now = EncodeDateTime(2026, 12, 8, 10, 0);
         clock::ScopedFakeClock fake(now);
-        QVERIFY(list.FileEvents(" (" + std::to_string(a) + ",777," + std::to_string(c) + ") "));
+        QVERIFY(list.FileEvents(std::vector<std::int64_t>{a, 777, c}, IdListBlanks::Around));
         tfield e;
         list.LoadEvent(a, e);
         QCOMPARE(e.lastFileTime, now);
@@ -173,8 +174,100 @@ private slots:
         QCOMPARE(e.lastFileTime, 0.0);
         list.LoadEvent(c, e);
         QCOMPARE(e.lastFileTime, now);
-        QVERIFY(!list.FileEvents("(555,556)"));
+        QVERIFY(!list.FileEvents(std::vector<std::int64_t>{555, 556}, IdListBlanks::None));
         QVERIFY(f.errors.shown.empty());
+    }
+
+    void idListTexts_data() {
+        QTest::addColumn<QList<qint64>>("ids");
+        QTest::addColumn<int>("blanks");
+        QTest::addColumn<QString>("text");
+        const int none = int(IdListBlanks::None);
+        const int before = int(IdListBlanks::Before);
+        const int around = int(IdListBlanks::Around);
+        QTest::newRow("no ids") << QList<qint64>{} << around << "";
+        QTest::newRow("no ids, no blanks") << QList<qint64>{} << none << "";
+        QTest::newRow("one, grid") << QList<qint64>{7} << none << "(7)";
+        QTest::newRow("one, alarm window") << QList<qint64>{7} << before << " (7)";
+        QTest::newRow("one, selection") << QList<qint64>{7} << around << " (7) ";
+        QTest::newRow("many in the given order")
+            << QList<qint64>{12, 4294967297, 1, 9223372036854775807} << around
+            << " (12,4294967297,1,9223372036854775807) ";
+    }
+    void idListTexts() {
+        QFETCH(QList<qint64>, ids);
+        QFETCH(int, blanks);
+        QFETCH(QString, text);
+        const std::vector<std::int64_t> list(ids.begin(), ids.end());
+        QCOMPARE(QString::fromStdString(IdListText(list, IdListBlanks(blanks))), text);
+    }
+
+    // Ids beyond 32 bits reach the right rows: 4294967297 is not row 1.
+    void idsBeyondThirtyTwoBits() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        const std::int64_t low = list.AddEvent(OnceEvent("low", kJan1));
+        QCOMPARE(low, std::int64_t(1));
+        f.dm->ADOConnection.exec(
+            "insert into eventtable (id, subject, layername) values (4294967297, 'high', 'Work')");
+        QCOMPARE(list.AddEvent(OnceEvent("next", kJan1)), std::int64_t(4294967298));
+
+        tfield high;
+        QVERIFY(list.LoadEvent(4294967297, high));
+        QCOMPARE(high.id, std::int64_t(4294967297));
+        QCOMPARE(high.subject, std::string("high"));
+        high.subject = "high, edited";
+        QVERIFY(list.UpdateEvent(high));
+        tfield read;
+        QVERIFY(list.LoadEvent(low, read));
+        QCOMPARE(read.subject, std::string("low"));
+
+        f.dm->Layers = {{"Work", 0, true}};
+        QVERIFY(LoadMonthEvents(*f.dm, 0, kJan1 + 10));
+        auto ids = Ids(f.dm->monthEvents);
+        std::sort(ids.begin(), ids.end());
+        QCOMPARE(ids, (std::vector<std::int64_t>{1, 4294967297, 4294967298}));
+
+        const std::vector<std::int64_t> doomed{4294967297};
+        QVERIFY(list.DeleteEvents(doomed, IdListBlanks::None));
+        QVERIFY(list.LoadEvent(low, read));
+        QVERIFY(!list.LoadEvent(4294967297, read));
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void emptyIdListTouchesNothing() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        list.AddEvent(OnceEvent("a", kJan1));
+        list.AddEvent(OnceEvent("b", kJan1));
+        QVERIFY(list.DeleteEvents({}, IdListBlanks::Around));
+        QVERIFY(!list.FileEvents({}, IdListBlanks::Around));
+        tfield e;
+        QVERIFY(list.LoadEvent(1, e));
+        QCOMPARE(e.lastFileTime, 0.0);
+        QVERIFY(list.LoadEvent(2, e));
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    // Rows archived together carry one moment, even when the clock moves on meanwhile.
+    void archivingReadsTheClockOnce() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        std::vector<std::int64_t> ids;
+        for (int i = 0; i < 3; ++i) {
+            ids.push_back(list.AddEvent(OnceEvent("e", kJan1)));
+        }
+        const TDateTime start = EncodeDateTime(2026, 12, 8, 23, 59, 59);
+        int readings = 0;
+        clock::SetNowForTesting([&] { return start + readings++ / 86400.0; });
+        const bool filed = list.FileEvents(ids, IdListBlanks::Around);
+        clock::SetNowForTesting({});
+        QVERIFY(filed);
+        for (const std::int64_t id : ids) {
+            tfield e;
+            QVERIFY(list.LoadEvent(id, e));
+            QCOMPARE(e.lastFileTime, start);
+        }
     }
 
     void failingStatementShowsMessageAndStatement() {
@@ -193,7 +286,8 @@ private slots:
         QCOMPARE(shown.substr(shown.size() - sql.size() - 2), "\r\r" + sql);
         tfield e;
         e.subject = "unchanged";
-        QVERIFY(!list.FileEvents("garbage("));
+        f.dm->ADOConnection.exec("alter table eventtable rename to moved");
+        QVERIFY(!list.FileEvents(std::vector<std::int64_t>{1}, IdListBlanks::Around));
         QCOMPARE(int(f.errors.shown.size()), 2);
     }
 
@@ -203,7 +297,7 @@ private slots:
         tlist_of_event_orig list(*f.dm);
         QCOMPARE(list.AddEvent(OnceEvent("lost?", kJan1)), 0);
         QCOMPARE(int(f.errors.shown.size()), 1);
-        QVERIFY(!list.DeleteEvents(" (1) "));
+        QVERIFY(!list.DeleteEvents(std::vector<std::int64_t>{1}, IdListBlanks::Around));
         QCOMPARE(int(f.errors.shown.size()), 2);
     }
 
@@ -240,20 +334,20 @@ private slots:
         tfield span = OnceEvent("span", EncodeDate(2006, 1, 25));
         span.repeatType = kRepeatDaily;
         span.enddate = EncodeDate(2006, 2, 5);
-        const std::int32_t spanId = add(span);
-        const std::int32_t endOfJan = add(OnceEvent("31st", EncodeDate(2006, 1, 31)));
-        const std::int32_t feb = add(OnceEvent("feb", EncodeDate(2006, 2, 1)));
+        const std::int64_t spanId = add(span);
+        const std::int64_t endOfJan = add(OnceEvent("31st", EncodeDate(2006, 1, 31)));
+        const std::int64_t feb = add(OnceEvent("feb", EncodeDate(2006, 2, 1)));
         add(OnceEvent("hidden layer", EncodeDate(2006, 1, 10), 0, "Off"));
-        const std::int32_t home = add(OnceEvent("home", EncodeDate(2006, 1, 10), 0, "Home"));
+        const std::int64_t home = add(OnceEvent("home", EncodeDate(2006, 1, 10), 0, "Home"));
 
         QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31)));
         auto ids = Ids(f.dm->monthEvents);
         std::sort(ids.begin(), ids.end());
-        QCOMPARE(ids, (std::vector<std::int32_t>{spanId, endOfJan, home}));
+        QCOMPARE(ids, (std::vector<std::int64_t>{spanId, endOfJan, home}));
         QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 2, 1), EncodeDate(2006, 2, 28)));
         ids = Ids(f.dm->monthEvents);
         std::sort(ids.begin(), ids.end());
-        QCOMPARE(ids, (std::vector<std::int32_t>{spanId, feb}));
+        QCOMPARE(ids, (std::vector<std::int64_t>{spanId, feb}));
 
         for (tlayinfo& layer : f.dm->Layers) {
             layer.active = false;
@@ -306,18 +400,18 @@ private slots:
         weekly.enddate = EncodeDate(2006, 12, 31);
         weekly.weekEvery0 = 1;
         weekly.weekSelected0 = "FTFFFFF";
-        const std::int32_t mondays = writer.AddEvent(weekly);
-        const std::int32_t once = writer.AddEvent(OnceEvent("tuesday", EncodeDate(2006, 1, 3)));
+        const std::int64_t mondays = writer.AddEvent(weekly);
+        const std::int64_t once = writer.AddEvent(OnceEvent("tuesday", EncodeDate(2006, 1, 3)));
 
         tlist_of_event_for_Query search(*f.dm);
         const std::string sql = "select * from eventtable order by id";
         // Tuesday 3 January to Wednesday 4 January: no Monday in it.
         search.LoadFound(sql, 0, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 4));
-        QCOMPARE(Ids(search.found), std::vector<std::int32_t>{once});
+        QCOMPARE(Ids(search.found), std::vector<std::int64_t>{once});
         search.LoadFound(sql, 1, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 4));
-        QCOMPARE(Ids(search.found), (std::vector<std::int32_t>{mondays, once}));
+        QCOMPARE(Ids(search.found), (std::vector<std::int64_t>{mondays, once}));
         search.LoadFound(sql, 0, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 9));
-        QCOMPARE(Ids(search.found), (std::vector<std::int32_t>{mondays, once}));
+        QCOMPARE(Ids(search.found), (std::vector<std::int64_t>{mondays, once}));
         search.LoadFound("select * from eventtable where id=-4", 1, 0, 0);
         QVERIFY(search.found.empty());
         search.LoadFound("select * from nowhere", 1, 0, 0);

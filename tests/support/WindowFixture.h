@@ -40,7 +40,7 @@ public:
     }
 
     // Adds events before the window opens, or while it is open (then call Refresh).
-    std::int32_t Add(const tfield& event) { return list.AddEvent(event); }
+    std::int64_t Add(const tfield& event) { return list.AddEvent(event); }
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
         window = std::make_unique<TFormMainCalendar>(*store.dm, arguments);

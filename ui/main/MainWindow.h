@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "core/Event.h"
@@ -49,7 +50,7 @@ public:
     void RxSpinYearChange(bool fromLayerList = false);
     void GoToToday();
     int SelectedCell() const;
-    int SelectedEventId() const;
+    std::int64_t SelectedEventId() const;  // -1 when the cell has no line
     void SyncSelection(int cell);
     void ApplyDisplayFont();
     bool DatePageShowing() const;
@@ -63,7 +64,7 @@ public:
     void AddEventAt(int cell);
     void EditSelectedEvent();
     void DeleteSelectedEvent();
-    void DeleteEventIds(const std::string& idList);
+    void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
 
     // Controls, named as in the design.

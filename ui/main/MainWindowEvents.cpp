@@ -92,14 +92,12 @@ void TFormMainCalendar::EditSelectedEvent() {
 void TFormMainCalendar::DeleteSelectedEvent() {
     if (!ConfirmDelete())
         return;
-    std::string idList = "(";
-    idList += std::to_string(SelectedEventId());
-    idList += ')';
-    DeleteEventIds(idList);
+    const std::int64_t id = SelectedEventId();
+    DeleteEventIds(std::span(&id, 1), IdListBlanks::None);
 }
 
-void TFormMainCalendar::DeleteEventIds(const std::string& idList) {
-    monthList_.DeleteEvents(idList);
+void TFormMainCalendar::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {
+    monthList_.DeleteEvents(ids, blanks);
     RxSpinYearChange();
     RefreshAlarms();
 }

@@ -12,6 +12,7 @@
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
+#include "store/LayerEvents.h"
 #include "ui/main/ColouredRowDelegate.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
@@ -137,11 +138,7 @@ void TFormMainCalendar::seditClick() {
     if (desktop::ExecModal(dialog) != QDialog::Accepted)
         return;
     const std::string newName = Std(dialog.TrimmedName());
-    try {
-        dm_.ADOConnection.exec("update eventtable set layername='" + newName + "'" +
-                               " where layername='" + oldName + "'");
-    } catch (const platform::DbError& error) {
-        dm_.Errors().ShowError(error.what());
+    if (!RenameLayerInEvents(dm_, oldName, newName)) {
         // The events keep the old name, so the layer keeps it too: otherwise they would
         // belong to no layer and vanish from the month.
         if (std::size_t(index) < dm_.Layers.size()) {
@@ -164,21 +161,11 @@ void TFormMainCalendar::sdelClick() {
                                                  Q(name) + QStringLiteral("' layer?"))) {
         return;
     }
-    std::int64_t total = 0;
-    try {
-        dm_.ADOQuery.close();
-        dm_.ADOQuery.setSql("SELECT count(*) AS total FROM eventtable WHERE layername='" + name +
-                            "'");
-        dm_.ADOQuery.open();
-        total = dm_.ADOQuery.asInteger("total");
-        dm_.ADOQuery.close();
-    } catch (const platform::DbError& error) {
-        // Without the count the layer might still be in use: keep it.
-        dm_.ADOQuery.close();
-        dm_.Errors().ShowError(error.what());
+    // Without the count the layer might still be in use: keep it.
+    const std::optional<std::int64_t> total = CountLayerEvents(dm_, name);
+    if (!total)
         return;
-    }
-    if (total < 1) {
+    if (*total < 1) {
         dm_.Layers.erase(dm_.Layers.begin() + index);
         SaveLayers();
         LoadLayers();

@@ -135,7 +135,7 @@ int TFormMainCalendar::SelectedCell() const {
     return 1;
 }
 
-int TFormMainCalendar::SelectedEventId() const {
+std::int64_t TFormMainCalendar::SelectedEventId() const {
     const titem_for_display* line = Cell(SelectedCell()).SelectedOrFirstLine();
     return line ? line->id : -1;
 }
