@@ -274,12 +274,15 @@ int torig::LastDueDay() const {
     return std::min(DayOf(f.enddate), clock::Today());
 }
 
-bool torig::RepeatingIsDue() const {
+bool torig::IsDue() const {
+    return IsDue(clock::Now());
+}
+
+bool torig::RepeatingIsDue(TDateTime now) const {
     if (!IsValidDateTime(f.beginTime) || !IsValidDateTime(f.lastFileTime)) {
         return false;
     }
-    // One reading of the clock, so that "today" and "now" agree.
-    const TDateTime now = clock::Now();
+    // "today" is the day of now, so that the two agree.
     if (!IsValidDateTime(now)) {
         return false;
     }
@@ -325,12 +328,11 @@ bool tnone::OccursOn(TDateTime day) const {
     return IsValidDateTime(f.begindate) && IsValidDateTime(day) && DayOf(day) == DayOf(f.begindate);
 }
 
-bool tnone::IsDue() const {
+bool tnone::IsDue(TDateTime now) const {
     if (!IsValidDateTime(f.begindate) || !IsValidDateTime(f.beginTime) ||
         !IsValidDateTime(f.lastFileTime) || f.lastFileTime >= 1.0) {
         return false;
     }
-    const TDateTime now = clock::Now();
     return IsValidDateTime(now) && f.begindate + f.beginTime <= now + kDueLead;
 }
 
@@ -591,8 +593,12 @@ bool tsatisfy::OccursOn(TDateTime day) const {
 }
 
 bool tsatisfy::IsDue() const {
+    return IsDue(clock::Now());
+}
+
+bool tsatisfy::IsDue(TDateTime now) const {
     const torig* r = rule();
-    return r != nullptr && r->IsDue();
+    return r != nullptr && r->IsDue(now);
 }
 
 bool tsatisfy::OccursBetween(TDateTime start, TDateTime end) const {

@@ -82,7 +82,10 @@ public:
     virtual ~torig() = default;
 
     virtual bool OccursOn(TDateTime day) const = 0;
-    virtual bool IsDue() const = 0;
+    // Due at the moment now; IsDue() asks for the clock's present moment. A caller that asks
+    // about many events passes one reading to all of them.
+    virtual bool IsDue(TDateTime now) const = 0;
+    bool IsDue() const;
     virtual bool OccursBetween(TDateTime start, TDateTime end) const = 0;
     virtual TDateTime DayToShow(TDateTime day) const = 0;
 
@@ -97,7 +100,7 @@ protected:
     // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
     // occurs, computed directly rather than by testing day after day.
     virtual std::optional<int> FirstOccurrence(int fromDay, int toDay) const = 0;
-    bool RepeatingIsDue() const;
+    bool RepeatingIsDue(TDateTime now) const;
     bool RepeatingOccursBetween(TDateTime start, TDateTime end) const;
     TDateTime RepeatingDayToShow(TDateTime day) const;
 
@@ -106,9 +109,10 @@ protected:
 
 class tnone final : public torig {
 public:
+    using torig::IsDue;
     using torig::torig;
     bool OccursOn(TDateTime day) const override;
-    bool IsDue() const override;
+    bool IsDue(TDateTime now) const override;
     bool OccursBetween(TDateTime start, TDateTime end) const override;
     TDateTime DayToShow(TDateTime day) const override;
 
@@ -121,7 +125,8 @@ class tdaily final : public torig {
 public:
     using torig::torig;
     bool OccursOn(TDateTime day) const override;
-    bool IsDue() const override { return RepeatingIsDue(); }
+    using torig::IsDue;
+    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
     bool OccursBetween(TDateTime start, TDateTime end) const override {
         return RepeatingOccursBetween(start, end);
     }
@@ -136,7 +141,8 @@ class tweek final : public torig {
 public:
     using torig::torig;
     bool OccursOn(TDateTime day) const override;
-    bool IsDue() const override { return RepeatingIsDue(); }
+    using torig::IsDue;
+    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
     bool OccursBetween(TDateTime start, TDateTime end) const override {
         return RepeatingOccursBetween(start, end);
     }
@@ -151,7 +157,8 @@ class tmonth final : public torig {
 public:
     using torig::torig;
     bool OccursOn(TDateTime day) const override;
-    bool IsDue() const override { return RepeatingIsDue(); }
+    using torig::IsDue;
+    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
     bool OccursBetween(TDateTime start, TDateTime end) const override {
         return RepeatingOccursBetween(start, end);
     }
@@ -166,7 +173,8 @@ class tyear final : public torig {
 public:
     using torig::torig;
     bool OccursOn(TDateTime day) const override;
-    bool IsDue() const override { return RepeatingIsDue(); }
+    using torig::IsDue;
+    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
     bool OccursBetween(TDateTime start, TDateTime end) const override {
         return RepeatingOccursBetween(start, end);
     }
@@ -186,6 +194,7 @@ public:
 
     bool OccursOn(TDateTime day) const;
     bool IsDue() const;
+    bool IsDue(TDateTime now) const;
     bool OccursBetween(TDateTime start, TDateTime end) const;
     TDateTime DayToShow(TDateTime day) const;
     bool HasRule() const { return rule() != nullptr; }

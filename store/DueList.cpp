@@ -53,16 +53,18 @@ std::string tlist_of_event_for_timer::BuildDueCondition(TDateTime now) const {
     return s;
 }
 
-void tlist_of_event_for_timer::OpenDueQuery(platform::Query& q) const {
+void tlist_of_event_for_timer::OpenDueQuery(platform::Query& q, TDateTime now) const {
     q.close();
-    q.setSql("select * from eventtable " + BuildDueCondition());
+    q.setSql("select * from eventtable " + BuildDueCondition(now));
     q.open();
 }
 
 void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
+    // The statement and the rule of every row are asked about one moment.
+    const TDateTime now = clock::Now();
     try {
-        OpenDueQuery(q);
+        OpenDueQuery(q, now);
         const EventColumns columns(q);
         while (q.active() && !q.eof()) {
             if (processEvents) {
@@ -75,7 +77,7 @@ void tlist_of_event_for_timer::CheckNewDue() {
             tfield event;
             columns.Read(q, event, dm_.Layers);
             q.next();
-            if (tsatisfy(event).IsDue() && IsNotListed(event)) {
+            if (tsatisfy(event).IsDue(now) && IsNotListed(event)) {
                 if (busy) {
                     break;
                 }
@@ -94,14 +96,15 @@ bool tlist_of_event_for_timer::RebuildDue() {
     SaveIds();
     platform::Query& q = dm_.ADOQueryForUpdate;
     tArrayofField rebuilt;
+    const TDateTime now = clock::Now();
     try {
-        OpenDueQuery(q);
+        OpenDueQuery(q, now);
         const EventColumns columns(q);
         while (!q.eof()) {
             tfield event;
             columns.Read(q, event, dm_.Layers);
             q.next();
-            if (tsatisfy(event).IsDue()) {
+            if (tsatisfy(event).IsDue(now)) {
                 rebuilt.push_back(std::move(event));
             }
         }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
 #include "store/EventLists.h"
 
 namespace qcal {
@@ -19,7 +20,8 @@ public:
     std::string BuildDueCondition(TDateTime now) const;
     // The same for the clock's present moment, read once.
     std::string BuildDueCondition() const;
-    void OpenDueQuery(platform::Query& q) const;
+    void OpenDueQuery(platform::Query& q) const { OpenDueQuery(q, clock::Now()); }
+    void OpenDueQuery(platform::Query& q, TDateTime now) const;
     // Puts newly due events that are not listed yet at the front; sets hasNew.
     void CheckNewDue();
     // Replaces dueEvents by every event due now; hasNew tells whether an id is new.

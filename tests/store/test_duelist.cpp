@@ -65,6 +65,28 @@ private slots:
         QVERIFY(condition.find("(lastFileTime>=46388)") != std::string::npos);
     }
 
+    // A rebuild and a check ask the statement and every row's rule about one moment.
+    void dueChecksReadTheClockOnce() {
+        StoreFixture f;
+        tlist_of_event_orig writer(*f.dm);
+        for (const char* subject : {"a", "b", "c"}) {
+            writer.AddEvent(Alarm(OnceEvent(subject, kToday, EncodeTime(9, 0))));
+        }
+        int readings = 0;
+        clock::SetNowForTesting([&] { return kToday + EncodeTime(10, 0) + readings++ / 86400.0; });
+        tlist_of_event_for_timer due(*f.dm);
+        const bool rebuilt = due.RebuildDue();
+        const int rebuildReadings = readings;
+        readings = 0;
+        due.dueEvents.clear();
+        due.CheckNewDue();
+        clock::SetNowForTesting({});
+        QVERIFY(rebuilt);
+        QCOMPARE(rebuildReadings, 1);
+        QCOMPARE(readings, 1);
+        QCOMPARE(due.dueEvents.size(), std::size_t(3));
+    }
+
     void onceOnlyEventsComeDueAtTheirMoment() {
         StoreFixture f;
         tlist_of_event_orig writer(*f.dm);
