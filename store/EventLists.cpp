@@ -90,9 +90,9 @@ EventColumns::EventColumns(const platform::Query& query) {
 
 void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo& layers) const {
     const auto integer = [&](Column c) { return std::int32_t(q.integerAt(at_[c])); };
-    e.id = q.integerAt(at_[kId]);
     const auto real = [&](Column c) { return q.doubleAt(at_[c]); };
     const auto text = [&](Column c) { return q.stringAt(at_[c]); };
+    e.id = q.integerAt(at_[kId]);  // the 64-bit rowid, whole
     e.beginTime = real(kBeginTime);
     e.endtime = real(kEndtime);
     e.begindate = real(kBegindate);
