@@ -47,7 +47,9 @@ char32_t Decode(std::string_view text, std::size_t pos, std::size_t length) {
             return kNotBlank;
         c = (c << 6) | (byte(i) & 0x3F);
     }
-    return c;
+    // An overlong form (a blank written in more bytes than it needs) is no character.
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    return c >= kSmallest[length] ? c : kNotBlank;
 }
 
 std::size_t SequenceLength(unsigned char lead) {

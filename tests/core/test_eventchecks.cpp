@@ -84,6 +84,7 @@ private slots:
         row("padded texts", " Work\n", "\t x ", 0.0, EncodeTime(0, 0, 1), 0, jan1, jan1, "", "");
         row("subject of a non-breaking letter", "Work", "\xC3\xA9", t9, t10, 0, jan1, jan1, "", "");
         row("subject of a stray UTF-8 byte", "Work", "\x80", t9, t10, 0, jan1, jan1, "", "");
+        row("subject of an overlong space", "Work", "\xC0\xA0", t9, t10, 0, jan1, jan1, "", "");
         row("daily 1 day", "Work", "Meeting", t9, t10, 1, jan1, D(2027, 1, 2), "", "");
         row("weekly 7 days, lower-case t", "Work", "Meeting", t9, t10, 2, jan1, D(2027, 1, 8),
             "ffffftf", "");
