@@ -80,6 +80,24 @@ std::string CutCharacters(std::string_view s, std::size_t max) {
     return std::string(s);
 }
 
+// What the writer puts after "key=": line breaks become blanks, so that a value can never
+// end its line and start another (a key or a section of its own), and a value that the
+// reader would change gets one more pair of double quotes around it.
+std::string EncodeValue(const std::string& value) {
+    std::string out = value;
+    for (char& c : out) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    const bool blankAtEnd = !out.empty() && (kBlanks.find(out.front()) != std::string_view::npos ||
+                                             kBlanks.find(out.back()) != std::string_view::npos);
+    const bool quoted =
+        out.size() >= 2 && (out.front() == '"' || out.front() == '\'') && out.back() == out.front();
+    if (blankAtEnd || quoted)
+        return '"' + out + '"';
+    return out;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -179,12 +197,7 @@ bool ProfileFile::hasKey(const std::string& section, const std::string& key) con
 
 void ProfileFile::writeString(const std::string& section, const std::string& key,
                               const std::string& value) {
-    // A line break would end the value and start a line of its own (possibly another key).
-    std::string safe = value;
-    for (char& c : safe) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    }
+    const std::string safe = EncodeValue(value);
 
     const std::size_t header = findSection(section);
     if (header == npos) {

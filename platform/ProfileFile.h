@@ -29,6 +29,8 @@ public:
 
     // Changes the text in memory; save() writes it. An existing key keeps its spelling and
     // its line and becomes "key=value"; a line break in the value is written as a blank.
+    // A value that the reader would change (blanks at either end, or enclosed in a pair of
+    // quotes) is written inside one more pair of double quotes, so it reads back as given.
     // Comments (";"), blank lines and unknown lines are kept as they are.
     void writeString(const std::string& section, const std::string& key, const std::string& value);
     void writeInteger(const std::string& section, const std::string& key, int value);

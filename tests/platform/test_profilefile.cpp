@@ -211,6 +211,9 @@ private slots:
         QTest::newRow("line break in value")
             << QByteArray() << QStringList{Q("Color|LayerName0|one\n[Options]\nIsAlarmEnabled=0")}
             << QByteArray("[Color]\nLayerName0=one [Options] IsAlarmEnabled=0\n");
+        QTest::newRow("line break at the end of a value")
+            << QByteArray() << QStringList{Q("Color|LayerName0|Team\n")}
+            << QByteArray("[Color]\nLayerName0=\"Team \"\n");
     }
     void writes() {
         QFETCH(QByteArray, before);
@@ -242,6 +245,46 @@ private slots:
             QCOMPARE(QString::fromStdString(reread.readString(Std(parts[0]), Std(parts[1]), "?")),
                      it.value());
         }
+    }
+
+    // Whatever is written reads back as it was, and the keys around it stay intact.
+    void valuesReadBackAsWritten_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");  // how the value is written
+        QTest::newRow("plain") << Q("Work") << QByteArray("k=Work");
+        QTest::newRow("double quoted") << Q("\"Team\"") << QByteArray("k=\"\"Team\"\"");
+        QTest::newRow("single quoted") << Q("'Team'") << QByteArray("k=\"'Team'\"");
+        QTest::newRow("only quotes") << Q("\"\"") << QByteArray("k=\"\"\"\"");
+        QTest::newRow("lone quote") << Q("\"") << QByteArray("k=\"");
+        QTest::newRow("quote at one end") << Q("\"Team") << QByteArray("k=\"Team");
+        QTest::newRow("different quotes") << Q("'Team\"") << QByteArray("k='Team\"");
+        QTest::newRow("quotes inside") << Q("Bob's \"day\"") << QByteArray("k=Bob's \"day\"");
+        QTest::newRow("equals signs") << Q("=a=b=") << QByteArray("k==a=b=");
+        QTest::newRow("brackets") << Q("[Options]") << QByteArray("k=[Options]");
+        QTest::newRow("closing bracket") << Q("]") << QByteArray("k=]");
+        QTest::newRow("semicolon") << Q(";not a comment") << QByteArray("k=;not a comment");
+        QTest::newRow("leading and trailing blanks")
+            << Q("  Team  ") << QByteArray("k=\"  Team  \"");
+        QTest::newRow("tab at the end") << Q("Team\t") << QByteArray("k=\"Team\t\"");
+        QTest::newRow("blanks and quotes") << Q(" \"Team\" ") << QByteArray("k=\" \"Team\" \"");
+        QTest::newRow("blanks only") << Q("   ") << QByteArray("k=\"   \"");
+        QTest::newRow("empty") << Q("") << QByteArray("k=");
+    }
+    void valuesReadBackAsWritten() {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        const QString path = fileWith("[A]\nbefore=1\nk=old\nafter=2\n");
+        ProfileFile profile(Std(path));
+        profile.writeString("A", "k", Std(value));
+        profile.writeString("B", "k", Std(value));
+        QCOMPARE(profile.readString("A", "k", "?"), Std(value));
+        QVERIFY(profile.save());
+        QCOMPARE(ReadFile(path), "[A]\nbefore=1\n" + line + "\nafter=2\n\n[B]\n" + line + "\n");
+        const ProfileFile reread(Std(path));
+        QCOMPARE(QString::fromStdString(reread.readString("A", "k", "?")), value);
+        QCOMPARE(QString::fromStdString(reread.readString("B", "k", "?")), value);
+        QCOMPARE(reread.readString("A", "before", "?"), std::string("1"));
+        QCOMPARE(reread.readString("A", "after", "?"), std::string("2"));
     }
 
     void integersAndBooleansAsWritten() {

@@ -120,6 +120,56 @@ private slots:
         QVERIFY(f.dm->Options == saved);
     }
 
+    // Layer names and option texts come back exactly as they were saved.
+    void textsReadBackAsSaved_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("double quotes") << "\"Team\""
+                                       << "\"Team\"";
+        QTest::newRow("single quotes") << "'Team'"
+                                       << "'Team'";
+        QTest::newRow("lone quote") << "\""
+                                    << "\"";
+        QTest::newRow("equals signs") << "a=b="
+                                      << "a=b=";
+        QTest::newRow("brackets") << "[Color]"
+                                  << "[Color]";
+        QTest::newRow("closing bracket") << "]"
+                                         << "]";
+        QTest::newRow("semicolon") << ";Team"
+                                   << ";Team";
+        QTest::newRow("blanks around") << "  Team  "
+                                       << "  Team  ";
+        QTest::newRow("line break") << "one\nTotal=0\n"
+                                    << "one Total=0 ";
+    }
+    void textsReadBackAsSaved() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        StoreFixture f;
+        f.dm->Layers = {{"First", 0x000000FF, true},
+                        {text.toStdString(), 0x0000FF00, true},
+                        {"Last", 0, false}};
+        f.dm->Options.FilenameOfSound = text.toStdString();
+        f.dm->Options.FontDisplayName = text.toStdString();
+        f.dm->Options.ForPrint.PrintFontName = text.toStdString();
+        QVERIFY(f.dm->SaveLayers());
+        QVERIFY(f.dm->SaveOptions());
+
+        arraylayinfo layers = f.dm->Layers;
+        layers[1].name = expected.toStdString();
+        ROptions options = f.dm->Options;
+        options.FilenameOfSound = options.FontDisplayName = options.ForPrint.PrintFontName =
+            expected.toStdString();
+        f.dm->Layers.clear();
+        f.dm->Options = ROptions{};
+        f.dm->LoadLayers();
+        f.dm->LoadOptions();
+        QCOMPARE(QString::fromStdString(f.dm->Layers.at(1).name), expected);
+        QVERIFY(f.dm->Layers == layers);
+        QVERIFY(f.dm->Options == options);
+    }
+
     void valueForms_data() {
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("alarm");
