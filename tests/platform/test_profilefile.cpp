@@ -116,6 +116,33 @@ private slots:
         QCOMPARE(profile.hasKey(Std(section), Std(key)), expected != Q("<default>"));
     }
 
+    // Reads in a row give the same answers as reads one at a time.
+    void readsInARow_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("keys");  // "section|key"
+        QTest::addColumn<QStringList>("values");
+        const QByteArray file = "[A]\nk=1\nj=2\nK=3\n[B]\nj=4\nx=5\n";
+        QTest::newRow("in file order") << file << QStringList{Q("A|k"), Q("A|j"), Q("A|K")}
+                                       << QStringList{Q("1"), Q("2"), Q("1")};
+        QTest::newRow("backwards") << file << QStringList{Q("B|x"), Q("B|j"), Q("A|j"), Q("A|k")}
+                                   << QStringList{Q("5"), Q("4"), Q("2"), Q("1")};
+        QTest::newRow("next line in another section")
+            << QByteArray("[A]\nj=1\n[B]\nx=2\n") << QStringList{Q("A|j"), Q("A|x"), Q("B|x")}
+            << QStringList{Q("1"), Q("?"), Q("2")};
+    }
+    void readsInARow() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, values);
+        const ProfileFile profile(Std(fileWith(file)));
+        QStringList read;
+        for (const QString& k : keys) {
+            const QStringList parts = k.split(QLatin1Char('|'));
+            read << QString::fromStdString(profile.readString(Std(parts[0]), Std(parts[1]), "?"));
+        }
+        QCOMPARE(read, values);
+    }
+
     void readInteger_data() {
         QTest::addColumn<QByteArray>("value");  // null: key missing
         QTest::addColumn<int>("defaultValue");
@@ -214,6 +241,11 @@ private slots:
         QTest::newRow("line break at the end of a value")
             << QByteArray() << QStringList{Q("Color|LayerName0|Team\n")}
             << QByteArray("[Color]\nLayerName0=\"Team \"\n");
+        QTest::newRow("writes across sections")
+            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n; tail\n")
+            << QStringList{Q("A|z|3"), Q("B|w|4"), Q("A|x|9"), Q("C|c|1"),
+                           Q("a|q|5"), Q("B|Y|7"), Q("c|d|2")}
+            << QByteArray("[A]\nx=9\nz=3\nq=5\n\n[B]\ny=7\nw=4\n; tail\n\n[C]\nc=1\nd=2\n");
     }
     void writes() {
         QFETCH(QByteArray, before);
