@@ -120,6 +120,54 @@ private slots:
         QVERIFY(f.dm->Options == saved);
     }
 
+    // The options file as this program writes it survives a load and a save unchanged.
+    void optionsTextKeptThroughLoadAndSave() {
+        const std::string text =
+            "[Options]\n"
+            "IsAlarmEnabled=0\n"
+            "IsAgainDisplay=1\n"
+            "AgainHowLong=25\n"
+            "IsStartWhenWindow=1\n"
+            "IsMinimize=1\n"
+            "Isplaysound=1\n"
+            "FilenameOfSound=bell ring.wav\n"
+            "IsArchiveAllAfterClose=1\n"
+            "FontDisplayName=DejaVu Sans\n"
+            "FontDisplaySize=11\n"
+            "scaleOfPrint=120\n"
+            "PrintFontName=Liberation Serif\n"
+            "PrintFontSize=10\n"
+            "\n"
+            "[myFormat]\n"
+            "myDate=4\n"
+            "myTime=1\n"
+            "\n"
+            "[HotKey]\n"
+            "myIndex=1\n"
+            "myKey=0\n";
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), text);
+        f.dm->LoadOptions();
+        const ROptions expected{false,
+                                true,
+                                25,
+                                true,
+                                true,
+                                true,
+                                "bell ring.wav",
+                                true,
+                                "DejaVu Sans",
+                                11,
+                                {120, "Liberation Serif", 10},
+                                "yyyy/mm/dd",
+                                "hh:nn",
+                                1,
+                                0};
+        QVERIFY(f.dm->Options == expected);
+        QVERIFY(f.dm->SaveOptions());
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);
+    }
+
     // Layer names and option texts come back exactly as they were saved.
     void textsReadBackAsSaved_data() {
         QTest::addColumn<QString>("text");
@@ -236,6 +284,7 @@ private slots:
         QTest::newRow("negative") << "-3" << 0;
         QTest::newRow("not a number") << "many" << 0;
         QTest::newRow("huge") << "2000000000" << TDataMod::kMaxLayers;
+        QTest::newRow("largest integer") << "2147483647" << TDataMod::kMaxLayers;
     }
     void hostileTotals() {
         QFETCH(QString, total);
