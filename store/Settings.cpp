@@ -20,6 +20,7 @@ const std::string kColor = "Color";
 // How an option is kept in the file.
 enum class Form {
     Plain,      // "1"/"0", a decimal number or the text, as the field's type says
+    FontSize,   // points, brought into kMinFontSize..kMaxFontSize when read
     DateIndex,  // the position of the field's text in DateFormats
     TimeIndex,  // the position of the field's text in TimeFormats
 };
@@ -46,10 +47,10 @@ const OptionKey kOptionKeys[] = {
     {"Options", "FilenameOfSound", &ROptions::FilenameOfSound},
     {"Options", "IsArchiveAllAfterClose", &ROptions::IsArchiveAllAfterClose},
     {"Options", "FontDisplayName", &ROptions::FontDisplayName},
-    {"Options", "FontDisplaySize", &ROptions::FontDisplaySize},
+    {"Options", "FontDisplaySize", &ROptions::FontDisplaySize, Form::FontSize},
     {"Options", "scaleOfPrint", &RForPrint::scaleOfPrint},
     {"Options", "PrintFontName", &RForPrint::PrintFontName},
-    {"Options", "PrintFontSize", &RForPrint::PrintFontSize},
+    {"Options", "PrintFontSize", &RForPrint::PrintFontSize, Form::FontSize},
     {"myFormat", "myDate", &ROptions::DateFormat, Form::DateIndex},
     {"myFormat", "myTime", &ROptions::TimeFormat, Form::TimeIndex},
     {"HotKey", "myIndex", &ROptions::myIndex},
@@ -81,6 +82,15 @@ int PositionOf(const std::vector<std::string>& formats, const std::string& forma
     return it == formats.end() ? -1 : int(it - formats.begin());
 }
 
+// A size typed into the file by hand: none (0 or less) gives the default, and anything else
+// is kept to sizes that still draw text.
+std::int32_t SaneFontSize(std::int32_t size, std::int32_t fallback) {
+    if (size <= 0) {
+        return fallback;
+    }
+    return std::clamp(size, kMinFontSize, kMaxFontSize);
+}
+
 }  // namespace
 
 void TDataMod::LoadOptions() {
@@ -96,6 +106,9 @@ void TDataMod::LoadOptions() {
                     field = ini.readBool(k.section, k.key, fallback);
                 } else if constexpr (std::is_same_v<T, std::int32_t>) {
                     field = ini.readInteger(k.section, k.key, fallback);
+                    if (k.form == Form::FontSize) {
+                        field = SaneFontSize(field, fallback);
+                    }
                 } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
                     const auto& formats = k.form == Form::DateIndex ? DateFormats : TimeFormats;
                     field = FormatAt(

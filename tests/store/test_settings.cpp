@@ -218,6 +218,32 @@ private slots:
         QVERIFY(f.dm->Options == options);
     }
 
+    // Hand-edited font sizes are brought into 6..72 points; none at all gives the default.
+    void fontSizesClamped_data() {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("cell");
+        QTest::addColumn<int>("print");
+        QTest::newRow("zero") << "0" << 9 << 8;
+        QTest::newRow("negative") << "-5" << 9 << 8;
+        QTest::newRow("too small") << "5" << 6 << 6;
+        QTest::newRow("smallest") << "6" << 6 << 6;
+        QTest::newRow("largest") << "72" << 72 << 72;
+        QTest::newRow("too large") << "73" << 72 << 72;
+        QTest::newRow("absurd") << "100000" << 72 << 72;
+        QTest::newRow("not a number") << "big" << 9 << 8;
+    }
+    void fontSizesClamped() {
+        QFETCH(QString, size);
+        QFETCH(int, cell);
+        QFETCH(int, print);
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[Options]\nFontDisplaySize=" + size.toStdString() +
+                                            "\nPrintFontSize=" + size.toStdString() + "\n");
+        f.dm->LoadOptions();
+        QCOMPARE(int(f.dm->Options.FontDisplaySize), cell);
+        QCOMPARE(int(f.dm->Options.ForPrint.PrintFontSize), print);
+    }
+
     void valueForms_data() {
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("alarm");
