@@ -10,15 +10,21 @@ namespace qcal::platform {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
+// Blank, tab, carriage return, vertical tab, form feed.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
 std::string_view Trim(std::string_view s) {
-    const std::size_t first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = s.find_last_not_of(kBlanks);
-    return s.substr(first, last - first + 1);
+    std::size_t first = 0;
+    std::size_t end = s.size();
+    while (first < end && IsBlank(s[first]))
+        ++first;
+    while (end > first && IsBlank(s[end - 1]))
+        --end;
+    return s.substr(first, end - first);
 }
 
 char LowerAscii(char c) {
@@ -96,8 +102,7 @@ std::string EncodeValue(const std::string& value) {
         if (c == '\n' || c == '\r')
             c = ' ';
     }
-    const bool blankAtEnd = !out.empty() && (kBlanks.find(out.front()) != std::string_view::npos ||
-                                             kBlanks.find(out.back()) != std::string_view::npos);
+    const bool blankAtEnd = !out.empty() && (IsBlank(out.front()) || IsBlank(out.back()));
     const bool quoted =
         out.size() >= 2 && (out.front() == '"' || out.front() == '\'') && out.back() == out.front();
     if (blankAtEnd || quoted)
