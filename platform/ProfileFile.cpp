@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/Ascii.h"
 #include "platform/AtomicFile.h"
 
 namespace qcal::platform {
@@ -25,20 +26,6 @@ std::string_view Trim(std::string_view s) {
     while (end > first && IsBlank(s[end - 1]))
         --end;
     return s.substr(first, end - first);
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // "[name]" with anything after the last "]" ignored; the name trimmed.
@@ -84,13 +71,6 @@ std::string CutCharacters(std::string_view s, std::size_t max) {
         }
     }
     return std::string(s);
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
 }
 
 // What the writer puts after "key=": line breaks become blanks, so that a value can never
@@ -141,7 +121,7 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
             view.remove_prefix(kUtf8Bom.size());
         std::string_view name;
         if (ParseSection(view, name)) {
-            sections_.emplace(Lower(name), blocks_.size());
+            sections_.emplace(AsciiLower(std::string(name)), blocks_.size());
             blocks_.emplace_back();
         }
         blocks_.back().lines.emplace_back(content, start, stop - start);
@@ -159,7 +139,7 @@ void ProfileFile::Block::note(std::size_t index, std::string_view line) {
     std::string_view key;
     std::string_view value;
     if (ParseKey(line, key, value)) {
-        duplicates = !keys.emplace(Lower(key), index).second || duplicates;
+        duplicates = !keys.emplace(AsciiLower(std::string(key)), index).second || duplicates;
         lastEntry = index;
     } else if (IsEntry(line)) {
         lastEntry = index;
@@ -167,7 +147,7 @@ void ProfileFile::Block::note(std::size_t index, std::string_view line) {
 }
 
 std::size_t ProfileFile::findBlock(const std::string& section) const {
-    const auto it = sections_.find(Lower(Trim(section)));
+    const auto it = sections_.find(AsciiLower(std::string(Trim(section))));
     return it == sections_.end() ? npos : it->second;
 }
 
@@ -179,10 +159,10 @@ std::size_t ProfileFile::findLine(std::size_t b, const std::string& key) const {
     std::string_view v;
     // With every key in one line only, a line that holds the key is the line of the key.
     if (b == lastBlock_ && !block.duplicates && lastLine_ + 1 < block.lines.size() &&
-        ParseKey(block.lines[lastLine_ + 1], k, v) && EqualNoCase(k, wanted)) {
+        ParseKey(block.lines[lastLine_ + 1], k, v) && EqualsIgnoringAsciiCase(k, wanted)) {
         found = lastLine_ + 1;
     } else {
-        const auto it = block.keys.find(Lower(wanted));
+        const auto it = block.keys.find(AsciiLower(std::string(wanted)));
         if (it == block.keys.end())
             return npos;
         found = it->second;
@@ -234,7 +214,7 @@ void ProfileFile::writeString(const std::string& section, const std::string& key
         std::string_view name;
         ParseSection(header, name);
         b = blocks_.size();
-        sections_.emplace(Lower(name), b);
+        sections_.emplace(AsciiLower(std::string(name)), b);
         blocks_.emplace_back();
         blocks_.back().lines.push_back(std::move(header));
     }
