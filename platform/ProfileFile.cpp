@@ -11,15 +11,21 @@ namespace qcal::platform {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
+// Blank, tab, carriage return, vertical tab, form feed.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
 std::string_view Trim(std::string_view s) {
-    const std::size_t first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = s.find_last_not_of(kBlanks);
-    return s.substr(first, last - first + 1);
+    std::size_t first = 0;
+    std::size_t end = s.size();
+    while (first < end && IsBlank(s[first]))
+        ++first;
+    while (end > first && IsBlank(s[end - 1]))
+        --end;
+    return s.substr(first, end - first);
 }
 
 // "[name]" with anything after the last "]" ignored; the name trimmed.
@@ -67,6 +73,23 @@ std::string CutCharacters(std::string_view s, std::size_t max) {
     return std::string(s);
 }
 
+// What the writer puts after "key=": line breaks become blanks, so that a value can never
+// end its line and start another (a key or a section of its own), and a value that the
+// reader would change gets one more pair of double quotes around it.
+std::string EncodeValue(const std::string& value) {
+    std::string out = value;
+    for (char& c : out) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    const bool blankAtEnd = !out.empty() && (IsBlank(out.front()) || IsBlank(out.back()));
+    const bool quoted =
+        out.size() >= 2 && (out.front() == '"' || out.front() == '\'') && out.back() == out.front();
+    if (blankAtEnd || quoted)
+        return '"' + out + '"';
+    return out;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -80,6 +103,7 @@ int HexDigit(char c) {
 }  // namespace
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
+    blocks_.emplace_back();  // the lines before the first section
     std::string content;
     if (!ReadWholeFile(path_, content))
         return;
@@ -91,60 +115,72 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
         std::size_t stop = end;
         if (stop > start && content[stop - 1] == '\r')
             --stop;
-        lines_.push_back(content.substr(start, stop - start));
+        std::string_view view(content.data() + start, stop - start);
+        // A file saved by an editor that marks UTF-8 still has its first section.
+        if (start == 0 && view.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+            view.remove_prefix(kUtf8Bom.size());
+        std::string_view name;
+        if (ParseSection(view, name)) {
+            sections_.emplace(AsciiLower(std::string(name)), blocks_.size());
+            blocks_.emplace_back();
+        }
+        blocks_.back().lines.emplace_back(content, start, stop - start);
         start = end + 1;
     }
-}
-
-std::string_view ProfileFile::line(std::size_t i) const {
-    std::string_view s = lines_[i];
-    // A file saved by an editor that marks UTF-8 still has its first section.
-    if (i == 0 && s.substr(0, kUtf8Bom.size()) == kUtf8Bom)
-        s.remove_prefix(kUtf8Bom.size());
-    return s;
-}
-
-std::size_t ProfileFile::findSection(const std::string& section) const {
-    const std::string_view wanted = Trim(section);
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        std::string_view name;
-        if (ParseSection(line(i), name) && EqualsIgnoringAsciiCase(name, wanted))
-            return i;
+    for (std::size_t b = 1; b < blocks_.size(); ++b) {
+        Block& block = blocks_[b];
+        block.keys.reserve(block.lines.size());
+        for (std::size_t i = 1; i < block.lines.size(); ++i)
+            block.note(i, block.lines[i]);
     }
-    return npos;
 }
 
-std::size_t ProfileFile::sectionEnd(std::size_t header) const {
-    std::size_t i = header + 1;
-    std::string_view name;
-    while (i < lines_.size() && !ParseSection(line(i), name))
-        ++i;
-    return i;
+void ProfileFile::Block::note(std::size_t index, std::string_view line) {
+    std::string_view key;
+    std::string_view value;
+    if (ParseKey(line, key, value)) {
+        duplicates = !keys.emplace(AsciiLower(std::string(key)), index).second || duplicates;
+        lastEntry = index;
+    } else if (IsEntry(line)) {
+        lastEntry = index;
+    }
 }
 
-std::size_t ProfileFile::findKey(const std::string& section, const std::string& key) const {
-    const std::size_t header = findSection(section);
-    if (header == npos)
-        return npos;
+std::size_t ProfileFile::findBlock(const std::string& section) const {
+    const auto it = sections_.find(AsciiLower(std::string(Trim(section))));
+    return it == sections_.end() ? npos : it->second;
+}
+
+std::size_t ProfileFile::findLine(std::size_t b, const std::string& key) const {
+    const Block& block = blocks_[b];
     const std::string_view wanted = Trim(key);
-    const std::size_t end = sectionEnd(header);
-    for (std::size_t i = header + 1; i < end; ++i) {
-        std::string_view k;
-        std::string_view v;
-        if (ParseKey(line(i), k, v) && EqualsIgnoringAsciiCase(k, wanted))
-            return i;
+    std::size_t found = npos;
+    std::string_view k;
+    std::string_view v;
+    // With every key in one line only, a line that holds the key is the line of the key.
+    if (b == lastBlock_ && !block.duplicates && lastLine_ + 1 < block.lines.size() &&
+        ParseKey(block.lines[lastLine_ + 1], k, v) && EqualsIgnoringAsciiCase(k, wanted)) {
+        found = lastLine_ + 1;
+    } else {
+        const auto it = block.keys.find(AsciiLower(std::string(wanted)));
+        if (it == block.keys.end())
+            return npos;
+        found = it->second;
     }
-    return npos;
+    lastBlock_ = b;
+    lastLine_ = found;
+    return found;
 }
 
 std::string ProfileFile::readString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-    const std::size_t i = findKey(section, key);
+    const std::size_t b = findBlock(section);
+    const std::size_t i = b == npos ? npos : findLine(b, key);
     if (i == npos)
         return defaultValue;
     std::string_view k;
     std::string_view value;
-    ParseKey(line(i), k, value);
+    ParseKey(blocks_[b].lines[i], k, value);
     // A value in matching quotes is read without them, as the system profile reader does.
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
@@ -161,41 +197,47 @@ int ProfileFile::readInteger(const std::string& section, const std::string& key,
 }
 
 bool ProfileFile::hasKey(const std::string& section, const std::string& key) const {
-    return findKey(section, key) != npos;
+    const std::size_t b = findBlock(section);
+    return b != npos && findLine(b, key) != npos;
 }
 
 void ProfileFile::writeString(const std::string& section, const std::string& key,
                               const std::string& value) {
-    // A line break would end the value and start a line of its own (possibly another key).
-    std::string safe = value;
-    for (char& c : safe) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
+    const std::string encoded = EncodeValue(value);
+    std::size_t b = findBlock(section);
+    if (b == npos) {
+        // A new section goes to the end, after a blank line.
+        std::vector<std::string>& last = blocks_.back().lines;
+        if (!last.empty() && !Trim(last.back()).empty())
+            last.emplace_back();
+        std::string header = "[" + section + "]";
+        std::string_view name;
+        ParseSection(header, name);
+        b = blocks_.size();
+        sections_.emplace(AsciiLower(std::string(name)), b);
+        blocks_.emplace_back();
+        blocks_.back().lines.push_back(std::move(header));
     }
+    Block& block = blocks_[b];
 
-    const std::size_t header = findSection(section);
-    if (header == npos) {
-        if (!lines_.empty() && !Trim(lines_.back()).empty())
-            lines_.emplace_back();
-        lines_.push_back("[" + section + "]");
-        lines_.push_back(key + "=" + safe);
-        return;
-    }
-    const std::size_t end = sectionEnd(header);
-    const std::string_view wanted = Trim(key);
-    std::size_t lastEntry = header;
-    for (std::size_t i = header + 1; i < end; ++i) {
+    const std::size_t existing = findLine(b, key);
+    if (existing != npos) {
+        // Replaced in place; the key keeps the spelling it has in the file.
+        std::string& line = block.lines[existing];
         std::string_view k;
         std::string_view v;
-        if (ParseKey(line(i), k, v) && EqualsIgnoringAsciiCase(k, wanted)) {
-            // Replaced in place; the key keeps the spelling it has in the file.
-            lines_[i] = std::string(k) + "=" + safe;
-            return;
-        }
-        if (IsEntry(line(i)))
-            lastEntry = i;
+        ParseKey(line, k, v);
+        line = std::string(k) + "=" + encoded;
+        return;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastEntry + 1), key + "=" + safe);
+
+    // After the last entry of the section, so blank lines and a comment that leads the
+    // next section stay where they are. Only such lines move down: the keys keep their lines.
+    const std::size_t at = block.lastEntry + 1;
+    block.lines.insert(block.lines.begin() + static_cast<std::ptrdiff_t>(at), key + "=" + encoded);
+    block.note(at, block.lines[at]);
+    lastBlock_ = b;
+    lastLine_ = at;
 }
 
 void ProfileFile::writeInteger(const std::string& section, const std::string& key, int value) {
@@ -207,10 +249,18 @@ bool ProfileFile::save(std::string* error) const {
 }
 
 std::string ProfileFile::text() const {
+    std::size_t size = 0;
+    for (const Block& block : blocks_) {
+        for (const std::string& l : block.lines)
+            size += l.size() + 1;
+    }
     std::string out;
-    for (const std::string& l : lines_) {
-        out += l;
-        out += '\n';
+    out.reserve(size);
+    for (const Block& block : blocks_) {
+        for (const std::string& l : block.lines) {
+            out += l;
+            out += '\n';
+        }
     }
     return out;
 }

@@ -10,6 +10,10 @@
 
 namespace qcal {
 
+// Font sizes (points) that the options hold; sizes read from the file are kept to these.
+inline constexpr std::int32_t kMinFontSize = 6;
+inline constexpr std::int32_t kMaxFontSize = 72;
+
 struct RForPrint {
     std::int32_t scaleOfPrint = 80;
     std::string PrintFontName = "Arial";

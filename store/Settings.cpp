@@ -1,6 +1,11 @@
 // Options and layers in setup.ini.
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "platform/ProfileFile.h"
 #include "store/Colors.h"
@@ -10,10 +15,56 @@ namespace qcal {
 
 namespace {
 
-const std::string kOptions = "Options";
-const std::string kFormat = "myFormat";
-const std::string kHotKey = "HotKey";
 const std::string kColor = "Color";
+
+// How an option is kept in the file.
+enum class Form {
+    Plain,      // "1"/"0", a decimal number or the text, as the field's type says
+    FontSize,   // points, brought into kMinFontSize..kMaxFontSize when read
+    DateIndex,  // the position of the field's text in DateFormats
+    TimeIndex,  // the position of the field's text in TimeFormats
+};
+
+using Field = std::variant<bool ROptions::*, std::int32_t ROptions::*, std::string ROptions::*,
+                           std::int32_t RForPrint::*, std::string RForPrint::*>;
+
+struct OptionKey {
+    const char* section;
+    const char* key;
+    Field field;
+    Form form = Form::Plain;
+};
+
+// Every option in the order it is read and written. A missing or unreadable value gives
+// the field's value in ROptions{}.
+const OptionKey kOptionKeys[] = {
+    {"Options", "IsAlarmEnabled", &ROptions::IsAlarmEnabled},
+    {"Options", "IsAgainDisplay", &ROptions::IsAgainDisplay},
+    {"Options", "AgainHowLong", &ROptions::AgainHowLong},
+    {"Options", "IsStartWhenWindow", &ROptions::IsStartWhenWindow},
+    {"Options", "IsMinimize", &ROptions::IsMinimize},
+    {"Options", "Isplaysound", &ROptions::Isplaysound},
+    {"Options", "FilenameOfSound", &ROptions::FilenameOfSound},
+    {"Options", "IsArchiveAllAfterClose", &ROptions::IsArchiveAllAfterClose},
+    {"Options", "FontDisplayName", &ROptions::FontDisplayName},
+    {"Options", "FontDisplaySize", &ROptions::FontDisplaySize, Form::FontSize},
+    {"Options", "scaleOfPrint", &RForPrint::scaleOfPrint},
+    {"Options", "PrintFontName", &RForPrint::PrintFontName},
+    {"Options", "PrintFontSize", &RForPrint::PrintFontSize, Form::FontSize},
+    {"myFormat", "myDate", &ROptions::DateFormat, Form::DateIndex},
+    {"myFormat", "myTime", &ROptions::TimeFormat, Form::TimeIndex},
+    {"HotKey", "myIndex", &ROptions::myIndex},
+    {"HotKey", "myKey", &ROptions::myKey},
+};
+
+template <class Options, class T>
+auto& FieldOf(Options& o, T ROptions::*member) {
+    return o.*member;
+}
+template <class Options, class T>
+auto& FieldOf(Options& o, T RForPrint::*member) {
+    return o.ForPrint.*member;
+}
 
 // The entry at index, or the first entry when the stored index is out of range.
 std::string FormatAt(const std::vector<std::string>& formats, int index) {
@@ -31,55 +82,65 @@ int PositionOf(const std::vector<std::string>& formats, const std::string& forma
     return it == formats.end() ? -1 : int(it - formats.begin());
 }
 
+// A size typed into the file by hand: none (0 or less) gives the default, and anything else
+// is kept to sizes that still draw text.
+std::int32_t SaneFontSize(std::int32_t size, std::int32_t fallback) {
+    if (size <= 0) {
+        return fallback;
+    }
+    return std::clamp(size, kMinFontSize, kMaxFontSize);
+}
+
 }  // namespace
 
 void TDataMod::LoadOptions() {
     const platform::ProfileFile ini(SetupIniPath());
-    const ROptions defaults;
-    ROptions& o = Options;
-    o.IsAlarmEnabled = ini.readBool(kOptions, "IsAlarmEnabled", defaults.IsAlarmEnabled);
-    o.IsAgainDisplay = ini.readBool(kOptions, "IsAgainDisplay", defaults.IsAgainDisplay);
-    o.AgainHowLong = ini.readInteger(kOptions, "AgainHowLong", defaults.AgainHowLong);
-    o.IsStartWhenWindow = ini.readBool(kOptions, "IsStartWhenWindow", defaults.IsStartWhenWindow);
-    o.IsMinimize = ini.readBool(kOptions, "IsMinimize", defaults.IsMinimize);
-    o.Isplaysound = ini.readBool(kOptions, "Isplaysound", defaults.Isplaysound);
-    o.FilenameOfSound = ini.readString(kOptions, "FilenameOfSound", defaults.FilenameOfSound);
-    o.IsArchiveAllAfterClose =
-        ini.readBool(kOptions, "IsArchiveAllAfterClose", defaults.IsArchiveAllAfterClose);
-    o.FontDisplayName = ini.readString(kOptions, "FontDisplayName", defaults.FontDisplayName);
-    o.FontDisplaySize = ini.readInteger(kOptions, "FontDisplaySize", defaults.FontDisplaySize);
-    o.ForPrint.scaleOfPrint =
-        ini.readInteger(kOptions, "scaleOfPrint", defaults.ForPrint.scaleOfPrint);
-    o.ForPrint.PrintFontName =
-        ini.readString(kOptions, "PrintFontName", defaults.ForPrint.PrintFontName);
-    o.ForPrint.PrintFontSize =
-        ini.readInteger(kOptions, "PrintFontSize", defaults.ForPrint.PrintFontSize);
-    o.DateFormat = FormatAt(DateFormats, ini.readInteger(kFormat, "myDate", 0));
-    o.TimeFormat = FormatAt(TimeFormats, ini.readInteger(kFormat, "myTime", 0));
-    o.myIndex = ini.readInteger(kHotKey, "myIndex", defaults.myIndex);
-    o.myKey = ini.readInteger(kHotKey, "myKey", defaults.myKey);
+    static const ROptions defaults;
+    for (const OptionKey& k : kOptionKeys) {
+        std::visit(
+            [&](auto member) {
+                auto& field = FieldOf(Options, member);
+                const auto& fallback = FieldOf(defaults, member);
+                using T = std::remove_cvref_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, bool>) {
+                    field = ini.readBool(k.section, k.key, fallback);
+                } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                    field = ini.readInteger(k.section, k.key, fallback);
+                    if (k.form == Form::FontSize) {
+                        field = SaneFontSize(field, fallback);
+                    }
+                } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
+                    const auto& formats = k.form == Form::DateIndex ? DateFormats : TimeFormats;
+                    field = FormatAt(
+                        formats, ini.readInteger(k.section, k.key, PositionOf(formats, fallback)));
+                } else {
+                    field = ini.readString(k.section, k.key, fallback);
+                }
+            },
+            k.field);
+    }
 }
 
 bool TDataMod::SaveOptions() {
     platform::ProfileFile ini(SetupIniPath());
-    const ROptions& o = Options;
-    ini.writeBool(kOptions, "IsAlarmEnabled", o.IsAlarmEnabled);
-    ini.writeBool(kOptions, "IsAgainDisplay", o.IsAgainDisplay);
-    ini.writeInteger(kOptions, "AgainHowLong", o.AgainHowLong);
-    ini.writeBool(kOptions, "IsStartWhenWindow", o.IsStartWhenWindow);
-    ini.writeBool(kOptions, "IsMinimize", o.IsMinimize);
-    ini.writeBool(kOptions, "Isplaysound", o.Isplaysound);
-    ini.writeString(kOptions, "FilenameOfSound", o.FilenameOfSound);
-    ini.writeBool(kOptions, "IsArchiveAllAfterClose", o.IsArchiveAllAfterClose);
-    ini.writeString(kOptions, "FontDisplayName", o.FontDisplayName);
-    ini.writeInteger(kOptions, "FontDisplaySize", o.FontDisplaySize);
-    ini.writeInteger(kOptions, "scaleOfPrint", o.ForPrint.scaleOfPrint);
-    ini.writeString(kOptions, "PrintFontName", o.ForPrint.PrintFontName);
-    ini.writeInteger(kOptions, "PrintFontSize", o.ForPrint.PrintFontSize);
-    ini.writeInteger(kFormat, "myDate", PositionOf(DateFormats, o.DateFormat));
-    ini.writeInteger(kFormat, "myTime", PositionOf(TimeFormats, o.TimeFormat));
-    ini.writeInteger(kHotKey, "myIndex", o.myIndex);
-    ini.writeInteger(kHotKey, "myKey", o.myKey);
+    for (const OptionKey& k : kOptionKeys) {
+        std::visit(
+            [&](auto member) {
+                const auto& field = FieldOf(Options, member);
+                using T = std::remove_cvref_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, bool>) {
+                    ini.writeBool(k.section, k.key, field);
+                } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                    ini.writeInteger(k.section, k.key, field);
+                } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
+                    const auto& formats = k.form == Form::DateIndex ? DateFormats : TimeFormats;
+                    ini.writeInteger(k.section, k.key, PositionOf(formats, field));
+                } else {
+                    ini.writeString(k.section, k.key, field);
+                }
+            },
+            k.field);
+    }
     const bool saved = ini.save();
     if (!saved) {
         errors_.ShowError("Unable to write to " + ini.path());

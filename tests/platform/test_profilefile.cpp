@@ -116,6 +116,33 @@ private slots:
         QCOMPARE(profile.hasKey(Std(section), Std(key)), expected != Q("<default>"));
     }
 
+    // Reads in a row give the same answers as reads one at a time.
+    void readsInARow_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("keys");  // "section|key"
+        QTest::addColumn<QStringList>("values");
+        const QByteArray file = "[A]\nk=1\nj=2\nK=3\n[B]\nj=4\nx=5\n";
+        QTest::newRow("in file order") << file << QStringList{Q("A|k"), Q("A|j"), Q("A|K")}
+                                       << QStringList{Q("1"), Q("2"), Q("1")};
+        QTest::newRow("backwards") << file << QStringList{Q("B|x"), Q("B|j"), Q("A|j"), Q("A|k")}
+                                   << QStringList{Q("5"), Q("4"), Q("2"), Q("1")};
+        QTest::newRow("next line in another section")
+            << QByteArray("[A]\nj=1\n[B]\nx=2\n") << QStringList{Q("A|j"), Q("A|x"), Q("B|x")}
+            << QStringList{Q("1"), Q("?"), Q("2")};
+    }
+    void readsInARow() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, values);
+        const ProfileFile profile(Std(fileWith(file)));
+        QStringList read;
+        for (const QString& k : keys) {
+            const QStringList parts = k.split(QLatin1Char('|'));
+            read << QString::fromStdString(profile.readString(Std(parts[0]), Std(parts[1]), "?"));
+        }
+        QCOMPARE(read, values);
+    }
+
     void readInteger_data() {
         QTest::addColumn<QByteArray>("value");  // null: key missing
         QTest::addColumn<int>("defaultValue");
@@ -211,6 +238,14 @@ private slots:
         QTest::newRow("line break in value")
             << QByteArray() << QStringList{Q("Color|LayerName0|one\n[Options]\nIsAlarmEnabled=0")}
             << QByteArray("[Color]\nLayerName0=one [Options] IsAlarmEnabled=0\n");
+        QTest::newRow("line break at the end of a value")
+            << QByteArray() << QStringList{Q("Color|LayerName0|Team\n")}
+            << QByteArray("[Color]\nLayerName0=\"Team \"\n");
+        QTest::newRow("writes across sections")
+            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n; tail\n")
+            << QStringList{Q("A|z|3"), Q("B|w|4"), Q("A|x|9"), Q("C|c|1"),
+                           Q("a|q|5"), Q("B|Y|7"), Q("c|d|2")}
+            << QByteArray("[A]\nx=9\nz=3\nq=5\n\n[B]\ny=7\nw=4\n; tail\n\n[C]\nc=1\nd=2\n");
     }
     void writes() {
         QFETCH(QByteArray, before);
@@ -242,6 +277,46 @@ private slots:
             QCOMPARE(QString::fromStdString(reread.readString(Std(parts[0]), Std(parts[1]), "?")),
                      it.value());
         }
+    }
+
+    // Whatever is written reads back as it was, and the keys around it stay intact.
+    void valuesReadBackAsWritten_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");  // how the value is written
+        QTest::newRow("plain") << Q("Work") << QByteArray("k=Work");
+        QTest::newRow("double quoted") << Q("\"Team\"") << QByteArray("k=\"\"Team\"\"");
+        QTest::newRow("single quoted") << Q("'Team'") << QByteArray("k=\"'Team'\"");
+        QTest::newRow("only quotes") << Q("\"\"") << QByteArray("k=\"\"\"\"");
+        QTest::newRow("lone quote") << Q("\"") << QByteArray("k=\"");
+        QTest::newRow("quote at one end") << Q("\"Team") << QByteArray("k=\"Team");
+        QTest::newRow("different quotes") << Q("'Team\"") << QByteArray("k='Team\"");
+        QTest::newRow("quotes inside") << Q("Bob's \"day\"") << QByteArray("k=Bob's \"day\"");
+        QTest::newRow("equals signs") << Q("=a=b=") << QByteArray("k==a=b=");
+        QTest::newRow("brackets") << Q("[Options]") << QByteArray("k=[Options]");
+        QTest::newRow("closing bracket") << Q("]") << QByteArray("k=]");
+        QTest::newRow("semicolon") << Q(";not a comment") << QByteArray("k=;not a comment");
+        QTest::newRow("leading and trailing blanks")
+            << Q("  Team  ") << QByteArray("k=\"  Team  \"");
+        QTest::newRow("tab at the end") << Q("Team\t") << QByteArray("k=\"Team\t\"");
+        QTest::newRow("blanks and quotes") << Q(" \"Team\" ") << QByteArray("k=\" \"Team\" \"");
+        QTest::newRow("blanks only") << Q("   ") << QByteArray("k=\"   \"");
+        QTest::newRow("empty") << Q("") << QByteArray("k=");
+    }
+    void valuesReadBackAsWritten() {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        const QString path = fileWith("[A]\nbefore=1\nk=old\nafter=2\n");
+        ProfileFile profile(Std(path));
+        profile.writeString("A", "k", Std(value));
+        profile.writeString("B", "k", Std(value));
+        QCOMPARE(profile.readString("A", "k", "?"), Std(value));
+        QVERIFY(profile.save());
+        QCOMPARE(ReadFile(path), "[A]\nbefore=1\n" + line + "\nafter=2\n\n[B]\n" + line + "\n");
+        const ProfileFile reread(Std(path));
+        QCOMPARE(QString::fromStdString(reread.readString("A", "k", "?")), value);
+        QCOMPARE(QString::fromStdString(reread.readString("B", "k", "?")), value);
+        QCOMPARE(reread.readString("A", "before", "?"), std::string("1"));
+        QCOMPARE(reread.readString("A", "after", "?"), std::string("2"));
     }
 
     void integersAndBooleansAsWritten() {

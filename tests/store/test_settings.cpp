@@ -122,6 +122,130 @@ private slots:
         QVERIFY(f.dm->Options == saved);
     }
 
+    // The options file as this program writes it survives a load and a save unchanged.
+    void optionsTextKeptThroughLoadAndSave() {
+        const std::string text =
+            "[Options]\n"
+            "IsAlarmEnabled=0\n"
+            "IsAgainDisplay=1\n"
+            "AgainHowLong=25\n"
+            "IsStartWhenWindow=1\n"
+            "IsMinimize=1\n"
+            "Isplaysound=1\n"
+            "FilenameOfSound=bell ring.wav\n"
+            "IsArchiveAllAfterClose=1\n"
+            "FontDisplayName=DejaVu Sans\n"
+            "FontDisplaySize=11\n"
+            "scaleOfPrint=120\n"
+            "PrintFontName=Liberation Serif\n"
+            "PrintFontSize=10\n"
+            "\n"
+            "[myFormat]\n"
+            "myDate=4\n"
+            "myTime=1\n"
+            "\n"
+            "[HotKey]\n"
+            "myIndex=1\n"
+            "myKey=0\n";
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), text);
+        f.dm->LoadOptions();
+        const ROptions expected{false,
+                                true,
+                                25,
+                                true,
+                                true,
+                                true,
+                                "bell ring.wav",
+                                true,
+                                "DejaVu Sans",
+                                11,
+                                {120, "Liberation Serif", 10},
+                                "yyyy/mm/dd",
+                                "hh:nn",
+                                1,
+                                0};
+        QVERIFY(f.dm->Options == expected);
+        QVERIFY(f.dm->SaveOptions());
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);
+    }
+
+    // Layer names and option texts come back exactly as they were saved.
+    void textsReadBackAsSaved_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("double quotes") << "\"Team\""
+                                       << "\"Team\"";
+        QTest::newRow("single quotes") << "'Team'"
+                                       << "'Team'";
+        QTest::newRow("lone quote") << "\""
+                                    << "\"";
+        QTest::newRow("equals signs") << "a=b="
+                                      << "a=b=";
+        QTest::newRow("brackets") << "[Color]"
+                                  << "[Color]";
+        QTest::newRow("closing bracket") << "]"
+                                         << "]";
+        QTest::newRow("semicolon") << ";Team"
+                                   << ";Team";
+        QTest::newRow("blanks around") << "  Team  "
+                                       << "  Team  ";
+        QTest::newRow("line break") << "one\nTotal=0\n"
+                                    << "one Total=0 ";
+    }
+    void textsReadBackAsSaved() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        StoreFixture f;
+        f.dm->Layers = {{"First", 0x000000FF, true},
+                        {text.toStdString(), 0x0000FF00, true},
+                        {"Last", 0, false}};
+        f.dm->Options.FilenameOfSound = text.toStdString();
+        f.dm->Options.FontDisplayName = text.toStdString();
+        f.dm->Options.ForPrint.PrintFontName = text.toStdString();
+        QVERIFY(f.dm->SaveLayers());
+        QVERIFY(f.dm->SaveOptions());
+
+        arraylayinfo layers = f.dm->Layers;
+        layers[1].name = expected.toStdString();
+        ROptions options = f.dm->Options;
+        options.FilenameOfSound = options.FontDisplayName = options.ForPrint.PrintFontName =
+            expected.toStdString();
+        f.dm->Layers.clear();
+        f.dm->Options = ROptions{};
+        f.dm->LoadLayers();
+        f.dm->LoadOptions();
+        QCOMPARE(QString::fromStdString(f.dm->Layers.at(1).name), expected);
+        QVERIFY(f.dm->Layers == layers);
+        QVERIFY(f.dm->Options == options);
+    }
+
+    // Hand-edited font sizes are brought into 6..72 points; none at all gives the default.
+    void fontSizesClamped_data() {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("cell");
+        QTest::addColumn<int>("print");
+        QTest::newRow("zero") << "0" << 9 << 8;
+        QTest::newRow("negative") << "-5" << 9 << 8;
+        QTest::newRow("too small") << "5" << 6 << 6;
+        QTest::newRow("smallest") << "6" << 6 << 6;
+        QTest::newRow("largest") << "72" << 72 << 72;
+        QTest::newRow("too large") << "73" << 72 << 72;
+        QTest::newRow("absurd") << "100000" << 72 << 72;
+        QTest::newRow("not a number") << "big" << 9 << 8;
+    }
+    void fontSizesClamped() {
+        QFETCH(QString, size);
+        QFETCH(int, cell);
+        QFETCH(int, print);
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[Options]\nFontDisplaySize=" + size.toStdString() +
+                                            "\nPrintFontSize=" + size.toStdString() + "\n");
+        f.dm->LoadOptions();
+        QCOMPARE(int(f.dm->Options.FontDisplaySize), cell);
+        QCOMPARE(int(f.dm->Options.ForPrint.PrintFontSize), print);
+    }
+
     void valueForms_data() {
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("alarm");
@@ -188,6 +312,7 @@ private slots:
         QTest::newRow("negative") << "-3" << 0;
         QTest::newRow("not a number") << "many" << 0;
         QTest::newRow("huge") << "2000000000" << TDataMod::kMaxLayers;
+        QTest::newRow("largest integer") << "2147483647" << TDataMod::kMaxLayers;
     }
     void hostileTotals() {
         QFETCH(QString, total);
