@@ -200,7 +200,7 @@ private slots:
         // The events keep their colour and stay shown.
         const Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(day.list->count(), 2);
-        QCOMPARE(day.list->item(0)->background().color(), QColor(255, 0, 0));
+        QCOMPARE(day.list->Background(0), QColor(255, 0, 0));
     }
 
     void failedRenameKeepsTheLayerWithItsEvents() {

@@ -81,8 +81,8 @@ private slots:
         fx.Open();
         const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(fx.Rows(cell), (QStringList{Q("09:00 AM !Meeting"), Q("12:30 PM Lunch")}));
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(255, 0, 0));
-        QCOMPARE(cell.list->item(1)->background().color(), QColor(0, 255, 0));
+        QCOMPARE(cell.list->Background(0), QColor(255, 0, 0));
+        QCOMPARE(cell.list->Background(1), QColor(0, 255, 0));
         QCOMPARE(cell.list->height(), 2 * CellList::kRowHeight);
     }
 
@@ -92,7 +92,7 @@ private slots:
         fx.Open();
         const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(cell.list->count(), 1);
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+        QCOMPARE(cell.list->Background(0), QColor(0, 0, 255));
     }
 
     void uncheckingALayerHidesItsEventsAndIsStored() {
@@ -305,14 +305,14 @@ private slots:
     void lineOfAnUnknownLayerIsBlue() {
         StoreFixture store;
         store.dm->Layers = kTwoLayers;
-        store.dm->monthEvents = {OnceEvent("Orphan", EncodeDate(2027, 1, 12), 0, "Gone")};
+        const tArrayofField events{OnceEvent("Orphan", EncodeDate(2027, 1, 12), 0, "Gone")};
         tlist_of_event month(*store.dm);
         QWidget panel;
         QButtonGroup group;
-        Tlable_listbox cell(&panel, 1, group, nullptr, nullptr, month);
-        cell.Fill(EncodeDate(2027, 1, 12));
+        Tlable_listbox cell(&panel, 1, group, nullptr, nullptr);
+        cell.Fill(EncodeDate(2027, 1, 12), month.ItemsOfDay(EncodeDate(2027, 1, 12), events));
         QCOMPARE(cell.list->count(), 1);
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+        QCOMPARE(cell.list->Background(0), QColor(0, 0, 255));
         cell.Clear();
         QVERIFY(!cell.button->isEnabled());
         QCOMPARE(cell.list->count(), 0);
