@@ -386,14 +386,6 @@ private slots:
         d->btnOK->click();
         QCOMPARE(d->EventRec.layername, test::Std(selected));
     }
-
-    void helpTopic() {
-        TmyFormNewOrEdit d(*fx->dm, {}, nullptr);
-        d.setWindowTitle(test::Q("Edit Event"));
-        QCOMPARE(d.HelpTopic(), 23);
-        d.setWindowTitle(test::Q("New Event"));
-        QCOMPARE(d.HelpTopic(), 41);
-    }
 };
 
 QTEST_MAIN(TestEventEditor)

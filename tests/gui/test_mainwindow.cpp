@@ -158,13 +158,30 @@ private slots:
         QCOMPARE(cell.list->RowUnderPointer(10 * CellList::kRowHeight), 1);
     }
 
-    void yearBelowTheLimitIsRaised() {
-        WindowFixture fx(kJan7);
+    void firstAndLastMonthOfTheYearRange_data() {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("firstCell");
+        QTest::addColumn<int>("lastCell");
+        QTest::newRow("January 1000") << 1000 << 1 << 4 << 34;
+        QTest::newRow("December 9999") << 9999 << 12 << 4 << 34;
+    }
+    void firstAndLastMonthOfTheYearRange() {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, firstCell);
+        QFETCH(int, lastCell);
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(OnceEvent("Edge", EncodeDate(year, unsigned(month), 31), EncodeTime(9, 0)));
         fx.Open();
         QCOMPARE(fx.window->RxSpinYear->minimum(), 1000);
         QCOMPARE(fx.window->RxSpinYear->maximum(), 9999);
-        fx.window->RxSpinYear->setValue(200);
-        QCOMPARE(fx.window->RxSpinYear->value(), 1000);
+        fx.ShowMonth(year, month);
+        QCOMPARE(fx.window->RxSpinYear->value(), year);
+        QCOMPARE(fx.window->SelectedCell(), firstCell);
+        QCOMPARE(fx.window->Cell(lastCell).button->text(), Q("31"));
+        QVERIFY(!fx.window->Cell(lastCell + 1).button->isVisible());
+        QCOMPARE(fx.Rows(fx.window->Cell(lastCell)), QStringList{Q("09:00 AM Edge")});
     }
 
     void editAndDeleteOnAnEmptyDayExplain() {
