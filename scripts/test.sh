@@ -16,6 +16,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 
-cmake -S . -B "$build_dir" -G Ninja -DQCAL_BUILD_TESTS=ON "${extra[@]}"
+# QCAL_WERROR=ON in the environment (as continuous integration sets it) fails the build on a warning.
+cmake -S . -B "$build_dir" -G Ninja -DQCAL_BUILD_TESTS=ON -DQCAL_WERROR="${QCAL_WERROR:-OFF}" "${extra[@]}"
 cmake --build "$build_dir" -j2
 ctest --test-dir "$build_dir" --output-on-failure -j2

@@ -15,6 +15,8 @@ mkdir -p "$folder/music" "$folder/help"
 rm -f "$out"
 
 export folder grab out
+# A real X server: the window must be mapped, whatever platform the caller chose.
+export QT_QPA_PLATFORM=xcb
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -euo pipefail
     "$folder/quenlaris-calendar" &
