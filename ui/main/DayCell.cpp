@@ -212,6 +212,7 @@ Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayB
     list = new CellList(dayPanel);
     list->setObjectName(QStringLiteral("list%1").arg(number));
     list->popupMenu = pmForlistbox;
+    listAlive_ = list;
 
     connect(button, &QAbstractButton::clicked, this, [this] { emit buttonClicked(number_); });
     connect(button, &DayButton::doubleClicked, this, [this] { emit buttonDoubleClicked(number_); });
@@ -221,6 +222,11 @@ Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayB
     connect(list, &CellList::deleteRequested, this, [this] { emit deleteRequested(number_); });
     connect(list, &CellList::selectRequested, this, &Tlable_listbox::Select);
     Clear();
+}
+
+Tlable_listbox::~Tlable_listbox() {
+    if (listAlive_)
+        listAlive_->ShowLines(nullptr);
 }
 
 void Tlable_listbox::SetBounds(const GridRect& r) {

@@ -8,6 +8,7 @@
 #include <QAbstractListModel>
 #include <QListView>
 #include <QObject>
+#include <QPointer>
 
 #include "core/DateTime.h"
 #include "store/EventLists.h"
@@ -99,6 +100,10 @@ public:
     // Creates the day button and the cell list in dayPanel, hidden until filled.
     Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayButtons, QMenu* pmForBtn,
                    QMenu* pmForlistbox);
+    // The list outlives the cell as a child of the day panel; it lets go of the lines here.
+    ~Tlable_listbox() override;
+    Tlable_listbox(const Tlable_listbox&) = delete;
+    Tlable_listbox& operator=(const Tlable_listbox&) = delete;
 
     void SetBounds(const GridRect& rect);
     void Fit();
@@ -131,6 +136,7 @@ signals:
 
 private:
     int number_;
+    QPointer<CellList> listAlive_;
 };
 
 }  // namespace qcal
