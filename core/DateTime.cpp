@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "core/Ascii.h"
+
 namespace qcal {
 
 namespace {
@@ -15,9 +17,6 @@ namespace chr = std::chrono;
 constexpr int kUnixEpochDay = 25569;
 constexpr long long kMsPerDay = 86400000;
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -37,7 +36,7 @@ bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view w
         return false;
     }
     for (std::size_t i = 0; i < word.size(); ++i) {
-        if (Upper(text[pos + i]) != word[i]) {
+        if (AsciiUpper(text[pos + i]) != word[i]) {
             return false;
         }
     }
@@ -58,9 +57,9 @@ bool HourUsesTwelveHourClock(std::string_view format, std::size_t pos) {
         }
         if (c == '\'' || c == '"') {
             quote = c;
-        } else if (Upper(c) == 'A') {
+        } else if (AsciiUpper(c) == 'A') {
             return StartsWithNoCase(format, pos, "AM/PM");
-        } else if (Upper(c) == 'H') {
+        } else if (AsciiUpper(c) == 'H') {
             return false;
         }
     }
@@ -161,7 +160,7 @@ std::string FormatDateTime(std::string_view format, TDateTime x, char dateSepara
     std::size_t i = 0;
     while (i < format.size()) {
         const char c = format[i];
-        const char token = Upper(c);
+        const char token = AsciiUpper(c);
         if (c == '\'' || c == '"') {
             const std::size_t close = format.find(c, i + 1);
             const std::size_t end = close == std::string_view::npos ? format.size() : close;
@@ -197,7 +196,7 @@ std::string FormatDateTime(std::string_view format, TDateTime x, char dateSepara
             continue;
         }
         std::size_t count = 1;
-        while (i + count < format.size() && Upper(format[i + count]) == token) {
+        while (i + count < format.size() && AsciiUpper(format[i + count]) == token) {
             ++count;
         }
         const int digits = count >= 2 ? 2 : 1;

@@ -59,9 +59,46 @@ struct tfield {
 
 using tArrayofField = std::vector<tfield>;
 
-// Ordinal codes (monthspecial1, yearspecial1) and day-kind codes (monthDayorWeek1,
-// yearDayorWeek1).
-inline constexpr int kOrdinalCount = 5;  // First, Second, Third, Fourth, Last
-inline constexpr int kDayKindCount = 9;  // Day, Weekday, Sunday .. Saturday
+// Variants of the daily rule (dayType).
+enum DayType : std::int32_t {
+    kDayEveryN = 0,   // every dayEvery0 days
+    kDayWorkday = 1,  // every workday, Monday to Friday
+};
+
+// Variants of the monthly rule (monthType).
+enum MonthType : std::int32_t {
+    kMonthDayN = 0,  // day monthDay0 of every monthEvery0 months
+    kMonthNth = 1,   // the monthspecial1-th monthDayorWeek1 of every monthEvery1 months
+};
+
+// Variants of the yearly rule (yearType).
+enum YearType : std::int32_t {
+    kYearDate = 0,  // day yearDay0 of month yearMonth0
+    kYearNth = 1,   // the yearspecial1-th yearDayorWeek1 in month yearMonth1
+};
+
+// Ordinal codes (monthspecial1, yearspecial1).
+enum Ordinal : std::int32_t {
+    kOrdinalFirst = 0,
+    kOrdinalSecond = 1,
+    kOrdinalThird = 2,
+    kOrdinalFourth = 3,
+    kOrdinalLast = 4,
+};
+inline constexpr int kOrdinalCount = 5;
+
+// Day-kind codes (monthDayorWeek1, yearDayorWeek1): any day, a workday, or one weekday.
+enum DayKind : std::int32_t {
+    kKindDay = 0,
+    kKindWeekday = 1,
+    kKindSunday = 2,
+    kKindMonday = 3,
+    kKindTuesday = 4,
+    kKindWednesday = 5,
+    kKindThursday = 6,
+    kKindFriday = 7,
+    kKindSaturday = 8,
+};
+inline constexpr int kDayKindCount = 9;
 
 }  // namespace qcal

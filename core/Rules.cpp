@@ -5,15 +5,12 @@
 #include <functional>
 #include <type_traits>
 
+#include "core/Ascii.h"
 #include "core/Clock.h"
 
 namespace qcal {
 
 namespace {
-
-constexpr int kOrdinalLast = 4;
-constexpr int kKindDay = 0;
-constexpr int kKindWeekday = 1;
 
 bool NthCodesValid(int ordinal, int kind) {
     return ordinal >= 0 && ordinal < kOrdinalCount && kind >= 0 && kind < kDayKindCount;
@@ -155,7 +152,7 @@ tspecialDate::tspecialDate(TDateTime value) : x(value), nthDates{} {
         while (WeekdayOfDay(base + first) != w) {
             ++first;
         }
-        const int column = w + 1;
+        const int column = kKindSunday + (w - 1);
         for (int o = 0; o < kOrdinalLast; ++o) {
             nthDates[o][column] = base + first + 7 * o;
         }
@@ -201,7 +198,7 @@ unsigned NthDayOfMonth(int year, unsigned month, int ordinal, int kind) {
         }
         return k;
     }
-    const int weekday = kind - 1;  // 1 Sunday .. 7 Saturday
+    const int weekday = kind - kKindSunday + 1;  // 1 Sunday .. 7 Saturday
     const auto firstOfKind = static_cast<unsigned>(1 + (weekday - first + 7) % 7);
     if (ordinal != kOrdinalLast) {
         return firstOfKind + 7 * static_cast<unsigned>(ordinal);
@@ -225,7 +222,7 @@ RuleFields RuleFields::From(const tfield& e) {
     if (r.weekMaskValid) {
         for (int p = 0; p < 7; ++p) {
             const char c = e.weekSelected0[static_cast<std::size_t>(p)];
-            if (c == 'T' || c == 't') {
+            if (AsciiUpper(c) == 'T') {
                 r.weekMask = static_cast<std::uint8_t>(r.weekMask | (1u << p));
             }
         }
@@ -358,9 +355,9 @@ bool tdaily::OccursOn(TDateTime day) const {
     }
     const int d = DayOf(day);
     switch (f.dayType) {
-        case 0:
+        case kDayEveryN:
             return f.dayEvery0 >= 1 && (d - DayOf(f.begindate)) % f.dayEvery0 == 0;
-        case 1:
+        case kDayWorkday:
             return IsWorkday(d);
         default:
             return false;
@@ -373,7 +370,7 @@ std::optional<int> tdaily::FirstOccurrence(int fromDay, int toDay) const {
     }
     long long day = 0;
     switch (f.dayType) {
-        case 0: {
+        case kDayEveryN: {
             if (f.dayEvery0 < 1) {
                 return std::nullopt;
             }
@@ -381,7 +378,7 @@ std::optional<int> tdaily::FirstOccurrence(int fromDay, int toDay) const {
             day = behind == 0 ? fromDay : fromDay + (f.dayEvery0 - behind);
             break;
         }
-        case 1: {
+        case kDayWorkday: {
             const int w = WeekdayOfDay(fromDay);
             day = fromDay + (w == 7 ? 2 : w == 1 ? 1 : 0);
             break;
@@ -440,10 +437,10 @@ bool tmonth::OccursOn(TDateTime day) const {
     }
     const CivilDate c = DecodeDate(day);
     switch (f.monthType) {
-        case 0:
+        case kMonthDayN:
             return static_cast<int>(c.day) == f.monthDay0 && f.monthEvery0 >= 1 &&
                    MonthDistance(day, f.begindate) % f.monthEvery0 == 0;
-        case 1:
+        case kMonthNth:
             return f.monthEvery1 >= 1 && MonthDistance(day, f.begindate) % f.monthEvery1 == 0 &&
                    NthDayOfMonth(c.year, c.month, f.monthspecial1, f.monthDayorWeek1) == c.day;
         default:
@@ -462,7 +459,7 @@ std::optional<int> tmonth::FirstOccurrence(int fromDay, int toDay) const {
             [this, interval](int day) { return MonthDistance(day, f.begindate) % interval == 0; };
     };
     switch (f.monthType) {
-        case 0:
+        case kMonthDayN:
             if (f.monthEvery0 < 1 || f.monthDay0 < 1 || f.monthDay0 > 31) {
                 return std::nullopt;
             }
@@ -473,7 +470,7 @@ std::optional<int> tmonth::FirstOccurrence(int fromDay, int toDay) const {
                     return d <= DaysInMonth(year, month) ? d : 0u;
                 },
                 everyN(f.monthEvery0));
-        case 1:
+        case kMonthNth:
             if (f.monthEvery1 < 1 || !NthCodesValid(f.monthspecial1, f.monthDayorWeek1)) {
                 return std::nullopt;
             }
@@ -497,9 +494,9 @@ bool tyear::OccursOn(TDateTime day) const {
     const CivilDate c = DecodeDate(day);
     const int monthCode = static_cast<int>(c.month) - 1;
     switch (f.yearType) {
-        case 0:
+        case kYearDate:
             return f.yearMonth0 == monthCode && static_cast<int>(c.day) == f.yearDay0;
-        case 1:
+        case kYearNth:
             return f.yearMonth1 == monthCode &&
                    NthDayOfMonth(c.year, c.month, f.yearspecial1, f.yearDayorWeek1) == c.day;
         default:
@@ -514,7 +511,7 @@ std::optional<int> tyear::FirstOccurrence(int fromDay, int toDay) const {
     int monthCode = 0;
     std::function<unsigned(int, unsigned)> dayOfMonth;
     switch (f.yearType) {
-        case 0: {
+        case kYearDate: {
             monthCode = f.yearMonth0;
             if (monthCode < 0 || monthCode > 11 || f.yearDay0 < 1 || f.yearDay0 > 31) {
                 return std::nullopt;
@@ -528,7 +525,7 @@ std::optional<int> tyear::FirstOccurrence(int fromDay, int toDay) const {
             };
             break;
         }
-        case 1:
+        case kYearNth:
             monthCode = f.yearMonth1;
             if (monthCode < 0 || monthCode > 11 ||
                 !NthCodesValid(f.yearspecial1, f.yearDayorWeek1)) {

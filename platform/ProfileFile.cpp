@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/Ascii.h"
 #include "platform/AtomicFile.h"
 
 namespace qcal::platform {
@@ -19,20 +20,6 @@ std::string_view Trim(std::string_view s) {
         return {};
     const std::size_t last = s.find_last_not_of(kBlanks);
     return s.substr(first, last - first + 1);
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // "[name]" with anything after the last "]" ignored; the name trimmed.
@@ -121,7 +108,7 @@ std::size_t ProfileFile::findSection(const std::string& section) const {
     const std::string_view wanted = Trim(section);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         std::string_view name;
-        if (ParseSection(line(i), name) && EqualNoCase(name, wanted))
+        if (ParseSection(line(i), name) && EqualsIgnoringAsciiCase(name, wanted))
             return i;
     }
     return npos;
@@ -144,7 +131,7 @@ std::size_t ProfileFile::findKey(const std::string& section, const std::string& 
     for (std::size_t i = header + 1; i < end; ++i) {
         std::string_view k;
         std::string_view v;
-        if (ParseKey(line(i), k, v) && EqualNoCase(k, wanted))
+        if (ParseKey(line(i), k, v) && EqualsIgnoringAsciiCase(k, wanted))
             return i;
     }
     return npos;
@@ -200,7 +187,7 @@ void ProfileFile::writeString(const std::string& section, const std::string& key
     for (std::size_t i = header + 1; i < end; ++i) {
         std::string_view k;
         std::string_view v;
-        if (ParseKey(line(i), k, v) && EqualNoCase(k, wanted)) {
+        if (ParseKey(line(i), k, v) && EqualsIgnoringAsciiCase(k, wanted)) {
             // Replaced in place; the key keeps the spelling it has in the file.
             lines_[i] = std::string(k) + "=" + safe;
             return;

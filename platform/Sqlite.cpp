@@ -5,20 +5,11 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/Ascii.h"
+
 namespace qcal::platform {
 
 namespace {
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
-}
 
 bool IsWordChar(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -194,7 +185,7 @@ void Query::open() {
     for (int i = 0; i < count; ++i) {
         const char* name = sqlite3_column_name(stmt, i);
         columns_.emplace_back(name ? name : "");
-        lowerColumns_.push_back(LowerAscii(columns_.back()));
+        lowerColumns_.push_back(AsciiLower(columns_.back()));
     }
     stmt_ = stmt;
     table_ = TableOfSelect(sql_);
@@ -261,7 +252,7 @@ int Query::columnIndex(const std::string& name) const {
         if (column.size() != n)
             continue;
         std::size_t k = 0;
-        while (k < n && column[k] == LowerAscii(name[k]))
+        while (k < n && column[k] == AsciiLower(name[k]))
             ++k;
         if (k == n)
             return static_cast<int>(i);
@@ -474,7 +465,7 @@ std::string TableOfSelect(const std::string& sql) {
         std::size_t end = i;
         while (end < n && IsWordChar(sql[end]))
             ++end;
-        if (end - i == 4 && LowerAscii(sql.substr(i, 4)) == "from") {
+        if (end - i == 4 && AsciiLower(sql.substr(i, 4)) == "from") {
             std::size_t p = end;
             while (p < n && IsBlank(sql[p]))
                 ++p;

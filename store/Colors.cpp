@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/Ascii.h"
 #include "platform/ProfileFile.h"
 
 namespace qcal {
@@ -47,19 +48,6 @@ constexpr std::array<std::string_view, 25> kSystemColors{
     "clBtnHighlight", "cl3DDkShadow",  "cl3DLight",       "clInfoText",
     "clInfoBk"};
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ColorToString(TColor color) {
@@ -83,16 +71,16 @@ std::string ColorToString(TColor color) {
 
 std::optional<TColor> StringToColor(const std::string& text) {
     for (const auto& named : kBasicColors) {
-        if (SameTextIgnoringCase(named.name, text)) {
+        if (EqualsIgnoringAsciiCase(named.name, text)) {
             return named.value;
         }
     }
     for (std::size_t i = 0; i < kSystemColors.size(); ++i) {
-        if (SameTextIgnoringCase(kSystemColors[i], text)) {
+        if (EqualsIgnoringAsciiCase(kSystemColors[i], text)) {
             return kSystemColorBase | TColor(i);
         }
     }
-    if (SameTextIgnoringCase("clNone", text)) {
+    if (EqualsIgnoringAsciiCase("clNone", text)) {
         return kColorNone;
     }
     int value = 0;

@@ -3,28 +3,17 @@
 #include <array>
 #include <string_view>
 
+#include "core/Names.h"
 #include "store/DataModule.h"
 
 namespace qcal {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kOrdinals{"First", "Second", "Third", "Fourth", "Last"};
-constexpr std::array<std::string_view, 9> kDayKinds{
-    "Day", "Weekday", "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-constexpr std::array<std::string_view, 12> kMonths{"January",   "February", "March",    "April",
-                                                   "May",       "June",     "July",     "August",
-                                                   "September", "October",  "November", "December"};
-constexpr std::array<std::string_view, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed",
-                                                    "Thu", "Fri", "Sat"};
-
-// A table entry, or nothing for a code the editor never writes.
+// A name of a table, or nothing for a code the editor never writes.
 template <std::size_t N>
-std::string Lookup(const std::array<std::string_view, N>& table, std::int32_t index) {
-    if (index < 0 || std::size_t(index) >= N) {
-        return {};
-    }
-    return std::string(table[std::size_t(index)]);
+std::string Lookup(const std::array<std::string_view, N>& table, std::int32_t code) {
+    return std::string(NameOf(table, code));
 }
 
 std::string RepeatText(const tfield& e) {
@@ -33,7 +22,7 @@ std::string RepeatText(const tfield& e) {
         case kRepeatNone:
             return "None:    Only occurs once";
         case kRepeatDaily:
-            if (e.dayType != 0) {
+            if (e.dayType != kDayEveryN) {
                 return "Daily:     Every workday";
             }
             return "Daily:     Every " + to_string(e.dayEvery0) + " days";
@@ -46,27 +35,28 @@ std::string RepeatText(const tfield& e) {
                 for (std::size_t i = 0; i < 7; ++i) {
                     if (e.weekSelected0[i] == 'T') {
                         text += ' ';
-                        text += kWeekdays[i];
+                        text += kWeekdayShortNames[i];
                     }
                 }
             }
             return text;
         }
         case kRepeatMonthly:
-            if (e.monthType == 0) {
+            if (e.monthType == kMonthDayN) {
                 return "Monthly:Day " + to_string(e.monthDay0) + " every " +
                        to_string(e.monthEvery0) + " month";
             }
-            return "Monthly:" + Lookup(kOrdinals, e.monthspecial1) + " " +
-                   Lookup(kDayKinds, e.monthDayorWeek1) + " " + "every " +
+            return "Monthly:" + Lookup(kOrdinalNames, e.monthspecial1) + " " +
+                   Lookup(kDayKindNames, e.monthDayorWeek1) + " " + "every " +
                    to_string(e.monthEvery1) + " month";
         case kRepeatYearly:
-            if (e.yearType == 0) {
+            if (e.yearType == kYearDate) {
                 return "Yearly:   Every " + to_string(e.yearDay0) + " of " +
-                       Lookup(kMonths, e.yearMonth0);
+                       Lookup(kMonthNames, e.yearMonth0);
             }
-            return "Yearly:   Every " + Lookup(kOrdinals, e.yearspecial1) + " " +
-                   Lookup(kDayKinds, e.yearDayorWeek1) + " in " + Lookup(kMonths, e.yearMonth1);
+            return "Yearly:   Every " + Lookup(kOrdinalNames, e.yearspecial1) + " " +
+                   Lookup(kDayKindNames, e.yearDayorWeek1) + " in " +
+                   Lookup(kMonthNames, e.yearMonth1);
         default:
             return {};
     }

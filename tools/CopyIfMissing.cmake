@@ -1,7 +1,9 @@
 # cmake -DSOURCE=<file> -DTARGET=<file> -P CopyIfMissing.cmake
-# Copies SOURCE to TARGET only when TARGET does not exist yet.
+# Copies SOURCE to TARGET only when TARGET does not exist yet, so that a file the user has
+# changed (the events of user.mdb, the layers and options of setup.ini) is never replaced.
 if(NOT EXISTS "${TARGET}")
     file(COPY_FILE "${SOURCE}" "${TARGET}.part")
     file(RENAME "${TARGET}.part" "${TARGET}")
-    message(STATUS "The program folder got the delivered user.mdb")
+    get_filename_component(name "${TARGET}" NAME)
+    message(STATUS "The program folder got the delivered ${name}")
 endif()

@@ -1,9 +1,11 @@
 #include "platform/desktop/Convert.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPalette>
 
 #include <array>
+#include <limits>
 
 namespace qcal::desktop {
 namespace {
@@ -83,6 +85,12 @@ QTime ToQTime(TDateTime value) {
 
 TDateTime FromQTime(const QTime& time) {
     return EncodeTime(time.hour(), time.minute(), time.second(), time.msec());
+}
+
+QLineEdit* TextLine(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
 }
 
 }  // namespace qcal::desktop

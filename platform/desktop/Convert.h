@@ -12,6 +12,9 @@
 #include "core/DateTime.h"
 #include "core/Event.h"
 
+class QLineEdit;
+class QWidget;
+
 namespace qcal::desktop {
 
 inline QString Q(const std::string& text) {
@@ -27,6 +30,10 @@ TColor FromQColor(const QColor& color);
 
 // Without leading and trailing blanks and control characters.
 QString TrimBlanks(const QString& text);
+
+// A one-line text box that takes a text of any length: a plain QLineEdit cuts what it is
+// given at 32767 characters, and the cut text would be saved.
+QLineEdit* TextLine(QWidget* parent = nullptr);
 
 QDate ToQDate(TDateTime value);  // the whole-day part
 TDateTime FromQDate(const QDate& date);

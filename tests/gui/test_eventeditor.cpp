@@ -1,6 +1,7 @@
 // The event editor: repeat-type rules, coupled dates, input checks, record round trips,
 // the archive label and the new-layer button.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -26,6 +27,7 @@ using namespace qcal;
 using qcal::desktop::MessageBox;
 
 Q_DECLARE_METATYPE(qcal::tfield)
+Q_DECLARE_METATYPE(qcal::TmyFormNewOrEdit::Mode)
 
 namespace {
 
@@ -59,11 +61,10 @@ class TestEventEditor : public QObject {
 
     std::unique_ptr<test::StoreFixture> fx;
 
-    std::unique_ptr<TmyFormNewOrEdit> Open(const tfield& e,
-                                           TmyFormNewOrEdit::NewLayerAction act = {},
-                                           const char* caption = "Edit Event") {
-        auto dialog = std::make_unique<TmyFormNewOrEdit>(*fx->dm, std::move(act), nullptr);
-        dialog->setWindowTitle(test::Q(caption));
+    std::unique_ptr<TmyFormNewOrEdit> Open(
+        const tfield& e, TmyFormNewOrEdit::NewLayerAction act = {},
+        TmyFormNewOrEdit::Mode mode = TmyFormNewOrEdit::Mode::Edit) {
+        auto dialog = std::make_unique<TmyFormNewOrEdit>(*fx->dm, mode, std::move(act), nullptr);
         dialog->EventRec = e;
         dialog->show();
         return dialog;
@@ -385,6 +386,86 @@ private slots:
         QCOMPARE(d->cbLayer->currentText(), selected);
         d->btnOK->click();
         QCOMPARE(d->EventRec.layername, test::Std(selected));
+    }
+
+    void modeGivesCaptionsAndHelpTopic_data() {
+        QTest::addColumn<TmyFormNewOrEdit::Mode>("mode");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("ok");
+        QTest::addColumn<int>("topic");
+        QTest::newRow("new") << TmyFormNewOrEdit::Mode::New << test::Q("New Event")
+                             << test::Q("&Add") << 41;
+        QTest::newRow("edit") << TmyFormNewOrEdit::Mode::Edit << test::Q("Edit Event")
+                              << test::Q("&Save") << 23;
+    }
+    void modeGivesCaptionsAndHelpTopic() {
+        QFETCH(TmyFormNewOrEdit::Mode, mode);
+        QFETCH(QString, caption);
+        QFETCH(QString, ok);
+        QFETCH(int, topic);
+        TmyFormNewOrEdit d(*fx->dm, mode, {}, nullptr);
+        QCOMPARE(d.windowTitle(), caption);
+        QCOMPARE(d.btnOK->text(), ok);
+        // The topic follows the mode, not the caption.
+        d.setWindowTitle(test::Q("Edit Event"));
+        QCOMPARE(d.HelpTopic(), topic);
+    }
+
+    // Texts reach the record whole: untouched ones byte for byte, typed ones at any length.
+    void textsKeptWhole_data() {
+        QTest::addColumn<QByteArray>("subject");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("typed");  // empty: the subject is left alone
+        QTest::newRow("subject of a million characters")
+            << QByteArray(1000000, 'x') << QByteArray("short") << QByteArray();
+        QTest::newRow("memos with carriage returns")
+            << QByteArray("Meeting") << QByteArray("line 1\r\nline 2\rline 3\n") << QByteArray();
+        QTest::newRow("bytes that are no UTF-8")
+            << QByteArray("caf\xE9") << QByteArray("\xFF\xFE") << QByteArray();
+        QTest::newRow("typed subject longer than 32767")
+            << QByteArray("Meeting") << QByteArray() << QByteArray(40000, 'y');
+    }
+    void textsKeptWhole() {
+        QFETCH(QByteArray, subject);
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, typed);
+        tfield e = Valid();
+        e.subject = subject.toStdString();
+        e.content = content.toStdString();
+        e.mynote = content.toStdString();
+        auto d = Open(e);
+        if (!typed.isEmpty()) {
+            d->EditSubject->selectAll();
+            d->EditSubject->insert(QString::fromLatin1(typed));
+        }
+        d->btnOK->click();
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        const QByteArray expected = typed.isEmpty() ? subject : typed;
+        QCOMPARE(d->EventRec.subject.size(), std::size_t(expected.size()));
+        QVERIFY(d->EventRec.subject == expected.toStdString());
+        QVERIFY(d->EventRec.content == e.content);
+        QVERIFY(d->EventRec.mynote == e.mynote);
+    }
+
+    void opensWithTheFocusOnTheSubject() {
+        auto d = Open(Valid());
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(d->EditSubject));
+    }
+
+    void emptyLayerListPointsToTheNewLayerButton() {
+        fx->dm->Layers.clear();
+        auto d = Open(Valid());
+        QCOMPARE(d->cbLayer->count(), 0);
+        QVERIFY(d->cbLayer->placeholderText().contains(d->SpeedButton3->toolTip()));
+        // Once a layer exists the box names it, and no hint is left behind.
+        auto withLayers = Open(Valid(), [&](QWidget*) {
+            fx->dm->Layers.push_back({"Travel", 0x00FFFF, true});
+            return true;
+        });
+        withLayers->SpeedButton3->click();
+        QCOMPARE(withLayers->cbLayer->currentText(), test::Q("Travel"));
+        QVERIFY(withLayers->cbLayer->placeholderText().isEmpty());
     }
 };
 

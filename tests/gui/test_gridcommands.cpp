@@ -1,10 +1,12 @@
 // Adding, editing and deleting events and layers from the main window, written through to
 // a real user.mdb and setup.ini.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -347,6 +349,37 @@ private slots:
         QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
         QCOMPARE(ini.readString("Color", "IsActived1", ""), std::string("1"));
+    }
+
+    // Each event command is one action: the toolbar, the cell menus and the cell's mouse and
+    // keys all reach the same one.
+    void eventCommandsAreOneActionEach() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("Dentist", EncodeDate(2027, 1, 20), EncodeTime(9, 0)));
+        TFormMainCalendar& w = fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
+        day.Select();
+        QCOMPARE(w.btnAdd->defaultAction(), w.actNewEvent);
+        QCOMPARE(w.btnEdit->defaultAction(), w.actEditEvent);
+        QCOMPARE(w.btnDel->defaultAction(), w.actDeleteEvent);
+        QCOMPARE(w.pmForBtn->actions(), QList<QAction*>{w.actNewEvent});
+        QCOMPARE(w.pmForlistbox->actions(),
+                 (QList<QAction*>{w.actNewEvent, w.actEditEvent, w.actDeleteEvent}));
+        QCOMPARE(w.btnAdd->toolTip(), Q("New Event"));
+        QCOMPARE(w.btnDel->toolTip(), Q("Delete Events"));
+
+        QSignalSpy added(w.actNewEvent, &QAction::triggered);
+        QSignalSpy edited(w.actEditEvent, &QAction::triggered);
+        QSignalSpy deleted(w.actDeleteEvent, &QAction::triggered);
+        emit day.buttonDoubleClicked(day.Number());
+        emit day.listDoubleClicked(day.Number());
+        QCOMPARE(fx.dialogsShown, 2);
+        desktop::MessageBox::PresetAnswers({false});
+        QTest::keyClick(day.list, Qt::Key_Delete);
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(deleted.count(), 1);
+        QCOMPARE(fx.Count(), 1);  // the delete was not confirmed
     }
 };
 

@@ -1,7 +1,10 @@
 // The main window's month grid, day cells and selection, against a real user.mdb.
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QLabel>
+#include <QListWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -344,6 +347,82 @@ private slots:
         }
         const Tlable_listbox& last = fx.window->Cell(42);
         QCOMPARE(last.button->geometry().right() + 1, fx.window->V[7]->x());
+    }
+
+    void tabsShareTheWidthAfterEveryResize() {
+        WindowFixture fx(kJan7);
+        fx.Open();
+        QTabWidget* pages = fx.window->PageControl1;
+        for (const QSize size : {QSize(1400, 900), QSize(800, 600), QSize(1600, 1000)}) {
+            fx.window->resize(size);
+            QCoreApplication::processEvents();
+            for (int tab = 0; tab < 2; ++tab)
+                QCOMPARE(pages->tabBar()->tabRect(tab).width(), pages->width() / 2 - 2);
+        }
+    }
+
+    void smallestWindowKeepsEveryButtonReachable() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        TFormMainCalendar& w = fx.Open();
+        w.resize(1, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(w.width() > 1 && w.height() > 1);
+        const QRect inside = w.rect();
+        const QList<QToolButton*> buttons =
+            w.Panelmain->findChildren<QToolButton*>() +
+            QList<QToolButton*>{w.snew, w.sedit, w.sdel, w.sselectall, w.sunselectall};
+        QCOMPARE(buttons.size(), 13 + 5);
+        for (QToolButton* b : buttons) {
+            QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
+            const QRect inWindow(b->mapTo(&w, QPoint(0, 0)), b->size());
+            QVERIFY2(inside.contains(inWindow), qPrintable(b->objectName()));
+        }
+        // The layer list keeps some height above its buttons.
+        QVERIFY(w.RxCheckListBoxLayer->height() >= 2 * 17);
+    }
+
+    void clickOnTheShownMonthReadsItAgain() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Open();
+        QListWidget* months = fx.window->ListBoxMonth;
+        fx.Add(OnceEvent("Late", EncodeDate(2027, 1, 20), EncodeTime(9, 0)));
+        QVERIFY(fx.Rows(fx.CellOfDay(2027, 1, 20)).isEmpty());
+        const QPoint january = months->visualItemRect(months->item(0)).center();
+        QTest::mouseClick(months->viewport(), Qt::LeftButton, {}, january);
+        QCOMPARE(fx.Rows(fx.CellOfDay(2027, 1, 20)), QStringList{Q("09:00 AM Late")});
+        // Another month is read once, by its change.
+        const QPoint march = months->visualItemRect(months->item(2)).center();
+        QTest::mouseClick(months->viewport(), Qt::LeftButton, {}, march);
+        QCOMPARE(months->currentRow(), 2);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 3, 1).Number());
+    }
+
+    void keysStepTheYear_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("step");
+        QTest::newRow("up") << int(Qt::Key_Up) << 1;
+        QTest::newRow("down") << int(Qt::Key_Down) << -1;
+        QTest::newRow("page up") << int(Qt::Key_PageUp) << 10;
+        QTest::newRow("page down") << int(Qt::Key_PageDown) << -10;
+    }
+    void keysStepTheYear() {
+        QFETCH(int, key);
+        QFETCH(int, step);
+        WindowFixture fx(kJan7, kTwoLayers);
+        // Day 1 of each month shown has a line, so that showing it selects a cell with lines.
+        for (int k = 1; k <= 2; ++k)
+            fx.Add(OnceEvent("Party", EncodeDate(2027 + k * step, 1, 1), EncodeTime(20, 0)));
+        fx.Open();
+        QVERIFY(QTest::qWaitForWindowActive(fx.window.get()));
+        fx.window->RxSpinYear->setFocus();
+        // Twice, as a user's keys arrive: at the widget that has the focus.
+        for (int k = 1; k <= 2; ++k) {
+            QVERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            QCOMPARE(fx.window->RxSpinYear->value(), 2027 + k * step);
+            QCOMPARE(fx.Rows(fx.CellOfDay(2027 + k * step, 1, 1)),
+                     QStringList{Q("08:00 PM Party")});
+        }
     }
 };
 

@@ -257,6 +257,20 @@ private slots:
         QCOMPARE(StringToColor("$00FF00").value_or(1), TColor(0x0000FF00));
         QVERIFY(!StringToColor("sky blue").has_value());
     }
+
+    void deliveredSettingsHoldOneActiveLayer() {
+        StoreFixture f;
+        const std::string delivered = ReadFile(QCAL_DELIVERED_INI);
+        WriteFile(f.dm->SetupIniPath(), delivered);
+        f.dm->LoadLayers();
+        const arraylayinfo expected{{"Personal", 0x00808000, true}};
+        QVERIFY(f.dm->Layers == expected);
+        f.dm->LoadOptions();
+        QVERIFY(f.dm->Options == ROptions{});
+        // In the writer's own form: saving the layers back leaves the text as it was.
+        QVERIFY(f.dm->SaveLayers());
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), delivered);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestSettings)

@@ -24,10 +24,14 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
+#include "core/Ascii.h"
+#include "core/EventChecks.h"
+#include "core/Names.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
@@ -40,33 +44,16 @@ QString S(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// Message texts: "\r" is the line break of the message boxes.
 const char* const kNoneHint =
     "When the type of repeat is None, the\rdate of Between and And is the same!";
-const char* const kLayerBlank = "The layer name can not be blank!";
-const char* const kSubjectBlank = "The subject can not be blank!";
-const char* const kTimeOrder = "The time of End must be later than the time of Begin!";
-const char* const kDailySpan =
-    "When the Daily item of Repeat selected,the date of And\r"
-    "must later at least 1 day than the date of Between!";
-const char* const kWeeklySpan =
-    "When the Weekly item of Repeat selected,the date of And\r"
-    "must later at least 1 week than the date of Between!";
-const char* const kWeeklyNoDay = "When the Weekly item selected,\rYou must select at least a day!";
-const char* const kMonthlySpan =
-    "When the Monthly item of Repeat selected,the date of And\r"
-    "must later at least 1 month than the date of Between!";
-const char* const kYearlySpan =
-    "When the Yearly item of Repeat selected,the date of And\r"
-    "must later at least 1 year than the date of Between!";
 
-const QStringList kRepeatNames{S("None"), S("Daily"), S("Weekly"), S("Monthly"), S("Yearly")};
-const QStringList kOrdinals{S("First"), S("Second"), S("Third"), S("Fourth"), S("Last")};
-const QStringList kDayKinds{S("Day"),       S("Weekday"),  S("Sunday"), S("Monday"),  S("Tuesday"),
-                            S("Wednesday"), S("Thursday"), S("Friday"), S("Saturday")};
-const QStringList kMonths{S("January"),   S("February"), S("March"),    S("April"),
-                          S("May"),       S("June"),     S("July"),     S("August"),
-                          S("September"), S("October"),  S("November"), S("December")};
+template <std::size_t N>
+QStringList Lines(const std::array<std::string_view, N>& names) {
+    QStringList lines;
+    for (std::string_view name : names)
+        lines << QString::fromUtf8(name.data(), qsizetype(name.size()));
+    return lines;
+}
 
 QSpinBox* MakeSpin(int minimum, int maximum) {
     auto* spin = new QSpinBox;
@@ -119,16 +106,20 @@ void Exclusive(QObject* owner, std::initializer_list<QRadioButton*> buttons) {
 
 }  // namespace
 
-TmyFormNewOrEdit::TmyFormNewOrEdit(TDataMod& dm, NewLayerAction newLayer, QWidget* parent)
-    : QDialog(parent), dm_(dm), newLayer_(std::move(newLayer)) {
+TmyFormNewOrEdit::TmyFormNewOrEdit(TDataMod& dm, Mode mode, NewLayerAction newLayer,
+                                   QWidget* parent)
+    : QDialog(parent), dm_(dm), mode_(mode), newLayer_(std::move(newLayer)) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BuildControls();
+    const bool editing = mode_ == Mode::Edit;
+    setWindowTitle(editing ? S("Edit Event") : S("New Event"));
+    btnOK->setText(editing ? S("&Save") : S("&Add"));
     setFixedSize(557, 445);
 }
 
 int TmyFormNewOrEdit::HelpTopic() const {
-    return windowTitle() == S("Edit Event") ? 23 : 41;
+    return mode_ == Mode::Edit ? 23 : 41;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -181,7 +172,7 @@ void TmyFormNewOrEdit::BuildControls() {
     auto* panelBox = new QHBoxLayout(panel);
     panelBox->setContentsMargins(4, 4, 4, 4);
     ListBoxType = new QListWidget;
-    ListBoxType->addItems(kRepeatNames);
+    ListBoxType->addItems(Lines(kRepeatNames));
     ListBoxType->setFixedWidth(80);
     ListBoxType->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBoxType->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -214,7 +205,7 @@ void TmyFormNewOrEdit::BuildControls() {
     grid->addWidget(chAlarm, line++, 1);
 
     caption("Subject:");
-    EditSubject = new QLineEdit;
+    EditSubject = desktop::TextLine();
     grid->addWidget(EditSubject, line++, 1);
 
     auto makeMemo = [] {
@@ -287,15 +278,16 @@ QWidget* TmyFormNewOrEdit::BuildPageWeekly() {
     spin2_week = MakeSpin(1, 52);
     radio2_1->setChecked(true);
     Exclusive(this, {radio2_1});
-    ch2_sun = new QCheckBox(S("Sun"));
-    ch2_mon = new QCheckBox(S("Mon"));
-    ch2_tue = new QCheckBox(S("Tue"));
-    ch2_wed = new QCheckBox(S("Wed"));
-    ch2_thu = new QCheckBox(S("Thu"));
-    ch2_fri = new QCheckBox(S("Fri"));
-    ch2_sat = new QCheckBox(S("Sat"));
-    QCheckBox* boxes[7] = {ch2_sun, ch2_mon, ch2_tue, ch2_wed, ch2_thu, ch2_fri, ch2_sat};
-    std::copy(std::begin(boxes), std::end(boxes), weekBoxes_);
+    const QStringList days = Lines(kWeekdayShortNames);
+    for (int k = 0; k < 7; ++k)
+        weekBoxes_[k] = new QCheckBox(days[k]);
+    ch2_sun = weekBoxes_[0];
+    ch2_mon = weekBoxes_[1];
+    ch2_tue = weekBoxes_[2];
+    ch2_wed = weekBoxes_[3];
+    ch2_thu = weekBoxes_[4];
+    ch2_fri = weekBoxes_[5];
+    ch2_sat = weekBoxes_[6];
     return Page({Row({radio2_1, spin2_week, Text("week on")}),
                  Row({ch2_sun, ch2_mon, ch2_tue, ch2_wed, ch2_thu, ch2_fri, ch2_sat})});
 }
@@ -305,8 +297,8 @@ QWidget* TmyFormNewOrEdit::BuildPageMonthly() {
     spin3_day = MakeSpin(1, 31);
     spin3_month = MakeSpin(1, 12);
     radio3_2 = new QRadioButton;
-    cb3_first = MakeList(kOrdinals);
-    cb3_week = MakeList(kDayKinds);
+    cb3_first = MakeList(Lines(kOrdinalNames));
+    cb3_week = MakeList(Lines(kDayKindNames));
     spin3_month_how = MakeSpin(1, 12);
     radio3_1->setChecked(true);
     Exclusive(this, {radio3_1, radio3_2});
@@ -318,11 +310,11 @@ QWidget* TmyFormNewOrEdit::BuildPageMonthly() {
 QWidget* TmyFormNewOrEdit::BuildPageYearly() {
     Radio4_1 = new QRadioButton(S("Every"));
     spin4_day = MakeSpin(1, 31);
-    cb4_month = MakeList(kMonths);
+    cb4_month = MakeList(Lines(kMonthNames));
     radio4_2 = new QRadioButton(S("Every"));
-    cb4_first = MakeList(kOrdinals);
-    cb4_week = MakeList(kDayKinds);
-    cb4_month_how = MakeList(kMonths);
+    cb4_first = MakeList(Lines(kOrdinalNames));
+    cb4_week = MakeList(Lines(kDayKindNames));
+    cb4_month_how = MakeList(Lines(kMonthNames));
     Radio4_1->setChecked(true);
     Exclusive(this, {Radio4_1, radio4_2});
     return Page({Row({Radio4_1, spin4_day, Text("of"), cb4_month}),
@@ -345,6 +337,8 @@ void TmyFormNewOrEdit::showEvent(QShowEvent* event) {
 void TmyFormNewOrEdit::FormShow() {
     FillLayerBox();
     FillControls();
+    // The subject is what a user types first.
+    EditSubject->setFocus();
     // The help context (HelpTopic) is given to the help viewer once it exists; see BitBtn1.
 }
 
@@ -352,6 +346,9 @@ void TmyFormNewOrEdit::FillLayerBox() {
     cbLayer->clear();
     for (const tlayinfo& layer : dm_.Layers)
         cbLayer->addItem(desktop::Q(layer.name));
+    // Without any layer an event cannot be kept: say where layers come from.
+    cbLayer->setPlaceholderText(cbLayer->count() == 0 ? S("No layer yet: add one with New Layer")
+                                                      : QString());
 }
 
 void TmyFormNewOrEdit::FillControls() {
@@ -376,13 +373,16 @@ void TmyFormNewOrEdit::FillControls() {
     EditSubject->setText(desktop::Q(e.subject));
     MemoContent->setPlainText(desktop::Q(e.content));
     MemoNote->setPlainText(desktop::Q(e.mynote));
+    subject_ = {e.subject, EditSubject->text()};
+    content_ = {e.content, MemoContent->toPlainText()};
+    note_ = {e.mynote, MemoNote->toPlainText()};
     chAlarm->setChecked(e.alert);
 
     cbLayer->setCurrentIndex(cbLayer->findText(desktop::Q(e.layername), Qt::MatchFixedString));
 
-    if (e.dayType == 0)
+    if (e.dayType == kDayEveryN)
         radio1_1->setChecked(true);
-    if (e.dayType == 1)
+    if (e.dayType == kDayWorkday)
         radio1_2->setChecked(true);
     spin1_day->setValue(e.dayEvery0);
 
@@ -391,13 +391,12 @@ void TmyFormNewOrEdit::FillControls() {
     spin2_week->setValue(e.weekEvery0);
     const std::size_t known = std::min<std::size_t>(e.weekSelected0.size(), 7);
     for (std::size_t k = 0; k < known; ++k) {
-        const char c = char(std::toupper(static_cast<unsigned char>(e.weekSelected0[k])));
-        weekBoxes_[k]->setChecked(c == 'T');
+        weekBoxes_[k]->setChecked(AsciiUpper(e.weekSelected0[k]) == 'T');
     }
 
-    if (e.monthType == 0)
+    if (e.monthType == kMonthDayN)
         radio3_1->setChecked(true);
-    if (e.monthType == 1)
+    if (e.monthType == kMonthNth)
         radio3_2->setChecked(true);
     spin3_day->setValue(e.monthDay0);
     spin3_month->setValue(e.monthEvery0);
@@ -405,9 +404,9 @@ void TmyFormNewOrEdit::FillControls() {
     SelectLine(cb3_week, e.monthDayorWeek1);
     spin3_month_how->setValue(e.monthEvery1);
 
-    if (e.yearType == 0)
+    if (e.yearType == kYearDate)
         Radio4_1->setChecked(true);
-    if (e.yearType == 1)
+    if (e.yearType == kYearNth)
         radio4_2->setChecked(true);
     spin4_day->setValue(e.yearDay0);
     SelectLine(cb4_month, e.yearMonth0);
@@ -444,36 +443,17 @@ void TmyFormNewOrEdit::ListBoxTypeClick() {
         settingDates_ = false;
     };
 
-    switch (type) {
-        case kRepeatNone:
-            setEnd(begin);
-            dtBeginDate->setToolTip(S(kNoneHint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-            break;
-        case kRepeatDaily:
-            dtBeginDate->setToolTip(QString());
-            if (span <= 0)
-                setEnd(begin.addDays(1));
-            break;
-        case kRepeatWeekly:
-            dtBeginDate->setToolTip(QString());
-            if (span < 7)
-                setEnd(begin.addDays(7));
-            // QDate counts Monday 1 .. Sunday 7; the boxes start with Sunday.
-            if (NoWeekdayChecked())
-                weekBoxes_[dtEndDate->date().dayOfWeek() % 7]->setChecked(true);
-            break;
-        case kRepeatMonthly:
-            dtBeginDate->setToolTip(QString());
-            if (span < 28)
-                setEnd(begin.addDays(28));
-            break;
-        case kRepeatYearly:
-            dtBeginDate->setToolTip(QString());
-            if (span < 365)
-                setEnd(begin.addDays(365));
-            break;
-        default:
-            break;
+    if (type == kRepeatNone) {
+        setEnd(begin);
+        dtBeginDate->setToolTip(S(kNoneHint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    } else if (type > kRepeatNone && type <= kRepeatYearly) {
+        dtBeginDate->setToolTip(QString());
+        const int least = MinimumSpanDays(type);
+        if (span < least)
+            setEnd(begin.addDays(least));
+        // QDate counts Monday 1 .. Sunday 7; the boxes start with Sunday.
+        if (type == kRepeatWeekly && NoWeekdayChecked())
+            weekBoxes_[dtEndDate->date().dayOfWeek() % 7]->setChecked(true);
     }
     dtEndDate->setToolTip(dtBeginDate->toolTip());
 }
@@ -504,13 +484,13 @@ void TmyFormNewOrEdit::TakeControls() {
     e.enddate = desktop::FromQDate(dtEndDate->date());
     e.beginTime = desktop::FromQTime(dtBeginTime->time());
     e.endtime = desktop::FromQTime(dtEndTime->time());
-    e.subject = desktop::Std(EditSubject->text());
-    e.content = desktop::Std(MemoContent->toPlainText());
-    e.mynote = desktop::Std(MemoNote->toPlainText());
+    e.subject = TakeText(EditSubject->text(), subject_);
+    e.content = TakeText(MemoContent->toPlainText(), content_);
+    e.mynote = TakeText(MemoNote->toPlainText(), note_);
     e.alert = chAlarm->isChecked();
     e.layername = desktop::Std(cbLayer->currentText());
 
-    e.dayType = radio1_1->isChecked() ? 0 : 1;
+    e.dayType = radio1_1->isChecked() ? kDayEveryN : kDayWorkday;
     e.dayEvery0 = spin1_day->value();
 
     if (radio2_1->isChecked())
@@ -522,14 +502,14 @@ void TmyFormNewOrEdit::TakeControls() {
             e.weekSelected0[k] = 'T';
     }
 
-    e.monthType = radio3_1->isChecked() ? 0 : 1;
+    e.monthType = radio3_1->isChecked() ? kMonthDayN : kMonthNth;
     e.monthDay0 = spin3_day->value();
     e.monthEvery0 = spin3_month->value();
     e.monthspecial1 = cb3_first->currentIndex();
     e.monthDayorWeek1 = cb3_week->currentIndex();
     e.monthEvery1 = spin3_month_how->value();
 
-    e.yearType = Radio4_1->isChecked() ? 0 : 1;
+    e.yearType = Radio4_1->isChecked() ? kYearDate : kYearNth;
     e.yearDay0 = spin4_day->value();
     e.yearMonth0 = cb4_month->currentIndex();
     e.yearspecial1 = cb4_first->currentIndex();
@@ -537,31 +517,16 @@ void TmyFormNewOrEdit::TakeControls() {
     e.yearMonth1 = cb4_month_how->currentIndex();
 }
 
+std::string TmyFormNewOrEdit::TakeText(const QString& now, const ShownText& loaded) {
+    return now == loaded.shown ? loaded.stored : desktop::Std(now);
+}
+
 bool TmyFormNewOrEdit::CheckInput() {
-    const tfield& e = EventRec;
-    const int begin = DayOf(e.begindate);
-    const int end = DayOf(e.enddate);
-    const char* failure = nullptr;
-    if (desktop::TrimBlanks(cbLayer->currentText()).isEmpty()) {
-        failure = kLayerBlank;
-    } else if (desktop::TrimBlanks(desktop::Q(e.subject)).isEmpty()) {
-        failure = kSubjectBlank;
-    } else if (e.beginTime >= e.endtime) {
-        failure = kTimeOrder;
-    } else if (e.repeatType == kRepeatDaily && begin + 1 > end) {
-        failure = kDailySpan;
-    } else if (e.repeatType == kRepeatWeekly && end < begin + 7) {
-        failure = kWeeklySpan;
-    } else if (e.repeatType == kRepeatWeekly && NoWeekdayChecked()) {
-        failure = kWeeklyNoDay;
-    } else if (e.repeatType == kRepeatMonthly && end < begin + 28) {
-        failure = kMonthlySpan;
-    } else if (e.repeatType == kRepeatYearly && end < begin + 365) {
-        failure = kYearlySpan;
-    }
-    if (!failure)
+    // TakeControls has put the layer box's text and the weekday boxes into the record.
+    const std::string_view failure = CheckEvent(EventRec);
+    if (failure.empty())
         return true;
-    desktop::MessageBox::Error(this, S(failure));
+    desktop::MessageBox::Error(this, QString::fromUtf8(failure.data(), qsizetype(failure.size())));
     return false;
 }
 

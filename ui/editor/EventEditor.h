@@ -1,12 +1,15 @@
 #pragma once
 
-// The event editor: creates or changes one event and its recurrence rule. The caller puts
-// the record into EventRec, sets the caption and the OK button's caption, shows the dialog
-// modally and reads EventRec back after a result of OK. The editor never writes the database.
+// The event editor: creates or changes one event and its recurrence rule. The caller creates
+// it for a new or an existing event, puts the record into EventRec, shows the dialog modally
+// and reads EventRec back after a result of OK. The editor never writes the database.
 
 #include <QDialog>
 
+#include <QString>
+
 #include <functional>
+#include <string>
 
 #include "core/Event.h"
 
@@ -35,9 +38,12 @@ public:
     // OK (the layer has then been added to dm.Layers and saved).
     using NewLayerAction = std::function<bool(QWidget* owner)>;
 
-    TmyFormNewOrEdit(TDataMod& dm, NewLayerAction newLayer, QWidget* parent);
+    // New: caption "New Event", OK button "&Add". Edit: caption "Edit Event", "&Save".
+    enum class Mode { New, Edit };
 
-    // 23 for an edited event (caption "Edit Event"), 41 for a new one.
+    TmyFormNewOrEdit(TDataMod& dm, Mode mode, NewLayerAction newLayer, QWidget* parent);
+
+    // 23 for an edited event, 41 for a new one.
     int HelpTopic() const;
 
     tfield EventRec;
@@ -115,8 +121,21 @@ private:
     void btnCancelClick();
     void SpeedButton3Click();
 
+    // A text as the record held it and as its control showed it. A control whose text is
+    // still the one shown gives back the record's text unchanged, byte for byte, however
+    // the control stores it.
+    struct ShownText {
+        std::string stored;
+        QString shown;
+    };
+    static std::string TakeText(const QString& now, const ShownText& loaded);
+
     TDataMod& dm_;
+    Mode mode_;
     NewLayerAction newLayer_;
+    ShownText subject_;
+    ShownText content_;
+    ShownText note_;
     bool shown_ = false;
     // Set while the dialog itself moves the date pickers, so that only the user's changes
     // couple the two dates.

@@ -15,6 +15,7 @@
 
 #include <string>
 
+#include "core/Ascii.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
@@ -25,15 +26,6 @@ namespace qcal {
 namespace {
 
 constexpr TColor kNewLayerColor = 12639424;  // 0xC0DCC0, a pale green
-
-// Only the letters a-z are folded; every other byte, UTF-8 included, compares exactly.
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    }
-    return text;
-}
 
 // The colour-selection glyph of the icon theme, else a small four-colour palette.
 QIcon ColorGlyph() {
@@ -79,7 +71,7 @@ TmyFormLayer::TmyFormLayer(TDataMod& dm, Mode mode, int editIndex, QWidget* pare
     nameLabel->move(12, 23);
     nameLabel->adjustSize();
 
-    Edit1 = new QLineEdit(this);
+    Edit1 = desktop::TextLine(this);
     Edit1->setGeometry(94, 21, 154, 24);
     nameLabel->setBuddy(Edit1);
 
@@ -215,11 +207,11 @@ void TmyFormLayer::btnOkClick() {
         return;
 
     const std::string t = desktop::Std(TrimmedName());
-    const std::string key = UpperAscii(t);
     for (std::size_t i = 0; i < dm_.Layers.size(); ++i) {
         if (editing && i == std::size_t(editIndex_))
             continue;
-        if (UpperAscii(dm_.Layers[i].name) == key) {
+        // Only the letters a-z are folded; every other byte, UTF-8 included, compares exactly.
+        if (EqualsIgnoringAsciiCase(dm_.Layers[i].name, t)) {
             desktop::MessageBox::Error(
                 this, QStringLiteral("The layer name already exists, please input again!"));
             return;

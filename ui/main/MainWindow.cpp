@@ -1,5 +1,6 @@
 #include "ui/main/MainWindow.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -15,7 +16,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
 #include "core/Clock.h"
+#include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
@@ -49,7 +55,22 @@ public:
     explicit PageControl(QWidget* parent) : QTabWidget(parent) {
         setTabBar(new HalfWidthTabBar(this));
     }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        // The tab bar keeps the tab sizes it measured for the old width until something
+        // about its tabs changes; have it measure them again for the new one.
+        tabBar()->setIconSize(tabBar()->iconSize());
+        QTabWidget::resizeEvent(event);
+    }
 };
+
+QString Name(std::string_view name) {
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+}
+
+// Layer lines the layer list keeps visible at the smallest window size.
+constexpr int kMinimumLayerLines = 2;
 
 // A grid line: drawn along its left edge (vertical) or its top edge (horizontal).
 class GridLine : public QFrame {
@@ -103,6 +124,7 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
         dm_.Connect();
     LastDay = clock::Today();
 
+    CreateEventActions();
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -123,6 +145,32 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     CreateGrid();
     ApplyDisplayFont();
     GoToToday();
+
+    // Small enough for any screen, large enough that the whole toolbar and the buttons under
+    // the layer list stay inside the window.
+    const int toolbarRight = btnExit->geometry().right() + 1 + 8;
+    const int layerButtonsBottom =
+        RxCheckListBoxLayer->y() + kMinimumLayerLines * 17 + 4 + snew->height() + 5;
+    setMinimumSize(std::max(toolbarRight, Panelleft->width() + 320),
+                   Panelmain->height() + layerButtonsBottom);
+}
+
+void TFormMainCalendar::CreateEventActions() {
+    actNewEvent = new QAction(QStringLiteral("New Event"), this);
+    actNewEvent->setToolTip(QStringLiteral("New Event"));
+    connect(actNewEvent, &QAction::triggered, this, [this] { AddEventAt(SelectedCell()); });
+    actEditEvent = new QAction(QStringLiteral("Edit Event"), this);
+    actEditEvent->setToolTip(QStringLiteral("Edit Event"));
+    connect(actEditEvent, &QAction::triggered, this, [this] {
+        if (DatePageShowing())
+            EditSelectedEvent();
+    });
+    actDeleteEvent = new QAction(QStringLiteral("Del  Event"), this);
+    actDeleteEvent->setToolTip(QStringLiteral("Delete Events"));
+    connect(actDeleteEvent, &QAction::triggered, this, [this] {
+        if (DatePageShowing())
+            DeleteSelectedEvent();
+    });
 }
 
 TFormMainCalendar::~TFormMainCalendar() = default;
@@ -171,6 +219,11 @@ void TFormMainCalendar::CreateToolbar() {
                                Glyph(b.themeIcon, b.fallback));
     }
     btnactive->setCheckable(true);
+    for (auto [button, action] : {std::pair{btnAdd, actNewEvent}, std::pair{btnEdit, actEditEvent},
+                                  std::pair{btnDel, actDeleteEvent}}) {
+        action->setIcon(button->icon());
+        button->setDefaultAction(action);
+    }
 
     PmFormenu = new QMenu(this);
     PmFormenu->addAction(QStringLiteral("&Preferences..."));
@@ -190,21 +243,21 @@ void TFormMainCalendar::CreateToolbar() {
     for (QAction* action : PmFormenu->actions())
         action->setEnabled(false);
 
-    connect(btnAdd, &QToolButton::clicked, this, [this] { AddEventAt(SelectedCell()); });
-    connect(btnEdit, &QToolButton::clicked, this, [this] {
-        if (DatePageShowing())
-            EditSelectedEvent();
-    });
-    connect(btnDel, &QToolButton::clicked, this, [this] {
-        if (DatePageShowing())
-            DeleteSelectedEvent();
-    });
     connect(btntoday, &QToolButton::clicked, this, [this] {
         PageControl1->setCurrentIndex(0);
         GoToToday();
     });
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
     connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::exitRequested);
+}
+
+void TFormMainCalendar::RefreshKeepingFocus(QWidget* picker) {
+    // Showing the month selects a day, and a day with lines takes the focus; the user who
+    // steps the year or the month with the keys keeps stepping.
+    const bool stepping = picker->hasFocus();
+    RxSpinYearChange();
+    if (stepping)
+        picker->setFocus();
 }
 
 void TFormMainCalendar::CreateLeftPanel() {
@@ -222,7 +275,7 @@ void TFormMainCalendar::CreateLeftPanel() {
     RxSpinYear->setFont(ArialPixels(12));
     // Only the arrows change the year.
     RxSpinYear->findChild<QLineEdit*>()->setReadOnly(true);
-    connect(RxSpinYear, &QSpinBox::valueChanged, this, [this] { RxSpinYearChange(); });
+    connect(RxSpinYear, &QSpinBox::valueChanged, this, [this] { RefreshKeepingFocus(RxSpinYear); });
 
     auto* monthLabel = new QLabel(QStringLiteral("Month"), Panelleft);
     monthLabel->setFont(ArialPixels(13));
@@ -233,12 +286,19 @@ void TFormMainCalendar::CreateLeftPanel() {
     ListBoxMonth->setFont(ArialPixels(13));
     ListBoxMonth->setUniformItemSizes(true);
     ListBoxMonth->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    for (const char* month : {"January", "February", "March", "April", "May", "June", "July",
-                              "August", "September", "October", "November", "December"}) {
-        auto* item = new QListWidgetItem(QString::fromLatin1(month), ListBoxMonth);
+    for (std::string_view month : kMonthNames) {
+        auto* item = new QListWidgetItem(Name(month), ListBoxMonth);
         item->setSizeHint(QSize(0, 17));
     }
-    connect(ListBoxMonth, &QListWidget::currentRowChanged, this, [this] { RxSpinYearChange(); });
+    connect(ListBoxMonth, &QListWidget::currentRowChanged, this,
+            [this] { RefreshKeepingFocus(ListBoxMonth); });
+    // A click on the month already shown reads it again; a click on another month has
+    // already been handled as its change.
+    ListBoxMonth->viewport()->installEventFilter(this);
+    connect(ListBoxMonth, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (ListBoxMonth->row(item) == monthAtPress_)
+            RxSpinYearChange();
+    });
 
     auto* layerLabel = new QLabel(QStringLiteral("Layer"), Panelleft);
     layerLabel->setFont(ArialPixels(13));
@@ -262,9 +322,8 @@ void TFormMainCalendar::CreatePages() {
     Paneltext = new QWidget(TabSheet1);
     Paneltext->setFixedHeight(22);
     page->addWidget(Paneltext);
-    const char* names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     for (int k = 0; k < 7; ++k) {
-        auto* label = new QLabel(QString::fromLatin1(names[k]), Paneltext);
+        auto* label = new QLabel(Name(kWeekdayShortNames[std::size_t(k)]), Paneltext);
         label->setObjectName(QStringLiteral("l%1").arg(k + 1));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(ArialPixels(13));
@@ -286,15 +345,9 @@ void TFormMainCalendar::CreateGrid() {
         H[k] = new GridLine(Qt::Horizontal, PanelDay);
 
     pmForBtn = new QMenu(this);
-    connect(pmForBtn->addAction(QStringLiteral("New Event")), &QAction::triggered, this,
-            [this] { AddEventAt(SelectedCell()); });
+    pmForBtn->addAction(actNewEvent);
     pmForlistbox = new QMenu(this);
-    connect(pmForlistbox->addAction(QStringLiteral("New  Event")), &QAction::triggered, this,
-            [this] { AddEventAt(SelectedCell()); });
-    connect(pmForlistbox->addAction(QStringLiteral("Edit Event")), &QAction::triggered, this,
-            &TFormMainCalendar::EditSelectedEvent);
-    connect(pmForlistbox->addAction(QStringLiteral("Del  Event")), &QAction::triggered, this,
-            &TFormMainCalendar::DeleteSelectedEvent);
+    pmForlistbox->addActions({actNewEvent, actEditEvent, actDeleteEvent});
 
     dayButtons_ = new QButtonGroup(this);
     dayButtons_->setExclusive(true);
@@ -303,15 +356,10 @@ void TFormMainCalendar::CreateGrid() {
             std::make_unique<Tlable_listbox>(PanelDay, n, *dayButtons_, pmForBtn, pmForlistbox);
         connect(cell.get(), &Tlable_listbox::buttonClicked, this,
                 &TFormMainCalendar::DayButtonClick);
-        connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, this,
-                [this] { AddEventAt(SelectedCell()); });
+        connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, actNewEvent, &QAction::trigger);
         connect(cell.get(), &Tlable_listbox::listClicked, this, &TFormMainCalendar::CellListClick);
-        connect(cell.get(), &Tlable_listbox::listDoubleClicked, this,
-                &TFormMainCalendar::EditSelectedEvent);
-        connect(cell.get(), &Tlable_listbox::deleteRequested, this, [this] {
-            if (DatePageShowing())
-                DeleteSelectedEvent();
-        });
+        connect(cell.get(), &Tlable_listbox::listDoubleClicked, actEditEvent, &QAction::trigger);
+        connect(cell.get(), &Tlable_listbox::deleteRequested, actDeleteEvent, &QAction::trigger);
         cells_[std::size_t(n - 1)] = std::move(cell);
     }
 }
@@ -345,6 +393,8 @@ void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
 bool TFormMainCalendar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelDay && event->type() == QEvent::Resize && activated_)
         LayoutGrid();
+    if (watched == ListBoxMonth->viewport() && event->type() == QEvent::MouseButtonPress)
+        monthAtPress_ = ListBoxMonth->currentRow();
     return QWidget::eventFilter(watched, event);
 }
 

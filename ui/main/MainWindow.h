@@ -14,6 +14,7 @@
 #include "store/EventLists.h"
 #include "ui/main/LayerDialog.h"
 
+class QAction;
 class QButtonGroup;
 class QFrame;
 class QLabel;
@@ -105,6 +106,18 @@ public:
     QMenu* pmForBtn = nullptr;
     QMenu* pmForlistbox = nullptr;
 
+    // The event commands of the grid, each one action shared by the toolbar button, the
+    // cell menus and the cell's mouse and keys.
+    QAction* actNewEvent = nullptr;     // a new event on the selected cell's day
+    QAction* actEditEvent = nullptr;    // edit the selected event
+    QAction* actDeleteEvent = nullptr;  // delete the selected event
+    // The layer commands, shared by the buttons under the layer list and its menu.
+    QAction* actNewLayer = nullptr;
+    QAction* actEditLayer = nullptr;
+    QAction* actDeleteLayer = nullptr;
+    QAction* actSelectAllLayers = nullptr;
+    QAction* actUnselectAllLayers = nullptr;
+
     // Day number of today, kept by the day-change check of the alarms.
     int LastDay = 0;
 
@@ -119,11 +132,14 @@ protected:
 
 private:
     // Construction (MainWindow.cpp).
+    void CreateEventActions();
     void CreateToolbar();
     void CreateLeftPanel();
     void CreatePages();
     void CreateGrid();
     void FormActivate();
+    // The month refresh for a change of the year box or the month list.
+    void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
 
     // Day cells (MainWindowMonth.cpp).
@@ -156,6 +172,9 @@ private:
     QButtonGroup* dayButtons_ = nullptr;
     std::array<std::unique_ptr<Tlable_listbox>, 42> cells_;
     bool activated_ = false;
+    // The month line that was current when the mouse went down on the month list: a click
+    // on the month already shown reads it again.
+    int monthAtPress_ = -1;
 };
 
 }  // namespace qcal

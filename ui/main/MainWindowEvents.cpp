@@ -24,12 +24,10 @@ constexpr TDateTime kFiveSeconds = 5.0 / 86400;
 }  // namespace
 
 std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent) {
-    auto editor = std::make_unique<TmyFormNewOrEdit>(
-        dm_, [this](QWidget* owner) { return RunLayerDialog(TmyFormLayer::Mode::New, -1, owner); },
+    return std::make_unique<TmyFormNewOrEdit>(
+        dm_, newEvent ? TmyFormNewOrEdit::Mode::New : TmyFormNewOrEdit::Mode::Edit,
+        [this](QWidget* owner) { return RunLayerDialog(TmyFormLayer::Mode::New, -1, owner); },
         this);
-    editor->setWindowTitle(newEvent ? QStringLiteral("New Event") : QStringLiteral("Edit Event"));
-    editor->btnOK->setText(newEvent ? QStringLiteral("&Add") : QStringLiteral("&Save"));
-    return editor;
 }
 
 tfield TFormMainCalendar::NewEventPreset(int cell) const {

@@ -1,6 +1,7 @@
 // The layer list of the main window: its check marks filter the month; its buttons and
 // menu create, edit and delete layers.
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -68,29 +69,38 @@ void TFormMainCalendar::CreateLayerControls() {
         LayerButton(Panelleft, "sunselectall", 110, 24, QStringLiteral("Unselect All Layer"),
                     Glyph("edit-select-none", QStyle::SP_DialogResetButton));
 
+    // One action per command, shared by its button and its line in the list's menu.
+    const struct {
+        QAction** action;
+        const char* caption;
+        QToolButton* button;
+        void (TFormMainCalendar::*handler)();
+    } commands[] = {
+        {&actNewLayer, "&New  Layer", snew, &TFormMainCalendar::snewClick},
+        {&actEditLayer, "E&dit Layer", sedit, &TFormMainCalendar::seditClick},
+        {&actDeleteLayer, "D&el  Layer", sdel, &TFormMainCalendar::sdelClick},
+        {&actSelectAllLayers, "&Select   All Layer", sselectall,
+         &TFormMainCalendar::sselectallClick},
+        {&actUnselectAllLayers, "&Unselect All Layer", sunselectall,
+         &TFormMainCalendar::sunselectallClick},
+    };
+    for (const auto& c : commands) {
+        auto* action = new QAction(QString::fromLatin1(c.caption), this);
+        action->setIcon(c.button->icon());
+        action->setToolTip(c.button->toolTip());
+        connect(action, &QAction::triggered, this, c.handler);
+        c.button->setDefaultAction(action);
+        *c.action = action;
+    }
     PMForLayer = new QMenu(this);
-    connect(PMForLayer->addAction(QStringLiteral("&New  Layer")), &QAction::triggered, this,
-            &TFormMainCalendar::snewClick);
-    connect(PMForLayer->addAction(QStringLiteral("E&dit Layer")), &QAction::triggered, this,
-            &TFormMainCalendar::seditClick);
-    connect(PMForLayer->addAction(QStringLiteral("D&el  Layer")), &QAction::triggered, this,
-            &TFormMainCalendar::sdelClick);
+    PMForLayer->addActions({actNewLayer, actEditLayer, actDeleteLayer});
     PMForLayer->addSeparator();
-    connect(PMForLayer->addAction(QStringLiteral("&Select   All Layer")), &QAction::triggered, this,
-            &TFormMainCalendar::sselectallClick);
-    connect(PMForLayer->addAction(QStringLiteral("&Unselect All Layer")), &QAction::triggered, this,
-            &TFormMainCalendar::sunselectallClick);
+    PMForLayer->addActions({actSelectAllLayers, actUnselectAllLayers});
     list->popupMenu = PMForLayer;
 
-    connect(snew, &QToolButton::clicked, this, &TFormMainCalendar::snewClick);
-    connect(sedit, &QToolButton::clicked, this, &TFormMainCalendar::seditClick);
-    connect(sdel, &QToolButton::clicked, this, &TFormMainCalendar::sdelClick);
-    connect(sselectall, &QToolButton::clicked, this, &TFormMainCalendar::sselectallClick);
-    connect(sunselectall, &QToolButton::clicked, this, &TFormMainCalendar::sunselectallClick);
     connect(RxCheckListBoxLayer, &QListWidget::itemChanged, this,
             &TFormMainCalendar::RxCheckListBoxLayerItemChanged);
-    connect(RxCheckListBoxLayer, &QListWidget::itemDoubleClicked, this,
-            &TFormMainCalendar::seditClick);
+    connect(RxCheckListBoxLayer, &QListWidget::itemDoubleClicked, actEditLayer, &QAction::trigger);
 }
 
 void TFormMainCalendar::LoadLayers() {

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Installs the built program into a temporary prefix and checks what a user gets.
+#   install_check.sh <build folder> <delivered user.mdb> <delivered setup.ini> <seed_events>
+set -euo pipefail
+build=$1 database=$2 settings=$3 seed=$4
+
+prefix=$(mktemp -d)
+pid=
+cleanup() {
+    if [[ -n $pid ]]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the first install"
+
+folder=$prefix/share/quenlaris-calendar
+[[ -x $folder/quenlaris-calendar ]] || fail "no executable in the program folder"
+[[ -d $folder/music && -d $folder/help ]] || fail "no music/ or help/ in the program folder"
+cmp -s "$database" "$folder/user.mdb" || fail "user.mdb is not the delivered one"
+cmp -s "$settings" "$folder/setup.ini" || fail "setup.ini is not the delivered one"
+[[ -s $prefix/share/icons/hicolor/scalable/apps/quenlaris-calendar.svg ]] || fail "no icon"
+
+link=$prefix/bin/quenlaris-calendar
+[[ -L $link ]] || fail "$link is not a symbolic link"
+[[ $(readlink -f "$link") == "$(readlink -f "$folder/quenlaris-calendar")" ]] ||
+    fail "the link does not lead to the program folder's executable"
+
+launcher=$prefix/share/applications/quenlaris-calendar.desktop
+grep -qx '\[Desktop Entry\]' "$launcher" || fail "the launcher has no [Desktop Entry]"
+grep -qxF "Exec=\"$link\"" "$launcher" || fail "the launcher does not start $link"
+grep -qx 'Icon=quenlaris-calendar' "$launcher" || fail "the launcher names another icon"
+grep -qx 'Type=Application' "$launcher" || fail "the launcher is no application"
+
+# The user's events, layers and options outlive another install.
+"$seed" "$folder" >/dev/null
+cmp -s "$database" "$folder/user.mdb" && fail "seeding did not change user.mdb"
+cmp -s "$settings" "$folder/setup.ini" && fail "seeding did not change setup.ini"
+before=$(cat "$folder/user.mdb" "$folder/setup.ini" | sha256sum)
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the second install"
+[[ $(cat "$folder/user.mdb" "$folder/setup.ini" | sha256sum) == "$before" ]] ||
+    fail "the second install replaced user.mdb or setup.ini"
+[[ -L $link ]] || fail "the second install lost the link"
+
+# Started through the link, the program finds its folder: it holds the installed user.mdb
+# open (without its database it would end at once).
+cd /
+"$link" >/dev/null 2>&1 &
+pid=$!
+found=
+for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || fail "the installed program ended early"
+    for fd in /proc/"$pid"/fd/*; do
+        if [[ $(readlink "$fd" 2>/dev/null) == "$(readlink -f "$folder/user.mdb")" ]]; then
+            found=1
+        fi
+    done
+    [[ -n $found ]] && break
+    sleep 0.1
+done
+[[ -n $found ]] || fail "the installed program did not open $folder/user.mdb"
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "the installed program ended"
+echo "installed, kept the user's files and started through $link"
