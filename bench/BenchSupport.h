@@ -42,8 +42,10 @@ private:
     std::filesystem::path path_;
 };
 
-// Events of every rule kind spread over 2026-2028; every fifth one has no alarm.
-inline void SeedEvents(TDataMod& dm, int count) {
+// count events of every rule kind, every fifth one without an alarm. begin and end are SQL
+// expressions of the row number i giving each event's begindate and enddate.
+inline void SeedEventsSpread(TDataMod& dm, int count, const std::string& begin,
+                             const std::string& end) {
     const std::string sql =
         "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<" +
         std::to_string(count - 1) +
@@ -52,13 +54,16 @@ inline void SeedEvents(TDataMod& dm, int count) {
         "weekSelected0,monthType,monthDay0,monthEvery0,monthspecial1,monthDayorWeek1,monthEvery1,"
         "yearType,yearDay0,yearMonth0,yearspecial1,yearDayorWeek1,yearMonth1) "
         "SELECT 'Event '||i,'Some content','A note','Work'," +
-        FormatNumber(EncodeDate(2026, 1, 1)) + "+(i%700),(i%96)/96.0," +
-        FormatNumber(EncodeDate(2026, 1, 1)) +
-        "+(i%700)+(i%400),(i%96)/96.0+0.01,CASE WHEN i%3=0 THEN 0 ELSE " +
-        FormatNumber(EncodeDate(2026, 1, 1)) +
-        "+(i%700)+(i%30) END,(i%5)<>0,i%5,(i/5)%2,1+(i%7),0,1+(i%3),'FTFTFTF',(i/5)%2,1+(i%31),"
+        begin + ",(i%96)/96.0," + end + ",(i%96)/96.0+0.01,CASE WHEN i%3=0 THEN 0 ELSE " + begin +
+        "+(i%30) END,(i%5)<>0,i%5,(i/5)%2,1+(i%7),0,1+(i%3),'FTFTFTF',(i/5)%2,1+(i%31),"
         "1+(i%4),i%5,i%9,1+(i%6),(i/5)%2,1+(i%28),i%12,i%5,i%9,(i/7)%12 FROM n";
     dm.ADOConnection.exec(sql);
+}
+
+// Events of every rule kind spread over 2026-2028.
+inline void SeedEvents(TDataMod& dm, int count) {
+    const std::string from = FormatNumber(EncodeDate(2026, 1, 1));
+    SeedEventsSpread(dm, count, from + "+(i%700)", from + "+(i%700)+(i%400)");
 }
 
 inline void BM_Reference(benchmark::State& state) {

@@ -28,15 +28,16 @@ void BM_ItemsOfDay_Month(benchmark::State& state) {
     dm.Layers = {{"Work", 0x000000FF, true}};
     SeedEvents(dm, int(state.range(0)));
     const TDateTime first = EncodeDate(2027, 3, 1);
-    LoadMonthEvents(dm, first - 1000, first + 1000);  // every event is loaded
+    tArrayofField events;
+    LoadMonthEvents(dm, first - 1000, first + 1000, events);  // every event is loaded
     tlist_of_event month(dm);
     std::size_t lines = 0;
     for (auto _ : state) {
         for (int d = 0; d < 42; ++d) {
-            lines += month.ItemsOfDay(first - 3 + d).size();
+            lines += month.ItemsOfDay(first - 3 + d, events).size();
         }
     }
-    state.counters["events"] = double(dm.monthEvents.size());
+    state.counters["events"] = double(events.size());
     state.counters["lines/month"] = double(lines) / double(state.iterations());
 }
 BENCHMARK(BM_ItemsOfDay_Month)->Arg(10000)->Unit(benchmark::kMillisecond);

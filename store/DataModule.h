@@ -1,7 +1,7 @@
 #pragma once
 
 // The data module: the database connection and its shared query objects, the options,
-// the layer table, the events of the month on screen and the date and time formats.
+// the layer table and the date and time formats.
 
 #include <cstdint>
 #include <functional>
@@ -83,7 +83,6 @@ public:
     std::vector<std::string> DateFormats;
     std::vector<std::string> TimeFormats;
     arraylayinfo Layers;
-    tArrayofField monthEvents;
     bool IsAlarmShowing = false;
     ROptions Options;
 

@@ -1,5 +1,8 @@
 #include "store/EventLists.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "core/Clock.h"
 #include "store/Transaction.h"
 
@@ -186,23 +189,23 @@ std::string MonthStatement(TDateTime first, TDateTime last, const arraylayinfo& 
            " order by begintime";
 }
 
-bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last) {
+bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last, tArrayofField& events) {
     platform::Query& q = dm.ADOQuery;
     q.close();
     q.setSql(MonthStatement(first, last, dm.Layers));
-    dm.monthEvents.clear();
+    events.clear();
     try {
         q.open();
         const EventColumns columns(q);
         while (!q.eof()) {
-            columns.Read(q, dm.monthEvents.emplace_back(), dm.Layers);
+            columns.Read(q, events.emplace_back(), dm.Layers);
             q.next();
         }
         q.close();
         return true;
     } catch (const platform::DbError& error) {
         q.close();
-        dm.monthEvents.clear();
+        events.clear();
         dm.Errors().ShowError(error.what());
         return false;
     }
@@ -328,14 +331,50 @@ bool tlist_of_event_orig::FileEvents(std::span<const std::int64_t> ids, IdListBl
     }
 }
 
-mytitem_for_display tlist_of_event::ItemsOfDay(TDateTime day) const {
+mytitem_for_display tlist_of_event::ItemsOfDay(TDateTime day, const tArrayofField& events) const {
     mytitem_for_display items;
-    for (const tfield& event : dm_.monthEvents) {
+    for (const tfield& event : events) {
         if (tsatisfy(event).OccursOn(day)) {
             items.push_back(MakeItem(event));
         }
     }
     return items;
+}
+
+std::vector<mytitem_for_display> tlist_of_event::ItemsOfDays(TDateTime first, int days,
+                                                             const tArrayofField& events) const {
+    std::vector<mytitem_for_display> lines(std::size_t(std::max(days, 0)));
+    const int firstDay = DayOf(first);
+    for (const tfield& event : events) {
+        // Only the days that the rule could answer yes for are asked: a one-time event's own
+        // day, a repeating event's date range.
+        int from = firstDay;
+        int to = firstDay + days - 1;
+        if (event.repeatType == kRepeatNone && IsValidDateTime(event.begindate)) {
+            from = std::max(from, DayOf(event.begindate));
+            to = std::min(to, DayOf(event.begindate));
+        } else if (event.repeatType > kRepeatNone && event.repeatType <= kRepeatYearly &&
+                   IsValidDateTime(event.begindate) && IsValidDateTime(event.enddate)) {
+            from = std::max(from, DayOf(event.begindate));
+            to = std::min(to, DayOf(event.enddate));
+        } else {
+            continue;
+        }
+        if (from > to) {
+            continue;
+        }
+        const tsatisfy rule(event);
+        std::optional<titem_for_display> item;
+        for (int day = from; day <= to; ++day) {
+            if (rule.OccursOn(day)) {
+                if (!item) {
+                    item = MakeItem(event);
+                }
+                lines[std::size_t(day - firstDay)].push_back(*item);
+            }
+        }
+    }
+    return lines;
 }
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {

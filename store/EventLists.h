@@ -43,10 +43,10 @@ TColor LayerColor(const arraylayinfo& layers, const std::string& name);
 // " and (layername in ('216vg2K3fP67Gf','Work','Home'))" for the active layers.
 std::string ActiveLayerCondition(const arraylayinfo& layers);
 
-// The month query: loads into dm.monthEvents the events whose date range touches
-// [first, last] and whose layer is active, in order of beginTime.
+// The month query: loads into events the events whose date range touches [first, last]
+// and whose layer is active, in order of beginTime. On a failure (reported) events is empty.
 std::string MonthStatement(TDateTime first, TDateTime last, const arraylayinfo& layers);
-bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last);
+bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last, tArrayofField& events);
 
 class tlist_of_event_orig {
 public:
@@ -102,7 +102,12 @@ class tlist_of_event : public tlist_of_event_orig {
 public:
     using tlist_of_event_orig::tlist_of_event_orig;
 
-    mytitem_for_display ItemsOfDay(TDateTime day) const;
+    // The lines of day: the events that occur on it, in the order of events.
+    mytitem_for_display ItemsOfDay(TDateTime day, const tArrayofField& events) const;
+    // The lines of the days first, first + 1, .. first + days - 1, the same as ItemsOfDay
+    // gives for each, with every event's rule built and its line text written once.
+    std::vector<mytitem_for_display> ItemsOfDays(TDateTime first, int days,
+                                                 const tArrayofField& events) const;
     titem_for_display MakeItem(const tfield& event) const;
     TColor LayerColor(const std::string& name) const { return qcal::LayerColor(dm_.Layers, name); }
 };

@@ -144,6 +144,54 @@ private slots:
         QCOMPARE(fx.window->SelectedEventId(), id);
     }
 
+    void enterOpensTheSelectedLine_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter of the keypad") << int(Qt::Key_Enter);
+    }
+    void enterOpensTheSelectedLine() {
+        QFETCH(int, key);
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Add(OnceEvent("First", EncodeDate(2027, 1, 12), EncodeTime(8, 0)));
+        fx.Add(OnceEvent("Second", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
+        fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
+        day.Select();
+        day.list->SetSelectedRow(1);
+        QString opened;
+        int topic = 0;
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            opened = editor.windowTitle() + QLatin1Char('|') + editor.EditSubject->text();
+            topic = editor.HelpTopic();
+            return int(QDialog::Rejected);
+        };
+        QTest::keyClick(day.list, Qt::Key(key));
+        QCOMPARE(fx.dialogsShown, 1);
+        QCOMPARE(opened, Q("Edit Event|Second"));
+        QCOMPARE(topic, 23);
+
+        // Without a selected line Enter opens nothing.
+        day.list->SetSelectedRow(-1);
+        QTest::keyClick(day.list, Qt::Key(key));
+        QCOMPARE(fx.dialogsShown, 1);
+        QVERIFY(fx.Shown().isEmpty());
+    }
+
+    void newEventEditorHasItsHelpTopic() {
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
+        day.Select();
+        int topic = 0;
+        fx.answer = [&](QDialog& dialog) {
+            topic = dynamic_cast<TmyFormNewOrEdit&>(dialog).HelpTopic();
+            return int(QDialog::Rejected);
+        };
+        emit day.buttonDoubleClicked(day.Number());
+        QCOMPARE(topic, 41);
+    }
+
     void cancelledEditChangesNothing() {
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         fx.Add(OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));
@@ -202,7 +250,7 @@ private slots:
         // The events keep their colour and stay shown.
         const Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(day.list->count(), 2);
-        QCOMPARE(day.list->item(0)->background().color(), QColor(255, 0, 0));
+        QCOMPARE(day.list->Background(0), QColor(255, 0, 0));
     }
 
     void failedRenameKeepsTheLayerWithItsEvents() {

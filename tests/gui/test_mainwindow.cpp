@@ -84,8 +84,8 @@ private slots:
         fx.Open();
         const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(fx.Rows(cell), (QStringList{Q("09:00 AM !Meeting"), Q("12:30 PM Lunch")}));
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(255, 0, 0));
-        QCOMPARE(cell.list->item(1)->background().color(), QColor(0, 255, 0));
+        QCOMPARE(cell.list->Background(0), QColor(255, 0, 0));
+        QCOMPARE(cell.list->Background(1), QColor(0, 255, 0));
         QCOMPARE(cell.list->height(), 2 * CellList::kRowHeight);
     }
 
@@ -95,7 +95,7 @@ private slots:
         fx.Open();
         const Tlable_listbox& cell = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(cell.list->count(), 1);
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+        QCOMPARE(cell.list->Background(0), QColor(0, 0, 255));
     }
 
     void uncheckingALayerHidesItsEventsAndIsStored() {
@@ -161,13 +161,30 @@ private slots:
         QCOMPARE(cell.list->RowUnderPointer(10 * CellList::kRowHeight), 1);
     }
 
-    void yearBelowTheLimitIsRaised() {
-        WindowFixture fx(kJan7);
+    void firstAndLastMonthOfTheYearRange_data() {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("firstCell");
+        QTest::addColumn<int>("lastCell");
+        QTest::newRow("January 1000") << 1000 << 1 << 4 << 34;
+        QTest::newRow("December 9999") << 9999 << 12 << 4 << 34;
+    }
+    void firstAndLastMonthOfTheYearRange() {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, firstCell);
+        QFETCH(int, lastCell);
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(OnceEvent("Edge", EncodeDate(year, unsigned(month), 31), EncodeTime(9, 0)));
         fx.Open();
         QCOMPARE(fx.window->RxSpinYear->minimum(), 1000);
         QCOMPARE(fx.window->RxSpinYear->maximum(), 9999);
-        fx.window->RxSpinYear->setValue(200);
-        QCOMPARE(fx.window->RxSpinYear->value(), 1000);
+        fx.ShowMonth(year, month);
+        QCOMPARE(fx.window->RxSpinYear->value(), year);
+        QCOMPARE(fx.window->SelectedCell(), firstCell);
+        QCOMPARE(fx.window->Cell(lastCell).button->text(), Q("31"));
+        QVERIFY(!fx.window->Cell(lastCell + 1).button->isVisible());
+        QCOMPARE(fx.Rows(fx.window->Cell(lastCell)), QStringList{Q("09:00 AM Edge")});
     }
 
     void editAndDeleteOnAnEmptyDayExplain() {
@@ -308,14 +325,14 @@ private slots:
     void lineOfAnUnknownLayerIsBlue() {
         StoreFixture store;
         store.dm->Layers = kTwoLayers;
-        store.dm->monthEvents = {OnceEvent("Orphan", EncodeDate(2027, 1, 12), 0, "Gone")};
+        const tArrayofField events{OnceEvent("Orphan", EncodeDate(2027, 1, 12), 0, "Gone")};
         tlist_of_event month(*store.dm);
         QWidget panel;
         QButtonGroup group;
-        Tlable_listbox cell(&panel, 1, group, nullptr, nullptr, month);
-        cell.Fill(EncodeDate(2027, 1, 12));
+        Tlable_listbox cell(&panel, 1, group, nullptr, nullptr);
+        cell.Fill(EncodeDate(2027, 1, 12), month.ItemsOfDay(EncodeDate(2027, 1, 12), events));
         QCOMPARE(cell.list->count(), 1);
-        QCOMPARE(cell.list->item(0)->background().color(), QColor(0, 0, 255));
+        QCOMPARE(cell.list->Background(0), QColor(0, 0, 255));
         cell.Clear();
         QVERIFY(!cell.button->isEnabled());
         QCOMPARE(cell.list->count(), 0);

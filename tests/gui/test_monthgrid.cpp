@@ -54,10 +54,29 @@ private slots:
         }
     }
 
+    void tinyPanelGivesNoNegativeCells_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("nothing") << 0 << 0;
+        QTest::newRow("narrower than the margins") << 10 << 10;
+        QTest::newRow("a few pixels a column") << 40 << 30;
+        QTest::newRow("wide but flat") << 603 << 12;
+    }
     void tinyPanelGivesNoNegativeCells() {
-        const GridGeometry g = LayoutGridGeometry(0, 0);
-        for (const GridRect& r : g.cells)
-            QVERIFY(r.width <= 0 || r.height <= 0);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        const GridGeometry g = LayoutGridGeometry(width, height);
+        const auto sound = [](const GridRect& r) {
+            return r.left >= 0 && r.top >= 0 && r.width >= 0 && r.height >= 0;
+        };
+        for (std::size_t n = 0; n < g.cells.size(); ++n)
+            QVERIFY2(sound(g.cells[n]), qPrintable(QStringLiteral("cell %1").arg(n + 1)));
+        for (const GridRect& r : g.vertical)
+            QVERIFY(sound(r));
+        for (const GridRect& r : g.horizontal)
+            QVERIFY(sound(r));
+        for (const GridRect& r : g.weekdayLabels)
+            QVERIFY(sound(r));
     }
 
     void monthToCells_data() {

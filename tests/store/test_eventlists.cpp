@@ -223,8 +223,9 @@ private slots:
         QCOMPARE(read.subject, std::string("low"));
 
         f.dm->Layers = {{"Work", 0, true}};
-        QVERIFY(LoadMonthEvents(*f.dm, 0, kJan1 + 10));
-        auto ids = Ids(f.dm->monthEvents);
+        tArrayofField month;
+        QVERIFY(LoadMonthEvents(*f.dm, 0, kJan1 + 10, month));
+        auto ids = Ids(month);
         std::sort(ids.begin(), ids.end());
         QCOMPARE(ids, (std::vector<std::int64_t>{1, 4294967297, 4294967298}));
 
@@ -340,20 +341,23 @@ private slots:
         add(OnceEvent("hidden layer", EncodeDate(2006, 1, 10), 0, "Off"));
         const std::int64_t home = add(OnceEvent("home", EncodeDate(2006, 1, 10), 0, "Home"));
 
-        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31)));
-        auto ids = Ids(f.dm->monthEvents);
+        // Each caller owns what it loads: a second month leaves the first one's events alone.
+        tArrayofField january;
+        tArrayofField february;
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31), january));
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 2, 1), EncodeDate(2006, 2, 28), february));
+        auto ids = Ids(january);
         std::sort(ids.begin(), ids.end());
         QCOMPARE(ids, (std::vector<std::int64_t>{spanId, endOfJan, home}));
-        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 2, 1), EncodeDate(2006, 2, 28)));
-        ids = Ids(f.dm->monthEvents);
+        ids = Ids(february);
         std::sort(ids.begin(), ids.end());
         QCOMPARE(ids, (std::vector<std::int64_t>{spanId, feb}));
 
         for (tlayinfo& layer : f.dm->Layers) {
             layer.active = false;
         }
-        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31)));
-        QVERIFY(f.dm->monthEvents.empty());
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2006, 1, 1), EncodeDate(2006, 1, 31), january));
+        QVERIFY(january.empty());
         QVERIFY(!f.dm->ADOQuery.active());
     }
 
@@ -371,23 +375,31 @@ private slots:
         tfield stray = OnceEvent("stray", EncodeDate(2006, 1, 3), EncodeTime(23, 0), "Gone");
         writer.AddEvent(stray);
         f.dm->Layers.push_back({"Gone", 0, true});  // loaded, then the layer disappears
-        QVERIFY(LoadMonthEvents(*f.dm, kJan1, EncodeDate(2006, 1, 31)));
+        tArrayofField events;
+        QVERIFY(LoadMonthEvents(*f.dm, kJan1, EncodeDate(2006, 1, 31), events));
         f.dm->Layers.pop_back();
 
         tlist_of_event month(*f.dm);
-        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 3))),
+        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 3), events)),
                  (std::vector<std::string>{"07:00 early", "09:30 every other", "09:30 !Dentist",
                                            "23:00 stray"}));
-        const auto items = month.ItemsOfDay(EncodeDate(2006, 1, 3));
+        const auto items = month.ItemsOfDay(EncodeDate(2006, 1, 3), events);
         QCOMPARE(items[1].layerColor, TColor(0x00008000));  // the later "Work" wins
         QCOMPARE(items[2].alert, true);
         QCOMPARE(items[3].layerColor, kUnknownLayerColor);
-        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 4))), std::vector<std::string>{});
+        QCOMPARE(Texts(month.ItemsOfDay(EncodeDate(2006, 1, 4), events)),
+                 std::vector<std::string>{});
         int days = 0;
         for (int d = 0; d < 31; ++d) {
-            days += month.ItemsOfDay(kJan1 + d).empty() ? 0 : 1;
+            days += month.ItemsOfDay(kJan1 + d, events).empty() ? 0 : 1;
         }
         QCOMPARE(days, 16);  // 1, 3, 5 .. 31
+        // The whole month at once gives every day the same lines.
+        const std::vector<mytitem_for_display> byDay = month.ItemsOfDays(kJan1 - 3, 37, events);
+        QCOMPARE(byDay.size(), std::size_t(37));
+        for (int d = 0; d < 37; ++d) {
+            QCOMPARE(byDay[std::size_t(d)], month.ItemsOfDay(kJan1 - 3 + d, events));
+        }
         f.dm->Options.TimeFormat = "hh:nn AM/PM";
         QCOMPARE(month.MakeItem(dentist).text, std::string("09:30 AM !Dentist"));
     }

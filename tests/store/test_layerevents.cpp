@@ -72,13 +72,14 @@ private slots:
         QCOMPARE(CountLayerEvents(*f.dm, layer), std::optional<std::int64_t>(2));
         QCOMPARE(CountLayerEvents(*f.dm, "nobody"), std::optional<std::int64_t>(0));
 
-        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2027, 1, 1), EncodeDate(2027, 1, 31)));
-        QCOMPARE(f.dm->monthEvents.size(), std::size_t(2));
+        tArrayofField month;
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2027, 1, 1), EncodeDate(2027, 1, 31), month));
+        QCOMPARE(month.size(), std::size_t(2));
         f.dm->Layers[1].active = false;
-        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2027, 1, 1), EncodeDate(2027, 1, 31)));
-        QCOMPARE(f.dm->monthEvents.size(), std::size_t(1));
-        QCOMPARE(f.dm->monthEvents[0].layername, layer);
-        QCOMPARE(f.dm->monthEvents[0].layerColor, TColor(0x000000FF));
+        QVERIFY(LoadMonthEvents(*f.dm, EncodeDate(2027, 1, 1), EncodeDate(2027, 1, 31), month));
+        QCOMPARE(month.size(), std::size_t(1));
+        QCOMPARE(month[0].layername, layer);
+        QCOMPARE(month[0].layerColor, TColor(0x000000FF));
 
         QVERIFY(RenameLayerInEvents(*f.dm, layer, "Renamed"));
         QCOMPARE(CountWhere(f, "1=1"), std::int64_t(3));

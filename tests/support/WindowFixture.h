@@ -62,7 +62,7 @@ public:
     QStringList Rows(const Tlable_listbox& cell) const {
         QStringList rows;
         for (int i = 0; i < cell.list->count(); ++i)
-            rows << cell.list->item(i)->text();
+            rows << cell.list->Text(i);
         return rows;
     }
 

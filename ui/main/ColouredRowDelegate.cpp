@@ -1,6 +1,45 @@
 #include "ui/main/ColouredRowDelegate.h"
 
+#include <QApplication>
+#include <QPainter>
+
+#include <cmath>
+
 namespace qcal {
+namespace {
+
+double Linear(double channel) {
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+double RelativeLuminance(const QColor& c) {
+    return 0.2126 * Linear(c.redF()) + 0.7152 * Linear(c.greenF()) + 0.0722 * Linear(c.blueF());
+}
+
+}  // namespace
+
+QColor ContrastingTextColor(const QColor& background) {
+    // Black wins where its contrast ratio, (L + 0.05) / 0.05, beats white's,
+    // 1.05 / (L + 0.05); the two meet at L = 0.179.
+    const double l = RelativeLuminance(background);
+    return (l + 0.05) * (l + 0.05) > 0.05 * 1.05 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
+                      const QColor& background, bool selected) {
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.fillRect(rect, background);
+    const QColor ink = ContrastingTextColor(background);
+    painter.setPen(ink);
+    painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    if (selected) {
+        painter.setPen(QPen(ink, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    }
+    painter.restore();
+}
 
 ColouredRowDelegate::ColouredRowDelegate(int rowHeight, QObject* parent)
     : QStyledItemDelegate(parent), rowHeight_(rowHeight) {}
@@ -10,14 +49,42 @@ QSize ColouredRowDelegate::sizeHint(const QStyleOptionViewItem& option,
     return {QStyledItemDelegate::sizeHint(option, index).width(), rowHeight_};
 }
 
-void ColouredRowDelegate::initStyleOption(QStyleOptionViewItem* option,
-                                          const QModelIndex& index) const {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-    if (option->state & QStyle::State_Selected) {
-        option->state &= ~QStyle::State_Selected;
-        option->palette.setColor(QPalette::Text, option->palette.color(QPalette::HighlightedText));
+void ColouredRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    const QVariant colour = index.data(Qt::BackgroundRole);
+    const QColor background = colour.userType() == QMetaType::QColor
+                                  ? colour.value<QColor>()
+                                  : colour.value<QBrush>().color();
+    QRect row = option.rect;
+    const QVariant check = index.data(Qt::CheckStateRole);
+    if (check.isValid()) {
+        QStyleOptionViewItem box = option;
+        initStyleOption(&box, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        const QRect mark =
+            style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &box, widget);
+        painter->fillRect(QRect(row.left(), row.top(), mark.right() + 1 - row.left(), row.height()),
+                          option.palette.color(QPalette::Base));
+        box.rect = mark;
+        box.state = box.state & ~QStyle::State_HasFocus;
+        switch (box.checkState) {
+            case Qt::Unchecked:
+                box.state |= QStyle::State_Off;
+                break;
+            case Qt::PartiallyChecked:
+                box.state |= QStyle::State_NoChange;
+                break;
+            case Qt::Checked:
+                box.state |= QStyle::State_On;
+                break;
+        }
+        style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
+        row.setLeft(mark.right() + 1);
     }
+    painter->setFont(option.font);
+    PaintColouredRow(*painter, row, index.data(Qt::DisplayRole).toString(), background,
+                     option.state & QStyle::State_Selected);
 }
 
 }  // namespace qcal

@@ -72,9 +72,36 @@ void DayButton::contextMenuEvent(QContextMenuEvent* event) {
         popupMenu->exec(event->globalPos());
 }
 
+// ---- CellLinesModel ----
+
+void CellLinesModel::SetLines(const mytitem_for_display* lines) {
+    beginResetModel();
+    lines_ = lines;
+    endResetModel();
+}
+
+int CellLinesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !lines_ ? 0 : int(lines_->size());
+}
+
+QVariant CellLinesModel::data(const QModelIndex& index, int role) const {
+    if (!lines_ || !index.isValid() || index.row() >= int(lines_->size()))
+        return {};
+    const titem_for_display& line = (*lines_)[std::size_t(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+            return Q(line.text);
+        case Qt::BackgroundRole:
+            return desktop::ToQColor(line.layerColor);
+        default:
+            return {};
+    }
+}
+
 // ---- CellList ----
 
-CellList::CellList(QWidget* parent) : QListWidget(parent) {
+CellList::CellList(QWidget* parent) : QListView(parent), model_(new CellLinesModel(this)) {
+    setModel(model_);
     setFrameShape(QFrame::NoFrame);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -82,6 +109,18 @@ CellList::CellList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
     setMouseTracking(true);
     setItemDelegate(new ColouredRowDelegate(kRowHeight, this));
+}
+
+void CellList::ShowLines(const mytitem_for_display* lines) {
+    model_->SetLines(lines);
+}
+
+QString CellList::Text(int row) const {
+    return model_->index(row).data(Qt::DisplayRole).toString();
+}
+
+QColor CellList::Background(int row) const {
+    return model_->index(row).data(Qt::BackgroundRole).value<QColor>();
 }
 
 int CellList::RowUnderPointer(int y) const {
@@ -102,16 +141,16 @@ void CellList::SetSelectedRow(int row) {
         setCurrentIndex(QModelIndex());
         return;
     }
-    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
 }
 
 void CellList::mouseMoveEvent(QMouseEvent* event) {
     if (count() > 0) {
         const int row = RowUnderPointer(int(event->position().y()));
         if (row >= 0)
-            setToolTip(item(row)->text());
+            setToolTip(Text(row));
     }
-    QListWidget::mouseMoveEvent(event);
+    QListView::mouseMoveEvent(event);
 }
 
 void CellList::mousePressEvent(QMouseEvent* event) {
@@ -122,17 +161,17 @@ void CellList::mousePressEvent(QMouseEvent* event) {
         }
         return;
     }
-    QListWidget::mousePressEvent(event);
+    QListView::mousePressEvent(event);
 }
 
 void CellList::mouseReleaseEvent(QMouseEvent* event) {
-    QListWidget::mouseReleaseEvent(event);
+    QListView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton)
         emit rowClicked();
 }
 
 void CellList::mouseDoubleClickEvent(QMouseEvent* event) {
-    QListWidget::mouseDoubleClickEvent(event);
+    QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         emit rowDoubleClicked();
 }
@@ -142,8 +181,13 @@ void CellList::keyPressEvent(QKeyEvent* event) {
         emit deleteRequested();
         return;
     }
+    // Enter opens the selected line, as a double click on it does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && SelectedRow() >= 0) {
+        emit rowDoubleClicked();
+        return;
+    }
     const int before = SelectedRow();
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
     if (SelectedRow() != before)
         emit rowClicked();
 }
@@ -157,9 +201,8 @@ void CellList::contextMenuEvent(QContextMenuEvent* event) {
 // ---- Tlable_listbox ----
 
 Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayButtons,
-                               QMenu* pmForBtn, QMenu* pmForlistbox,
-                               const tlist_of_event& monthList)
-    : number_(number), monthList_(monthList) {
+                               QMenu* pmForBtn, QMenu* pmForlistbox)
+    : number_(number) {
     button = new DayButton(dayPanel);
     button->setObjectName(QStringLiteral("day%1").arg(number));
     button->popupMenu = pmForBtn;
@@ -169,6 +212,7 @@ Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayB
     list = new CellList(dayPanel);
     list->setObjectName(QStringLiteral("list%1").arg(number));
     list->popupMenu = pmForlistbox;
+    listAlive_ = list;
 
     connect(button, &QAbstractButton::clicked, this, [this] { emit buttonClicked(number_); });
     connect(button, &DayButton::doubleClicked, this, [this] { emit buttonDoubleClicked(number_); });
@@ -178,6 +222,11 @@ Tlable_listbox::Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayB
     connect(list, &CellList::deleteRequested, this, [this] { emit deleteRequested(number_); });
     connect(list, &CellList::selectRequested, this, &Tlable_listbox::Select);
     Clear();
+}
+
+Tlable_listbox::~Tlable_listbox() {
+    if (listAlive_)
+        listAlive_->ShowLines(nullptr);
 }
 
 void Tlable_listbox::SetBounds(const GridRect& r) {
@@ -207,13 +256,13 @@ void Tlable_listbox::Clear() {
     QPalette pal = list->palette();
     pal.setColor(QPalette::Base, QPalette().color(QPalette::Button));
     list->setPalette(pal);
-    list->clear();
+    list->ShowLines(nullptr);
     lines.clear();
     list->resize(list->width(), 0);
     list->hide();
 }
 
-void Tlable_listbox::Fill(TDateTime x) {
+void Tlable_listbox::Fill(TDateTime x, mytitem_for_display dayLines) {
     date = x;
     const int day = int(DecodeDate(x).day);
     today = DayOf(x) == clock::Today();
@@ -223,11 +272,9 @@ void Tlable_listbox::Fill(TDateTime x) {
     } else {
         button->setText(QString::number(day));
     }
-    lines = monthList_.ItemsOfDay(x);
-    for (const titem_for_display& line : lines) {
-        auto* row = new QListWidgetItem(Q(line.text), list);
-        row->setBackground(desktop::ToQColor(line.layerColor));
-    }
+    list->ShowLines(nullptr);
+    lines = std::move(dayLines);
+    list->ShowLines(&lines);
     Fit();
     button->setEnabled(true);
     button->show();

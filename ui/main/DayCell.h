@@ -5,8 +5,10 @@
 // colour of the event's layer.
 
 #include <QAbstractButton>
-#include <QListWidget>
+#include <QAbstractListModel>
+#include <QListView>
 #include <QObject>
+#include <QPointer>
 
 #include "core/DateTime.h"
 #include "store/EventLists.h"
@@ -41,13 +43,32 @@ private:
     QColor captionColor_;
 };
 
+// The lines of a day as rows of a list: display text and layer colour. The lines belong to
+// the cell; the model only points at them.
+class CellLinesModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    // null shows no rows.
+    void SetLines(const mytitem_for_display* lines);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    const mytitem_for_display* lines_ = nullptr;
+};
+
 // The list of a day's events.
-class CellList : public QListWidget {
+class CellList : public QListView {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 16;
 
     explicit CellList(QWidget* parent);
+    // Shows lines, which must stay in place until the next call; null empties the list.
+    void ShowLines(const mytitem_for_display* lines);
+    int count() const { return model_->rowCount(); }
+    QString Text(int row) const;
+    QColor Background(int row) const;
     // The row under a pointer at height y: rows below the last one count as the last.
     int RowUnderPointer(int y) const;
     int SelectedRow() const;
@@ -68,6 +89,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    CellLinesModel* model_;
 };
 
 class Tlable_listbox : public QObject {
@@ -75,12 +99,17 @@ class Tlable_listbox : public QObject {
 public:
     // Creates the day button and the cell list in dayPanel, hidden until filled.
     Tlable_listbox(QWidget* dayPanel, int number, QButtonGroup& dayButtons, QMenu* pmForBtn,
-                   QMenu* pmForlistbox, const tlist_of_event& monthList);
+                   QMenu* pmForlistbox);
+    // The list outlives the cell as a child of the day panel; it lets go of the lines here.
+    ~Tlable_listbox() override;
+    Tlable_listbox(const Tlable_listbox&) = delete;
+    Tlable_listbox& operator=(const Tlable_listbox&) = delete;
 
     void SetBounds(const GridRect& rect);
     void Fit();
     void Clear();
-    void Fill(TDateTime x);
+    // Shows the day x with its lines (ItemsOfDay of the month list).
+    void Fill(TDateTime x, mytitem_for_display dayLines);
     void SetFont(const ROptions& options);
     // Presses the day button and performs its click.
     void Select();
@@ -107,7 +136,7 @@ signals:
 
 private:
     int number_;
-    const tlist_of_event& monthList_;
+    QPointer<CellList> listAlive_;
 };
 
 }  // namespace qcal

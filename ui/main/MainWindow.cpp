@@ -352,8 +352,8 @@ void TFormMainCalendar::CreateGrid() {
     dayButtons_ = new QButtonGroup(this);
     dayButtons_->setExclusive(true);
     for (int n = 1; n <= kCellCount; ++n) {
-        auto cell = std::make_unique<Tlable_listbox>(PanelDay, n, *dayButtons_, pmForBtn,
-                                                     pmForlistbox, monthList_);
+        auto cell =
+            std::make_unique<Tlable_listbox>(PanelDay, n, *dayButtons_, pmForBtn, pmForlistbox);
         connect(cell.get(), &Tlable_listbox::buttonClicked, this,
                 &TFormMainCalendar::DayButtonClick);
         connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, actNewEvent, &QAction::trigger);

@@ -98,18 +98,20 @@ void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
             }
             const MonthCells month =
                 MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
-            LoadMonthEvents(dm_, month.first, month.first + month.days - 1);
+            tArrayofField events;
+            LoadMonthEvents(dm_, month.first, month.first + month.days - 1, events);
+            std::vector<mytitem_for_display> lines =
+                monthList_.ItemsOfDays(month.first, month.days, events);
             for (auto& cell : cells_)
                 cell->Clear();
             int todayCell = 0;
             for (int d = 1; d <= month.days; ++d) {
                 Tlable_listbox& cell = Cell(month.CellOfDay(d));
-                cell.Fill(month.first + d - 1);
+                cell.Fill(month.first + d - 1, std::move(lines[std::size_t(d - 1)]));
                 if (cell.today)
                     todayCell = cell.Number();
             }
             Cell(todayCell != 0 ? todayCell : month.firstCell).Select();
-            dm_.monthEvents.clear();
         }
     }
     if (fromLayerList)

@@ -1,5 +1,7 @@
 #include "ui/main/MonthGrid.h"
 
+#include <algorithm>
+
 namespace qcal {
 
 GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight) {
@@ -34,6 +36,18 @@ GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight) {
     for (int c = 0; c < kColumns; ++c) {
         g.weekdayLabels[c] = {v[c].left, 3, v[c + 1].left - v[c].left, 17};
     }
+    // A panel smaller than the margins (a window shrunk to nothing) would give negative
+    // places and sizes; such parts collapse to nothing at the panel's corner instead.
+    const auto sound = [](GridRect& r) {
+        r.left = std::max(r.left, 0);
+        r.top = std::max(r.top, 0);
+        r.width = std::max(r.width, 0);
+        r.height = std::max(r.height, 0);
+    };
+    std::for_each(v.begin(), v.end(), sound);
+    std::for_each(h.begin(), h.end(), sound);
+    std::for_each(g.cells.begin(), g.cells.end(), sound);
+    std::for_each(g.weekdayLabels.begin(), g.weekdayLabels.end(), sound);
     return g;
 }
 
