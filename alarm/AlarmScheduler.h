@@ -1,0 +1,64 @@
+#pragma once
+
+// The alarm scheduler: the due list, the three timers that drive it, and the requests that
+// show the alarm window.
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+#include "store/DueList.h"
+
+namespace qcal {
+
+class AlarmView;
+class SoundPlayer;
+class TDataMod;
+
+class AlarmScheduler : public QObject {
+    Q_OBJECT
+public:
+    AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent = nullptr);
+    ~AlarmScheduler() override;
+
+    // The window the scheduler fills and opens; may be null (nothing is shown then).
+    void SetView(AlarmView* view) { view_ = view; }
+
+    void ShowAlarms();
+    void FillAlarmList();
+    void ShowPending(bool sayIfEmpty);
+    void RefreshAlarms();
+
+    // The first activation of the main window: TimerEvery1 follows IsAlarmEnabled,
+    // TimerEvery15 stops, then ShowPending(false).
+    void FirstActivation();
+    // The alarm switch changed (IsAlarmEnabled already holds the new state).
+    void AlarmsEnabledChanged();
+    // The alarm window's close: arms TimerEvery15 for AgainHowLong minutes (at least 1) when
+    // IsAgainDisplay and IsAlarmEnabled are set.
+    void ArmRemindAgain();
+    void StopRemindAgain() { TimerEvery15.stop(); }
+
+    tlist_of_event_for_timer& Due() { return due_; }
+
+    // Run when the day changes, after the due list was refreshed (the main window refreshes
+    // the month when its month page shows).
+    std::function<void()> onDayChanged;
+
+    QTimer TimerEvery1;
+    QTimer TimerEvery15;
+    QTimer TimerFortdoay;
+    std::int32_t LastDay = 0;
+
+    void TimerEvery1Timer();
+    void TimerEvery15Timer();
+    void TimerFortdoayTimer();
+
+private:
+    TDataMod& dm_;
+    SoundPlayer& sound_;
+    AlarmView* view_ = nullptr;
+    tlist_of_event_for_timer due_;
+};
+
+}  // namespace qcal
