@@ -1,18 +1,21 @@
 # Run by `cmake --install`: the parts of the installed program that depend on the prefix given
 # at install time or on what is already there.
-#   - user.mdb and setup.ini are copied only when the installed program folder has none, so
-#     that installing again never replaces the user's events, layers and options;
+#   - user.mdb, setup.ini and music/play.wav are copied only when the installed program folder
+#     has none, so that installing again never replaces the user's events, layers, options and
+#     alarm sound;
 #   - the launcher names the link in the bin folder;
 #   - the link in the bin folder points to the executable in the program folder, which finds
 #     its folder through the link.
 # Set by the install code before this script: QCAL_DELIVERED_DB, QCAL_DELIVERED_INI,
+# QCAL_DELIVERED_SOUND,
 # QCAL_DESKTOP_TEMPLATE, QCAL_FOLDER_DIR, QCAL_BIN_DIR, QCAL_APPLICATIONS_DIR (the last four
 # relative to the prefix).
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(folder "${root}/${QCAL_FOLDER_DIR}")
 
-foreach(pair "${QCAL_DELIVERED_DB}|user.mdb" "${QCAL_DELIVERED_INI}|setup.ini")
+foreach(pair "${QCAL_DELIVERED_DB}|user.mdb" "${QCAL_DELIVERED_INI}|setup.ini"
+             "${QCAL_DELIVERED_SOUND}|music/play.wav")
     string(REPLACE "|" ";" pair "${pair}")
     list(GET pair 0 source)
     list(GET pair 1 name)
@@ -20,7 +23,8 @@ foreach(pair "${QCAL_DELIVERED_DB}|user.mdb" "${QCAL_DELIVERED_INI}|setup.ini")
         message(STATUS "Kept: ${folder}/${name}")
     else()
         message(STATUS "Installing: ${folder}/${name}")
-        file(MAKE_DIRECTORY "${folder}")
+        get_filename_component(parent "${folder}/${name}" DIRECTORY)
+        file(MAKE_DIRECTORY "${parent}")
         file(COPY_FILE "${source}" "${folder}/${name}.part")
         file(RENAME "${folder}/${name}.part" "${folder}/${name}")
     endif()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the built program into a temporary prefix and checks what a user gets.
 #   install_check.sh <build folder> <delivered user.mdb> <delivered setup.ini> <seed_events>
+#                    <delivered play.wav>
 set -euo pipefail
-build=$1 database=$2 settings=$3 seed=$4
+build=$1 database=$2 settings=$3 seed=$4 sound=$5
 
 prefix=$(mktemp -d)
 pid=
@@ -26,6 +27,7 @@ folder=$prefix/share/quenlaris-calendar
 [[ -d $folder/music && -d $folder/help ]] || fail "no music/ or help/ in the program folder"
 cmp -s "$database" "$folder/user.mdb" || fail "user.mdb is not the delivered one"
 cmp -s "$settings" "$folder/setup.ini" || fail "setup.ini is not the delivered one"
+cmp -s "$sound" "$folder/music/play.wav" || fail "music/play.wav is not the delivered one"
 [[ -s $prefix/share/icons/hicolor/scalable/apps/quenlaris-calendar.svg ]] || fail "no icon"
 
 link=$prefix/bin/quenlaris-calendar
@@ -39,14 +41,16 @@ grep -qxF "Exec=\"$link\"" "$launcher" || fail "the launcher does not start $lin
 grep -qx 'Icon=quenlaris-calendar' "$launcher" || fail "the launcher names another icon"
 grep -qx 'Type=Application' "$launcher" || fail "the launcher is no application"
 
-# The user's events, layers and options outlive another install.
+# The user's events, layers, options and own alarm sound outlive another install.
 "$seed" "$folder" >/dev/null
 cmp -s "$database" "$folder/user.mdb" && fail "seeding did not change user.mdb"
 cmp -s "$settings" "$folder/setup.ini" && fail "seeding did not change setup.ini"
-before=$(cat "$folder/user.mdb" "$folder/setup.ini" | sha256sum)
+printf 'RIFF-the-users-own-sound' >"$folder/music/play.wav"
+mine=("$folder/user.mdb" "$folder/setup.ini" "$folder/music/play.wav")
+before=$(cat "${mine[@]}" | sha256sum)
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the second install"
-[[ $(cat "$folder/user.mdb" "$folder/setup.ini" | sha256sum) == "$before" ]] ||
-    fail "the second install replaced user.mdb or setup.ini"
+[[ $(cat "${mine[@]}" | sha256sum) == "$before" ]] ||
+    fail "the second install replaced user.mdb, setup.ini or music/play.wav"
 [[ -L $link ]] || fail "the second install lost the link"
 
 # Started through the link, the program finds its folder: it holds the installed user.mdb
