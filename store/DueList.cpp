@@ -1,6 +1,7 @@
 #include "store/DueList.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/Clock.h"
 
@@ -18,6 +19,42 @@ public:
 
 private:
     bool& flag_;
+};
+
+// The ids of the due list, for lookups while a walk runs. The list may change under the walk
+// (a nested event loop can archive or rebuild it); a change of its size or storage makes the
+// set be gathered again.
+class ListedIds {
+public:
+    explicit ListedIds(const tArrayofField& list) { Gather(list); }
+
+    bool Contains(const tArrayofField& list, std::int64_t id) {
+        if (list.size() != size_ || list.data() != data_) {
+            Gather(list);
+        }
+        return ids_.contains(id);
+    }
+    // After the walk itself put id into the list.
+    void Added(const tArrayofField& list, std::int64_t id) {
+        ids_.insert(id);
+        size_ = list.size();
+        data_ = list.data();
+    }
+
+private:
+    void Gather(const tArrayofField& list) {
+        ids_.clear();
+        ids_.reserve(list.size());
+        for (const tfield& e : list) {
+            ids_.insert(e.id);
+        }
+        size_ = list.size();
+        data_ = list.data();
+    }
+
+    std::unordered_set<std::int64_t> ids_;
+    std::size_t size_ = 0;
+    const tfield* data_ = nullptr;
 };
 
 }  // namespace
@@ -63,10 +100,12 @@ void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
     // The statement and the rule of every row are asked about one moment.
     const TDateTime now = clock::Now();
+    // Most rows of a tick are listed already: they are passed over by their id alone.
+    ListedIds listed(dueEvents);
     try {
         OpenDueQuery(q, now);
         const EventColumns columns(q);
-        while (q.active() && !q.eof()) {
+        for (; q.active() && !q.eof(); q.next()) {
             if (processEvents) {
                 processEvents();
                 // A nested action (a backup, say) may have closed the connection.
@@ -74,16 +113,21 @@ void tlist_of_event_for_timer::CheckNewDue() {
                     break;
                 }
             }
-            tfield event;
-            columns.Read(q, event, dm_.Layers);
-            q.next();
-            if (tsatisfy(event).IsDue(now) && IsNotListed(event)) {
-                if (busy) {
-                    break;
-                }
-                InsertFirst(event);
-                hasNew = true;
+            if (listed.Contains(dueEvents, columns.ReadId(q))) {
+                continue;
             }
+            tfield event;
+            columns.ReadRuleFields(q, event);
+            if (!tsatisfy(event).IsDue(now)) {
+                continue;
+            }
+            if (busy) {
+                break;
+            }
+            columns.ReadTexts(q, event, dm_.Layers);
+            InsertFirst(event);
+            listed.Added(dueEvents, event.id);
+            hasNew = true;
         }
     } catch (const platform::DbError& error) {
         ReportError(error);
@@ -100,11 +144,12 @@ bool tlist_of_event_for_timer::RebuildDue() {
     try {
         OpenDueQuery(q, now);
         const EventColumns columns(q);
-        while (!q.eof()) {
+        for (; !q.eof(); q.next()) {
+            // The texts are read only for the rows that are due.
             tfield event;
-            columns.Read(q, event, dm_.Layers);
-            q.next();
+            columns.ReadRuleFields(q, event);
             if (tsatisfy(event).IsDue(now)) {
+                columns.ReadTexts(q, event, dm_.Layers);
                 rebuilt.push_back(std::move(event));
             }
         }

@@ -92,27 +92,30 @@ EventColumns::EventColumns(const platform::Query& query) {
 }
 
 void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo& layers) const {
+    ReadRuleFields(q, e);
+    ReadTexts(q, e, layers);
+}
+
+std::int64_t EventColumns::ReadId(const platform::Query& q) const {
+    return q.integerAt(at_[kId]);  // the 64-bit rowid, whole
+}
+
+void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
     const auto integer = [&](Column c) { return std::int32_t(q.integerAt(at_[c])); };
     const auto real = [&](Column c) { return q.doubleAt(at_[c]); };
-    const auto text = [&](Column c) { return q.stringAt(at_[c]); };
-    e.id = q.integerAt(at_[kId]);  // the 64-bit rowid, whole
+    e.id = ReadId(q);
     e.beginTime = real(kBeginTime);
     e.endtime = real(kEndtime);
     e.begindate = real(kBegindate);
     e.enddate = real(kEnddate);
     e.alert = q.integerAt(at_[kAlert]) != 0;
     e.lastFileTime = real(kLastFileTime);
-    e.layername = text(kLayername);
-    e.subject = text(kSubject);
-    e.content = text(kContent);
-    e.mynote = text(kMynote);
-    e.layerColor = LayerColor(layers, e.layername);
     e.repeatType = integer(kRepeatType);
     e.dayType = integer(kDayType);
     e.dayEvery0 = integer(kDayEvery0);
     e.weekType = integer(kWeekType);
     e.weekEvery0 = integer(kWeekEvery0);
-    e.weekSelected0 = text(kWeekSelected0);
+    e.weekSelected0 = q.stringAt(at_[kWeekSelected0]);
     e.monthType = integer(kMonthType);
     e.monthDay0 = integer(kMonthDay0);
     e.monthEvery0 = integer(kMonthEvery0);
@@ -125,6 +128,15 @@ void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo&
     e.yearspecial1 = integer(kYearspecial1);
     e.yearDayorWeek1 = integer(kYearDayorWeek1);
     e.yearMonth1 = integer(kYearMonth1);
+}
+
+void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
+                             const arraylayinfo& layers) const {
+    e.layername = q.stringAt(at_[kLayername]);
+    e.subject = q.stringAt(at_[kSubject]);
+    e.content = q.stringAt(at_[kContent]);
+    e.mynote = q.stringAt(at_[kMynote]);
+    e.layerColor = LayerColor(layers, e.layername);
 }
 
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,

@@ -25,6 +25,12 @@ public:
     explicit EventColumns(const platform::Query& query);
     // Reads the current row; layerColor is looked up in layers.
     void Read(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
+    // The parts of Read, for walks that skip most rows: the id alone; the id and every field a
+    // rule reads (times, dates, alert, lastFileTime and the repeat fields); the texts and the
+    // layer colour.
+    std::int64_t ReadId(const platform::Query& query) const;
+    void ReadRuleFields(const platform::Query& query, tfield& event) const;
+    void ReadTexts(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
 
     static constexpr std::size_t kCount = 29;
 
