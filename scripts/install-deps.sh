@@ -9,6 +9,7 @@ packages=(
     libbenchmark-dev
     fonts-liberation
     xvfb xauth xdotool
+    pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -1,8 +1,10 @@
-// Seeds a program folder for the desktop test: two layers and a few events of every rule
-// kind in the current month.
-//   seed_events <program folder>
+// Seeds a program folder for the desktop tests: two layers and a few events of every rule
+// kind in the current month. With --due-alarm also a once-only event whose alarm fell due a
+// few minutes ago, and the options set to play music/play.wav with the alarm.
+//   seed_events <program folder> [--due-alarm]
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/Clock.h"
 #include "store/DataModule.h"
@@ -29,8 +31,9 @@ tfield Event(const char* subject, const char* layer, int hour, int minute, TDate
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_events <program folder>\n");
+    const bool dueAlarm = argc == 3 && std::strcmp(argv[2], "--due-alarm") == 0;
+    if (argc != 2 && !dueAlarm) {
+        std::fprintf(stderr, "usage: seed_events <program folder> [--due-alarm]\n");
         return 2;
     }
     StderrErrorReporter errors;
@@ -69,6 +72,23 @@ int main(int argc, char** argv) {
     birthday.yearMonth0 = int(today.month) - 1;
     events.push_back(birthday);
     events.push_back(Event("Unknown layer", "Gone", 16, 15, first + 20, first + 20, kRepeatNone));
+
+    if (dueAlarm) {
+        const TDateTime moment = clock::Now() - EncodeTime(0, 3);
+        const TDateTime day = DayOf(moment);
+        tfield due = Event("Call the plumber", "Home", 0, 0, day, day, kRepeatNone);
+        due.alert = true;
+        due.beginTime = moment - day;
+        due.endtime = due.beginTime;
+        due.content = "About the kitchen tap";
+        events.push_back(due);
+        dm.LoadOptions();
+        dm.Options.IsAlarmEnabled = true;
+        dm.Options.Isplaysound = true;
+        dm.Options.FilenameOfSound = "play.wav";
+        if (!dm.SaveOptions())
+            return 1;
+    }
 
     for (const tfield& e : events) {
         if (list.AddEvent(e) == 0)
