@@ -37,6 +37,9 @@ public:
     // The alarm window's close: arms TimerEvery15 for AgainHowLong minutes (at least 1) when
     // IsAgainDisplay and IsAlarmEnabled are set.
     void ArmRemindAgain();
+    // The interval ArmRemindAgain gives TimerEvery15 for AgainHowLong minutes: 1 minute for 0
+    // or less, and no more than a timer can hold.
+    static int RemindAgainInterval(std::int32_t minutes);
     void StopRemindAgain() { TimerEvery15.stop(); }
 
     tlist_of_event_for_timer& Due() { return due_; }
@@ -59,6 +62,9 @@ private:
     SoundPlayer& sound_;
     AlarmView* view_ = nullptr;
     tlist_of_event_for_timer due_;
+    // True while a tick looks for newly due events: a tick delivered from inside that look
+    // (CheckNewDue lets pending messages through) does not start a second one.
+    bool checking_ = false;
 };
 
 }  // namespace qcal
