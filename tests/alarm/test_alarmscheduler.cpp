@@ -1,6 +1,8 @@
 // The alarm scheduler against a real database: its timers' handlers are run by hand on a
 // fake clock, the alarm window is a recording double that archives like a user would.
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtWidgets/QApplication>
 
@@ -13,6 +15,7 @@
 
 #include "alarm/AlarmScheduler.h"
 #include "alarm/AlarmView.h"
+#include "alarm/QtSoundPlayer.h"
 #include "core/Clock.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
@@ -519,6 +522,39 @@ private slots:
         f.scheduler->SetView(nullptr);
         f.scheduler->TimerEvery15Timer();
         QCOMPARE(f.sound.played.size(), std::size_t(on ? 2 : 0));
+    }
+
+    // The real player: a missing file, a file that is no sound and a sound played twice
+    // over itself all return at once and report nothing, with or without an audio device.
+    void qtSoundPlayerNeverComplains() {
+        QTemporaryDir dir;
+        QFile junk(dir.filePath(QStringLiteral("junk.wav")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a sound at all");
+        junk.close();
+        // 0.1 s of a 440 Hz tone, 8 kHz mono 16 bit.
+        QByteArray samples;
+        for (int i = 0; i < 800; ++i) {
+            const qint16 v = (i / 9) % 2 == 0 ? 8000 : -8000;
+            samples.append(reinterpret_cast<const char*>(&v), 2);
+        }
+        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+        QByteArray wav = "RIFF" + le32(quint32(36 + samples.size())) + "WAVEfmt " + le32(16) +
+                         le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16) +
+                         "data" + le32(quint32(samples.size())) + samples;
+        QFile tone(dir.filePath(QStringLiteral("tone.wav")));
+        QVERIFY(tone.open(QIODevice::WriteOnly));
+        tone.write(wav);
+        tone.close();
+
+        QtSoundPlayer player;
+        player.Play(dir.filePath(QStringLiteral("missing.wav")).toStdString());
+        player.Play(dir.path().toStdString());  // a folder
+        player.Play(junk.fileName().toStdString());
+        player.Play(tone.fileName().toStdString());
+        player.Play(tone.fileName().toStdString());
+        QCoreApplication::processEvents();
     }
 
     // While the window is open a tick that finds the flag still set, a tick that finds a
