@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <climits>
+#include <cmath>
 
 #include "alarm/AlarmView.h"
 #include "core/Clock.h"
@@ -17,6 +18,9 @@ namespace {
 constexpr int kEvery1Interval = 90'000;
 constexpr int kFortdoayInterval = 300'000;
 constexpr int kMinute = 60'000;
+// The last look of a day, this long before midnight: with the lead time of the due test it
+// sees every occurrence of the day.
+constexpr double kDayEndMargin = 30.0 / 86400.0;
 
 // Sets a flag for a scope and puts back what it held before, however the scope ends.
 class FlagScope {
@@ -44,6 +48,9 @@ AlarmScheduler::AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent
     connect(&TimerEvery1, &QTimer::timeout, this, &AlarmScheduler::TimerEvery1Timer);
     connect(&TimerEvery15, &QTimer::timeout, this, &AlarmScheduler::TimerEvery15Timer);
     connect(&TimerFortdoay, &QTimer::timeout, this, &AlarmScheduler::TimerFortdoayTimer);
+    TimerDayEnd.setSingleShot(true);
+    TimerDayEnd.setTimerType(Qt::PreciseTimer);
+    connect(&TimerDayEnd, &QTimer::timeout, this, &AlarmScheduler::TimerDayEndTimer);
     TimerFortdoay.start();
 }
 
@@ -111,6 +118,7 @@ void AlarmScheduler::AlarmsEnabledChanged() {
     } else {
         TimerEvery1.stop();
         TimerEvery15.stop();
+        TimerDayEnd.stop();
     }
 }
 
@@ -130,10 +138,19 @@ void AlarmScheduler::ArmRemindAgain() {
     }
 }
 
+void AlarmScheduler::ArmDayEnd() {
+    const TDateTime now = clock::Now();
+    const double left = (DayOf(now) + 1 - kDayEndMargin - now) * 86'400'000.0;
+    if (left >= 1 && left <= kEvery1Interval) {
+        TimerDayEnd.start(static_cast<int>(std::lround(left)));
+    }
+}
+
 void AlarmScheduler::TimerEvery1Timer() {
     if (!dm_.Connected() || due_.busy || checking_) {
         return;
     }
+    ArmDayEnd();
     if (!due_.hasNew) {
         {
             FlagScope checking(checking_);
@@ -152,6 +169,12 @@ void AlarmScheduler::TimerEvery1Timer() {
 void AlarmScheduler::TimerEvery15Timer() {
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
+    }
+}
+
+void AlarmScheduler::TimerDayEndTimer() {
+    if (dm_.Options.IsAlarmEnabled) {
+        TimerEvery1Timer();
     }
 }
 

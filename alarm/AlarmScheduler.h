@@ -51,13 +51,20 @@ public:
     QTimer TimerEvery1;
     QTimer TimerEvery15;
     QTimer TimerFortdoay;
+    // One more look shortly before midnight, armed by the last TimerEvery1 tick of the day:
+    // an occurrence late in the day is then raised on its own day, not as a missed one the
+    // next day, where archiving it would also dismiss that day's occurrence.
+    QTimer TimerDayEnd;
     std::int32_t LastDay = 0;
 
     void TimerEvery1Timer();
     void TimerEvery15Timer();
     void TimerFortdoayTimer();
+    void TimerDayEndTimer();
 
 private:
+    void ArmDayEnd();
+
     TDataMod& dm_;
     SoundPlayer& sound_;
     AlarmView* view_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QtWidgets/QApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -484,12 +485,22 @@ private slots:
         QCOMPARE(f.Due(), (std::vector<std::string>{"e", "f"}));
         QCOMPARE(f.view->execs, 2);
 
+        // The last tick of the day arms one more look 30 seconds before midnight.
+        f.now = kToday + EncodeTime(23, 57, 0);
+        f.scheduler->TimerEvery1Timer();
+        QVERIFY(!f.scheduler->TimerDayEnd.isActive());
+        f.now = kToday + EncodeTime(23, 58, 40);
+        f.scheduler->TimerEvery1Timer();
+        QVERIFY(f.scheduler->TimerDayEnd.isActive());
+        QCOMPARE(f.scheduler->TimerDayEnd.interval(), 50'000);
+
         o.IsAgainDisplay = true;
         f.scheduler->ArmRemindAgain();
         o.IsAlarmEnabled = false;
         f.scheduler->AlarmsEnabledChanged();
         QVERIFY(!f.scheduler->TimerEvery1.isActive());
         QVERIFY(!f.scheduler->TimerEvery15.isActive());
+        QVERIFY(!f.scheduler->TimerDayEnd.isActive());
     }
 
     void sound_data() {
@@ -667,6 +678,23 @@ private slots:
                         {"weekly", {Utc(2027, 10, 31, 0, 40)}},
                         {"once", {Utc(2027, 10, 31, 0, 50)}}};
 
+        // 15 seconds before midnight: the 90-second ticks from midnight on see nothing of it on
+        // its day; raised the next day as a missed occurrence, its archiving would also dismiss
+        // that day's occurrence.
+        QTest::newRow("48 hours, daily in the last seconds of the day")
+            << std::vector<tfield>{Filed(Alarm(Daily("daily", EncodeDate(2027, 1, 1),
+                                                     EncodeTime(23, 59, 45))),
+                                         EncodeDateTime(2027, 1, 7, 23, 59, 50)),
+                                   Filed(Alarm(WeeklyEvent("weekly", EncodeDate(2027, 1, 2), 7,
+                                                           EncodeTime(23, 59, 31))),
+                                         EncodeDateTime(2027, 1, 2, 23, 59, 50)),
+                                   Alarm(OnceEvent("once", EncodeDate(2027, 1, 9),
+                                                   EncodeTime(23, 59, 59)))}
+            << Runs{{Utc(2027, 1, 7, 23, 0), Utc(2027, 1, 9, 23, 0)}}
+            << Expected{{"daily", {Utc(2027, 1, 8, 22, 59, 45), Utc(2027, 1, 9, 22, 59, 45)}},
+                        {"weekly", {Utc(2027, 1, 9, 22, 59, 31)}},
+                        {"once", {Utc(2027, 1, 9, 22, 59, 59)}}};
+
         // Friday 8 January 10:00 local; the clock jumps to Saturday 13:00: everything missed
         // comes up at the first tick after the jump, once.
         const std::time_t landing = Utc(2027, 1, 9, 12, 0);
@@ -734,19 +762,39 @@ private slots:
                 raised[e.subject].push_back(utc);
             }
         };
+        // The timers fire on their cadence from the start of each run; the day-end look fires
+        // when the scheduler arms it. Ticks due at the same second run in the order below.
         bool first = true;
         for (const Run& run : runs) {
-            for (utc = run.from; utc <= run.to; utc += 30) {
-                f.now = LocalOf(utc);
-                const std::time_t since = utc - run.from;
-                if (first) {
-                    f.scheduler->FirstActivation();
-                    first = false;
-                } else if (since % 90 == 0) {
-                    f.scheduler->TimerEvery1Timer();
+            std::time_t every1 = run.from;
+            std::time_t fortdoay = run.from;
+            std::time_t dayEnd = run.to + 1;  // not armed
+            while (true) {
+                utc = std::min({every1, fortdoay, dayEnd});
+                if (utc > run.to) {
+                    break;
                 }
-                if (since % 300 == 0) {
+                f.now = LocalOf(utc);
+                if (utc == dayEnd) {
+                    dayEnd = run.to + 1;
+                    f.scheduler->TimerDayEndTimer();
+                }
+                if (utc == every1) {
+                    if (first) {
+                        f.scheduler->FirstActivation();
+                        first = false;
+                    } else {
+                        f.scheduler->TimerEvery1Timer();
+                    }
+                    every1 += 90;
+                }
+                if (utc == fortdoay) {
                     f.scheduler->TimerFortdoayTimer();
+                    fortdoay += 300;
+                }
+                if (f.scheduler->TimerDayEnd.isActive()) {
+                    dayEnd = utc + (f.scheduler->TimerDayEnd.interval() + 500) / 1000;
+                    f.scheduler->TimerDayEnd.stop();
                 }
             }
         }
