@@ -20,6 +20,8 @@
 #include <string_view>
 #include <utility>
 
+#include "alarm/AlarmScheduler.h"
+#include "alarm/AlarmWindow.h"
 #include "core/Clock.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
@@ -145,6 +147,7 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     CreateGrid();
     ApplyDisplayFont();
     GoToToday();
+    CreateAlarms();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
@@ -173,7 +176,39 @@ void TFormMainCalendar::CreateEventActions() {
     });
 }
 
-TFormMainCalendar::~TFormMainCalendar() = default;
+TFormMainCalendar::~TFormMainCalendar() {
+    // The alarm window goes before the scheduler it draws from.
+    if (scheduler_)
+        scheduler_->SetView(nullptr);
+    alarmWindow_.reset();
+}
+
+namespace {
+
+// Until the alarms have a voice, showing them is silent.
+class SilentSoundPlayer final : public SoundPlayer {
+public:
+    void Play(const std::string&) override {}
+};
+
+}  // namespace
+
+void TFormMainCalendar::CreateAlarms() {
+    sound_ = std::make_unique<SilentSoundPlayer>();
+    scheduler_ = std::make_unique<AlarmScheduler>(dm_, *sound_, this);
+    AlarmWindowHooks hooks;
+    hooks.refreshMonth = [this] { RxSpinYearChange(); };
+    hooks.deleteEventIds = [this](std::span<const std::int64_t> ids) {
+        DeleteEventIds(ids, IdListBlanks::Around);
+    };
+    hooks.editEvent = [this](tfield& event) {
+        return EditFromAlarmWindow(event, alarmWindow_.get());
+    };
+    // Help has no viewer yet.
+    hooks.showHelp = [](int) {};
+    alarmWindow_ = std::make_unique<TFormAlarm>(dm_, *scheduler_, std::move(hooks), this);
+    scheduler_->SetView(alarmWindow_.get());
+}
 
 void TFormMainCalendar::CreateToolbar() {
     using desktop::Glyph;

@@ -28,7 +28,10 @@ class QToolButton;
 
 namespace qcal {
 
+class AlarmScheduler;
+class SoundPlayer;
 class TDataMod;
+class TFormAlarm;
 class Tlable_listbox;
 class TmyFormNewOrEdit;
 
@@ -67,6 +70,10 @@ public:
     void DeleteSelectedEvent();
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
+
+    // ---- alarms ----
+    AlarmScheduler& Scheduler() const { return *scheduler_; }
+    TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
 
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
@@ -139,6 +146,7 @@ private:
     void CreatePages();
     void CreateGrid();
     void FormActivate();
+    void CreateAlarms();
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
@@ -161,7 +169,11 @@ private:
     bool RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner);
 
     // Event commands (MainWindowEvents.cpp).
-    std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent);
+    // owner: the window the editor stays above (the main window when null).
+    std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent, QWidget* owner = nullptr);
+    // Runs the editor on event from the alarm window; true when it ended with OK (event then
+    // holds the edits).
+    bool EditFromAlarmWindow(tfield& event, QWidget* owner);
     tfield NewEventPreset(int cell) const;
     // The alarms are checked again after every change of events; the alarm scheduler
     // takes this over when it exists.
@@ -176,6 +188,9 @@ private:
     // The month line that was current when the mouse went down on the month list: a click
     // on the month already shown reads it again.
     int monthAtPress_ = -1;
+    std::unique_ptr<SoundPlayer> sound_;
+    std::unique_ptr<AlarmScheduler> scheduler_;
+    std::unique_ptr<TFormAlarm> alarmWindow_;
 };
 
 }  // namespace qcal
