@@ -291,6 +291,27 @@ bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
     }
 }
 
+EditedEventSave tlist_of_event_orig::SaveEditedEvent(tfield& event) {
+    if (!OpenStatement("select *  from eventtable where id=" + std::to_string(event.id))) {
+        // An open, empty result: the row is gone. A closed one: the failure was reported.
+        const bool gone = query.active();
+        query.close();
+        return gone ? EditedEventSave::RowGone : EditedEventSave::Failed;
+    }
+    try {
+        event.lastFileTime = std::max(event.lastFileTime, query.asDouble("lastFileTime"));
+        query.edit();
+        tfield copy = event;
+        TransferRow(TransferDirection::RecordToRow, copy);
+        query.post();
+        query.close();
+        return EditedEventSave::Saved;
+    } catch (const platform::DbError& error) {
+        Abandon(error);
+        return EditedEventSave::Failed;
+    }
+}
+
 bool tlist_of_event_orig::DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks) {
     if (ids.empty()) {
         return true;

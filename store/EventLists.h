@@ -18,6 +18,17 @@ namespace qcal {
 
 enum class TransferDirection { RowToRecord, RecordToRow };
 
+// What became of an edited event written back to its row.
+enum class EditedEventSave {
+    Saved,
+    RowGone,  // the row was deleted while the event was being edited; nothing was written
+    Failed,   // the database failed; the failure has been reported
+};
+
+// Told to the user when an edited event could not be saved because its row is gone.
+inline constexpr const char* kEditedEventGone =
+    "The event was deleted while you were editing it; your changes were not saved.";
+
 // Positions of the event columns in an open result, looked up once for a walk over many
 // rows. Throws platform::DbError when the result lacks one of them.
 class EventColumns {
@@ -66,6 +77,10 @@ public:
     bool LoadEvent(std::int64_t id, tfield& event);
     // Rewrites the row of event.id; writes nothing when the row is gone.
     bool UpdateEvent(const tfield& event);
+    // Writes an event back from the editor. The editor never changes lastFileTime, but the
+    // event may have been archived while it was open: the later of the stored and the
+    // edited value is kept (event takes it), so a save never undoes an archive.
+    EditedEventSave SaveEditedEvent(tfield& event);
     // Deletes the rows with these ids; the statement's id list has the caller's blanks.
     // No ids touch nothing (and that is no failure).
     bool DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks);
