@@ -360,6 +360,11 @@ std::vector<mytitem_for_display> tlist_of_event::ItemsOfDays(TDateTime first, in
     return lines;
 }
 
+std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first, int days) {
+    LoadMonthEvents(dm_, first, first + days - 1, monthEvents_);
+    return ItemsOfDays(first, days, monthEvents_);
+}
+
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
     titem_for_display item;
     item.text = dm_.Format(dm_.Options.TimeFormat, event.beginTime) + (event.alert ? " !" : " ") +
