@@ -21,7 +21,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -euo pipefail
     "$folder/quenlaris-calendar" &
     pid=$!
-    trap 'kill "$pid" 2>/dev/null || true' EXIT
+    trap "kill \$pid 2>/dev/null || true" EXIT
     for _ in $(seq 1 300); do
         xdotool search --onlyvisible --name "^Quenlaris Calendar$" >/dev/null 2>&1 && break
         kill -0 "$pid" 2>/dev/null || { echo "the program ended early"; exit 1; }
