@@ -37,6 +37,9 @@ public:
     // The alarm window's close: arms TimerEvery15 for AgainHowLong minutes (at least 1) when
     // IsAgainDisplay and IsAlarmEnabled are set.
     void ArmRemindAgain();
+    // The interval ArmRemindAgain gives TimerEvery15 for AgainHowLong minutes: 1 minute for 0
+    // or less, and no more than a timer can hold.
+    static int RemindAgainInterval(std::int32_t minutes);
     void StopRemindAgain() { TimerEvery15.stop(); }
 
     tlist_of_event_for_timer& Due() { return due_; }
@@ -48,17 +51,27 @@ public:
     QTimer TimerEvery1;
     QTimer TimerEvery15;
     QTimer TimerFortdoay;
+    // One more look shortly before midnight, armed by the last TimerEvery1 tick of the day:
+    // an occurrence late in the day is then raised on its own day, not as a missed one the
+    // next day, where archiving it would also dismiss that day's occurrence.
+    QTimer TimerDayEnd;
     std::int32_t LastDay = 0;
 
     void TimerEvery1Timer();
     void TimerEvery15Timer();
     void TimerFortdoayTimer();
+    void TimerDayEndTimer();
 
 private:
+    void ArmDayEnd();
+
     TDataMod& dm_;
     SoundPlayer& sound_;
     AlarmView* view_ = nullptr;
     tlist_of_event_for_timer due_;
+    // True while a tick looks for newly due events: a tick delivered from inside that look
+    // (CheckNewDue lets pending messages through) does not start a second one.
+    bool checking_ = false;
 };
 
 }  // namespace qcal

@@ -203,6 +203,8 @@ private slots:
         fx.Open();
         QToolButton* active = fx.window->btnactive;
         QVERIFY(active->isChecked());
+        AlarmScheduler& alarms = fx.window->Scheduler();
+        QTRY_VERIFY(alarms.TimerEvery1.isActive());  // the first activation runs once shown
 
         desktop::MessageBox::PresetAnswers({false});
         active->click();
@@ -213,6 +215,7 @@ private slots:
         desktop::MessageBox::PresetAnswers({true});
         active->click();
         QVERIFY(!active->isChecked());
+        QVERIFY(!alarms.TimerEvery1.isActive());
         QCOMPARE(active->toolTip(), Q("Disabled Alarm"));
         QCOMPARE(fx.Shown().size(), 1);
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
@@ -222,7 +225,42 @@ private slots:
         QVERIFY(active->isChecked());
         QCOMPARE(active->toolTip(), Q("Enabled Alarm"));
         QVERIFY(fx.store.dm->Options.IsAlarmEnabled);
+        QVERIFY(alarms.TimerEvery1.isActive());
         QVERIFY(fx.Shown().isEmpty());
+    }
+
+    // The window hands the alarms to its scheduler: pending events at the first
+    // activation, the pending button, a new event, and the change of day.
+    void alarmsRunFromTheWindow() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(Alarmed(OnceEvent("missed", EncodeDate(2027, 1, 6), EncodeTime(9, 0))));
+        fx.Open();
+        AlarmScheduler& alarms = fx.window->Scheduler();
+        QTRY_COMPARE(alarms.Due().dueEvents.size(), std::size_t(1));
+        QVERIFY(!alarms.TimerEvery15.isActive());
+
+        fx.list.FileEvents(std::vector<std::int64_t>{alarms.Due().dueEvents[0].id},
+                           IdListBlanks::Around);
+        fx.window->btnpending->click();
+        QVERIFY(alarms.Due().dueEvents.empty());
+        QCOMPARE(fx.Shown(),
+                 (QList<desktop::MessageBox::Shown>{
+                     {Kind::Information, Q("There are no pending events to be displayed!")}}));
+
+        // Any change of events looks for due alarms at once.
+        fx.Add(Alarmed(OnceEvent("now", EncodeDate(2027, 1, 7), EncodeTime(9, 30))));
+        const std::int64_t other = fx.Add(OnceEvent("other", EncodeDate(2027, 1, 7)));
+        fx.window->DeleteEventIds(std::vector<std::int64_t>{other}, IdListBlanks::None);
+        QCOMPARE(alarms.Due().dueEvents.size(), std::size_t(1));
+        QCOMPARE(alarms.Due().dueEvents[0].subject, std::string("now"));
+
+        // At the change of day the month shown is read again.
+        fx.Add(OnceEvent("tomorrow", EncodeDate(2027, 1, 8)));
+        QVERIFY(fx.Rows(fx.CellOfDay(2027, 1, 8)).isEmpty());
+        fx.clock.set(EncodeDateTime(2027, 1, 8, 0, 3));
+        alarms.TimerFortdoayTimer();
+        QCOMPARE(alarms.LastDay, DayOf(EncodeDate(2027, 1, 8)));
+        QCOMPARE(fx.Rows(fx.CellOfDay(2027, 1, 8)).size(), 1);
     }
 
     void toolbarHintsAndLaterButtons() {
@@ -236,7 +274,7 @@ private slots:
             {fx.window->btnAdd, "New Event", true},
             {fx.window->btnEdit, "Edit Event", true},
             {fx.window->btnDel, "Delete Events", true},
-            {fx.window->btnpending, "Show Pending Events", false},
+            {fx.window->btnpending, "Show Pending Events", true},
             {fx.window->btntoday, "Today", true},
             {fx.window->btnbackup, "Backup Events", false},
             {fx.window->btnrestore, "Restore Events", false},

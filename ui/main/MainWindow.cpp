@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -20,7 +21,6 @@
 #include <string_view>
 #include <utility>
 
-#include "core/Clock.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
@@ -122,7 +122,11 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     // Start-up. The data module has already opened the database; keep it open.
     if (!dm_.Connected())
         dm_.Connect();
-    LastDay = clock::Today();
+    scheduler_ = std::make_unique<AlarmScheduler>(dm_, sound_, this);
+    scheduler_->onDayChanged = [this] {
+        if (DatePageShowing())
+            RxSpinYearChange();
+    };
 
     CreateEventActions();
     auto* outer = new QVBoxLayout(this);
@@ -235,9 +239,8 @@ void TFormMainCalendar::CreateToolbar() {
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
-    // Built by later work: pending alarms, backup and restore, help, preview and print,
-    // and the menu's items.
-    for (QToolButton* later : {btnpending, btnbackup, btnrestore, btnHelp, btnpreview, btnprint}) {
+    // Built by later work: backup and restore, help, preview and print, and the menu's items.
+    for (QToolButton* later : {btnbackup, btnrestore, btnHelp, btnpreview, btnprint}) {
         later->setEnabled(false);
     }
     for (QAction* action : PmFormenu->actions())
@@ -248,6 +251,7 @@ void TFormMainCalendar::CreateToolbar() {
         GoToToday();
     });
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
+    connect(btnpending, &QToolButton::clicked, this, [this] { scheduler_->ShowPending(true); });
     connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::exitRequested);
 }
 
@@ -377,6 +381,9 @@ void TFormMainCalendar::FormActivate() {
     btnactive->setChecked(dm_.Options.IsAlarmEnabled);
     btnactive->setToolTip(btnactive->isChecked() ? QStringLiteral("Enabled Alarm")
                                                  : QStringLiteral("Disabled Alarm"));
+    // Events that fell due while the program was not running are shown once the window is
+    // on the screen, whether or not the alarms are enabled.
+    QTimer::singleShot(0, this, [this] { scheduler_->FirstActivation(); });
 }
 
 bool TFormMainCalendar::StartsMinimised() const {
@@ -410,6 +417,7 @@ void TFormMainCalendar::btnactiveClick() {
     }
     dm_.Options.IsAlarmEnabled = btnactive->isChecked();
     dm_.SaveOptions();
+    scheduler_->AlarmsEnabledChanged();
 }
 
 }  // namespace qcal

@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "alarm/AlarmScheduler.h"
+#include "alarm/QtSoundPlayer.h"
 #include "core/Event.h"
 #include "store/EventLists.h"
 #include "ui/main/LayerDialog.h"
@@ -119,8 +121,8 @@ public:
     QAction* actSelectAllLayers = nullptr;
     QAction* actUnselectAllLayers = nullptr;
 
-    // Day number of today, kept by the day-change check of the alarms.
-    int LastDay = 0;
+    // The alarms: the due list, its timers and the requests that raise the alarm window.
+    AlarmScheduler& Scheduler() { return *scheduler_; }
 
 signals:
     // Exit was chosen.
@@ -163,12 +165,13 @@ private:
     // Event commands (MainWindowEvents.cpp).
     std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent);
     tfield NewEventPreset(int cell) const;
-    // The alarms are checked again after every change of events; the alarm scheduler
-    // takes this over when it exists.
+    // The alarms are checked again after every change of events.
     void RefreshAlarms();
 
     TDataMod& dm_;
     QStringList arguments_;
+    QtSoundPlayer sound_;
+    std::unique_ptr<AlarmScheduler> scheduler_;
     tlist_of_event monthList_;
     QButtonGroup* dayButtons_ = nullptr;
     std::array<std::unique_ptr<Tlable_listbox>, 42> cells_;

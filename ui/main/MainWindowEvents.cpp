@@ -119,8 +119,7 @@ void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
 }
 
 void TFormMainCalendar::RefreshAlarms() {
-    // The alarm scheduler is not built yet: once it is, it rebuilds the due list here and
-    // raises the alarm window for events that are already due.
+    scheduler_->RefreshAlarms();
 }
 
 }  // namespace qcal
