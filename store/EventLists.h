@@ -123,8 +123,15 @@ public:
     // gives for each, with every event's rule built and its line text written once.
     std::vector<mytitem_for_display> ItemsOfDays(TDateTime first, int days,
                                                  const tArrayofField& events) const;
+    // Loads the events of [first, first + days - 1] (LoadMonthEvents) and answers the lines
+    // of those days (ItemsOfDays). The loaded records are kept from one month to the next so
+    // that their memory is reused; none on a failure, which has been reported.
+    std::vector<mytitem_for_display> LoadMonthLines(TDateTime first, int days);
     titem_for_display MakeItem(const tfield& event) const;
     TColor LayerColor(const std::string& name) const { return qcal::LayerColor(dm_.Layers, name); }
+
+private:
+    tArrayofField monthEvents_;
 };
 
 // The search's list.

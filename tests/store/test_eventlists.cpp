@@ -447,6 +447,12 @@ private slots:
         for (int d = 0; d < 37; ++d) {
             QCOMPARE(byDay[std::size_t(d)], month.ItemsOfDay(kJan1 - 3 + d, events));
         }
+        // Loading window after window, each answers its own lines; nothing stays from before.
+        tArrayofField fresh;
+        QVERIFY(LoadMonthEvents(*f.dm, kJan1 - 3, kJan1 + 33, fresh));
+        QCOMPARE(month.LoadMonthLines(kJan1 - 3, 37), month.ItemsOfDays(kJan1 - 3, 37, fresh));
+        QCOMPARE(Texts(month.LoadMonthLines(EncodeDate(2006, 1, 3), 1).at(0)),
+                 (std::vector<std::string>{"07:00 early", "09:30 every other", "09:30 !Dentist"}));
         f.dm->Options.TimeFormat = "hh:nn AM/PM";
         QCOMPARE(month.MakeItem(dentist).text, std::string("09:30 AM !Dentist"));
     }
