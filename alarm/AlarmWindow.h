@@ -10,6 +10,17 @@
 
 #include "alarm/AlarmView.h"
 #include "core/Event.h"
+#include "store/EventLists.h"
+
+class QCheckBox;
+class QHeaderView;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QAction;
 
 namespace qcal {
 
@@ -38,6 +49,72 @@ public:
 
     void FillAlarmList() override;
     void ExecAlarm() override;
+
+    enum class ArchiveMode { Current, All, Selected };
+    // Archives the current, every or the selected listed event; reshow shows the window's
+    // list again afterwards (with the sound when it is on).
+    void Archive(ArchiveMode mode, bool reshow);
+    // Shows the current row's content and note.
+    void ListBoxEventActivedClick();
+    // Edits the current row's event.
+    void ListBoxEventActivedDblClick();
+    void DeleteEvents1Click();
+    void SelectAll1Click();
+    // Opens the list's menu at global unless the list is empty; true when it opened.
+    bool PopupMenu1Popup(const QPoint& global);
+    void SpeedButton4Click();
+    // Clears the memos and makes row 0 current and selected when there is one.
+    void SelectFirstRow();
+
+    // Whether the window is kept above other windows just now.
+    bool IsTopmost() const { return topmost_; }
+
+    QHeaderView* HeaderControl1 = nullptr;
+    QListWidget* ListBoxEventActived = nullptr;
+    QSplitter* Splitter = nullptr;
+    QPlainTextEdit* MemoContent = nullptr;
+    QPlainTextEdit* MemoNote = nullptr;
+    QCheckBox* chRemindAgain = nullptr;
+    QSpinBox* RxSpinRemindAgain = nullptr;
+    QCheckBox* chArchiveAll = nullptr;
+    QPushButton* SpeedButton4 = nullptr;
+    QPushButton* btnFileSingle = nullptr;
+    QPushButton* btnFileAll = nullptr;
+    QPushButton* btnclose = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* FileCurrentEvent1 = nullptr;
+    QAction* FileSelectedEvents1 = nullptr;
+    QAction* FileAllEvents1 = nullptr;
+    QAction* EditEvent1 = nullptr;
+    QAction* DeleteEvents1 = nullptr;
+    QAction* SelectAll1 = nullptr;
+
+    static constexpr int kHelpTopic = 25;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void SetTopmost(bool on);
+    void ClearMemos();
+    std::vector<int> SelectedRows() const;
+    const tArrayofField& Events() const;
+
+    TDataMod& dm_;
+    AlarmScheduler& scheduler_;
+    AlarmWindowHooks hooks_;
+    // Loads, saves and archives events for the window, on a query object of its own.
+    tlist_of_event_orig events_;
+    bool topmost_ = false;
+    // Between FormShow and FormClose.
+    bool open_ = false;
+    bool laidOut_ = false;
 };
 
 }  // namespace qcal

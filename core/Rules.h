@@ -89,6 +89,17 @@ public:
     virtual bool OccursBetween(TDateTime start, TDateTime end) const = 0;
     virtual TDateTime DayToShow(TDateTime day) const = 0;
 
+    // Calls visit(day) for each day in [fromDay, toDay] on which the rule occurs (the days
+    // OccursOn answers yes for), in order, stepping from one occurrence to the next.
+    template <class Visit>
+    void ForEachOccurrence(int fromDay, int toDay, Visit&& visit) const {
+        std::optional<int> day = FirstOccurrence(fromDay, toDay);
+        while (day) {
+            visit(*day);
+            day = *day < toDay ? FirstOccurrence(*day + 1, toDay) : std::nullopt;
+        }
+    }
+
     bool InDateRange(TDateTime x) const;
     int ClipStart(TDateTime x) const;
     int ClipEnd(TDateTime x) const;
@@ -198,6 +209,12 @@ public:
     bool OccursBetween(TDateTime start, TDateTime end) const;
     TDateTime DayToShow(TDateTime day) const;
     bool HasRule() const { return rule() != nullptr; }
+    // The days in [fromDay, toDay] on which the event occurs, in order; see torig.
+    template <class Visit>
+    void ForEachOccurrence(int fromDay, int toDay, Visit&& visit) const {
+        if (const torig* r = rule())
+            r->ForEachOccurrence(fromDay, toDay, visit);
+    }
 
 private:
     const torig* rule() const;

@@ -303,6 +303,27 @@ bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
     }
 }
 
+EditedEventSave tlist_of_event_orig::SaveEditedEvent(tfield& event) {
+    if (!OpenStatement("select *  from eventtable where id=" + std::to_string(event.id))) {
+        // An open, empty result: the row is gone. A closed one: the failure was reported.
+        const bool gone = query.active();
+        query.close();
+        return gone ? EditedEventSave::RowGone : EditedEventSave::Failed;
+    }
+    try {
+        event.lastFileTime = std::max(event.lastFileTime, query.asDouble("lastFileTime"));
+        query.edit();
+        tfield copy = event;
+        TransferRow(TransferDirection::RecordToRow, copy);
+        query.post();
+        query.close();
+        return EditedEventSave::Saved;
+    } catch (const platform::DbError& error) {
+        Abandon(error);
+        return EditedEventSave::Failed;
+    }
+}
+
 bool tlist_of_event_orig::DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks) {
     if (ids.empty()) {
         return true;
@@ -357,36 +378,24 @@ std::vector<mytitem_for_display> tlist_of_event::ItemsOfDays(TDateTime first, in
                                                              const tArrayofField& events) const {
     std::vector<mytitem_for_display> lines(std::size_t(std::max(days, 0)));
     const int firstDay = DayOf(first);
+    const int lastDay = firstDay + days - 1;
     for (const tfield& event : events) {
-        // Only the days that the rule could answer yes for are asked: a one-time event's own
-        // day, a repeating event's date range.
-        int from = firstDay;
-        int to = firstDay + days - 1;
-        if (event.repeatType == kRepeatNone && IsValidDateTime(event.begindate)) {
-            from = std::max(from, DayOf(event.begindate));
-            to = std::min(to, DayOf(event.begindate));
-        } else if (event.repeatType > kRepeatNone && event.repeatType <= kRepeatYearly &&
-                   IsValidDateTime(event.begindate) && IsValidDateTime(event.enddate)) {
-            from = std::max(from, DayOf(event.begindate));
-            to = std::min(to, DayOf(event.enddate));
-        } else {
-            continue;
-        }
-        if (from > to) {
-            continue;
-        }
-        const tsatisfy rule(event);
+        // The rule steps from one occurrence to the next, so only the days it occurs on are
+        // visited; the line is written at the first of them.
         std::optional<titem_for_display> item;
-        for (int day = from; day <= to; ++day) {
-            if (rule.OccursOn(day)) {
-                if (!item) {
-                    item = MakeItem(event);
-                }
-                lines[std::size_t(day - firstDay)].push_back(*item);
+        tsatisfy(event).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            if (!item) {
+                item = MakeItem(event);
             }
-        }
+            lines[std::size_t(day - firstDay)].push_back(*item);
+        });
     }
     return lines;
+}
+
+std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first, int days) {
+    LoadMonthEvents(dm_, first, first + days - 1, monthEvents_);
+    return ItemsOfDays(first, days, monthEvents_);
 }
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {

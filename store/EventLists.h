@@ -18,6 +18,17 @@ namespace qcal {
 
 enum class TransferDirection { RowToRecord, RecordToRow };
 
+// What became of an edited event written back to its row.
+enum class EditedEventSave {
+    Saved,
+    RowGone,  // the row was deleted while the event was being edited; nothing was written
+    Failed,   // the database failed; the failure has been reported
+};
+
+// Told to the user when an edited event could not be saved because its row is gone.
+inline constexpr const char* kEditedEventGone =
+    "The event was deleted while you were editing it; your changes were not saved.";
+
 // Positions of the event columns in an open result, looked up once for a walk over many
 // rows. Throws platform::DbError when the result lacks one of them.
 class EventColumns {
@@ -72,6 +83,10 @@ public:
     bool LoadEvent(std::int64_t id, tfield& event);
     // Rewrites the row of event.id; writes nothing when the row is gone.
     bool UpdateEvent(const tfield& event);
+    // Writes an event back from the editor. The editor never changes lastFileTime, but the
+    // event may have been archived while it was open: the later of the stored and the
+    // edited value is kept (event takes it), so a save never undoes an archive.
+    EditedEventSave SaveEditedEvent(tfield& event);
     // Deletes the rows with these ids; the statement's id list has the caller's blanks.
     // No ids touch nothing (and that is no failure).
     bool DeleteEvents(std::span<const std::int64_t> ids, IdListBlanks blanks);
@@ -114,8 +129,15 @@ public:
     // gives for each, with every event's rule built and its line text written once.
     std::vector<mytitem_for_display> ItemsOfDays(TDateTime first, int days,
                                                  const tArrayofField& events) const;
+    // Loads the events of [first, first + days - 1] (LoadMonthEvents) and answers the lines
+    // of those days (ItemsOfDays). The loaded records are kept from one month to the next so
+    // that their memory is reused; none on a failure, which has been reported.
+    std::vector<mytitem_for_display> LoadMonthLines(TDateTime first, int days);
     titem_for_display MakeItem(const tfield& event) const;
     TColor LayerColor(const std::string& name) const { return qcal::LayerColor(dm_.Layers, name); }
+
+private:
+    tArrayofField monthEvents_;
 };
 
 // The search's list.

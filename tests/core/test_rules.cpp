@@ -1,10 +1,12 @@
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "core/Clock.h"
 #include "core/Rules.h"
@@ -714,6 +716,23 @@ void TestRules::matchesDayByDayReference() {
             occurrences += got;
             if (got != reference::OccursOn(e, x)) {
                 return fail("OccursOn " + Text(x));
+            }
+        }
+        // Stepping from one occurrence to the next visits the days that a day-by-day walk
+        // over a month's grid finds, and no others.
+        {
+            const int from = uniform(begin - 45, begin + std::max(length, 0) + 5);
+            const int to = from + uniform(-1, 41);
+            std::vector<int> stepped;
+            rule.ForEachOccurrence(from, to, [&](int day) { stepped.push_back(day); });
+            std::vector<int> walked;
+            for (int day = from; day <= to; ++day) {
+                if (reference::OccursOn(e, day)) {
+                    walked.push_back(day);
+                }
+            }
+            if (stepped != walked) {
+                return fail("ForEachOccurrence " + Text(from) + " " + Text(to));
             }
         }
         for (int i = 0; i < 10; ++i) {

@@ -7,10 +7,10 @@
 
 #include <cmath>
 
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
-#include "ui/main/ColouredRowDelegate.h"
 #include "ui/main/DayCell.h"
 
 using namespace qcal;

@@ -192,6 +192,51 @@ private slots:
         QCOMPARE(topic, 41);
     }
 
+    // What happened to the event while its editor was open (an alarm window raised in the
+    // meantime may archive or delete it).
+    void editSaveAfterAChangeMeanwhile_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("rowsWithTheEdit");
+        QTest::addColumn<bool>("archived");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("nothing") << QString() << 1 << false << QStringList();
+        QTest::newRow("archived: the archive stays") << Q("archive") << 1 << true << QStringList();
+        QTest::newRow("deleted: the user is told")
+            << Q("delete") << 0 << false
+            << QStringList{Q("The event was deleted while you were editing it; your changes "
+                             "were not saved.")};
+    }
+    void editSaveAfterAChangeMeanwhile() {
+        QFETCH(QString, meanwhile);
+        QFETCH(int, rowsWithTheEdit);
+        QFETCH(bool, archived);
+        QFETCH(QStringList, shown);
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        tfield review = OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0));
+        review.endtime = EncodeTime(10, 0);
+        const std::int64_t id = fx.Add(review);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 12).Select();
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.EditSubject->setText(Q("Changed"));
+            const std::vector<std::int64_t> ids{id};
+            if (meanwhile == Q("archive"))
+                fx.list.FileEvents(ids, IdListBlanks::Before);
+            if (meanwhile == Q("delete"))
+                fx.list.DeleteEvents(ids, IdListBlanks::None);
+            editor.btnOK->click();
+            return editor.result();
+        };
+        fx.window->btnEdit->click();
+        QStringList texts;
+        for (const auto& box : fx.Shown())
+            texts << box.text;
+        QCOMPARE(texts, shown);
+        QCOMPARE(fx.Count("subject='Changed'"), rowsWithTheEdit);
+        QCOMPARE(fx.Count("lastFileTime>=1"), archived ? 1 : 0);
+    }
+
     void cancelledEditChangesNothing() {
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         fx.Add(OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0)));

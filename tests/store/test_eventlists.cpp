@@ -142,6 +142,53 @@ private slots:
         QVERIFY(f.errors.shown.empty());
     }
 
+    // The editor's record carries the lastFileTime it was loaded with; an archive made while
+    // it was open must survive the save, and so must the edits.
+    void saveEditedEventKeepsTheLaterArchive_data() {
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<double>("loaded");
+        QTest::addColumn<double>("kept");
+        QTest::newRow("archived while editing") << 46390.5 << 0.0 << 46390.5;
+        QTest::newRow("archived again while editing") << 46390.5 << 46389.25 << 46390.5;
+        QTest::newRow("never archived") << 0.0 << 0.0 << 0.0;
+        QTest::newRow("stored value older") << 46389.25 << 46390.5 << 46390.5;
+    }
+    void saveEditedEventKeepsTheLaterArchive() {
+        QFETCH(double, stored);
+        QFETCH(double, loaded);
+        QFETCH(double, kept);
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        tfield e = OnceEvent("before", kJan1);
+        e.id = list.AddEvent(e);
+        e.lastFileTime = loaded;
+        tfield archived = e;
+        archived.lastFileTime = stored;
+        QVERIFY(list.UpdateEvent(archived));
+        e.subject = "after";
+        QCOMPARE(list.SaveEditedEvent(e), EditedEventSave::Saved);
+        QCOMPARE(e.lastFileTime, kept);
+        tfield read;
+        QVERIFY(list.LoadEvent(e.id, read));
+        QCOMPARE(read.subject, std::string("after"));
+        QCOMPARE(read.lastFileTime, kept);
+        QVERIFY(f.errors.shown.empty());
+    }
+
+    void saveEditedEventTellsOfAGoneRow() {
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        tfield e = OnceEvent("edited", kJan1);
+        e.id = list.AddEvent(e);
+        QVERIFY(list.DeleteEvents(std::vector<std::int64_t>{e.id}, IdListBlanks::None));
+        QCOMPARE(list.SaveEditedEvent(e), EditedEventSave::RowGone);
+        QVERIFY(!list.query.active());
+        f.dm->ADOQuery.setSql("select count(*) as n from eventtable");
+        f.dm->ADOQuery.open();
+        QCOMPARE(f.dm->ADOQuery.asInteger("n"), std::int64_t(0));
+        QVERIFY(f.errors.shown.empty());
+    }
+
     void updateRewritesTheRow() {
         StoreFixture f;
         tlist_of_event_orig list(*f.dm);
@@ -400,6 +447,12 @@ private slots:
         for (int d = 0; d < 37; ++d) {
             QCOMPARE(byDay[std::size_t(d)], month.ItemsOfDay(kJan1 - 3 + d, events));
         }
+        // Loading window after window, each answers its own lines; nothing stays from before.
+        tArrayofField fresh;
+        QVERIFY(LoadMonthEvents(*f.dm, kJan1 - 3, kJan1 + 33, fresh));
+        QCOMPARE(month.LoadMonthLines(kJan1 - 3, 37), month.ItemsOfDays(kJan1 - 3, 37, fresh));
+        QCOMPARE(Texts(month.LoadMonthLines(EncodeDate(2006, 1, 3), 1).at(0)),
+                 (std::vector<std::string>{"07:00 early", "09:30 every other", "09:30 !Dentist"}));
         f.dm->Options.TimeFormat = "hh:nn AM/PM";
         QCOMPARE(month.MakeItem(dentist).text, std::string("09:30 AM !Dentist"));
     }

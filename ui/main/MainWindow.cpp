@@ -21,6 +21,7 @@
 #include <string_view>
 #include <utility>
 
+#include "alarm/AlarmWindow.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
@@ -149,6 +150,7 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     CreateGrid();
     ApplyDisplayFont();
     GoToToday();
+    CreateAlarms();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
@@ -177,7 +179,27 @@ void TFormMainCalendar::CreateEventActions() {
     });
 }
 
-TFormMainCalendar::~TFormMainCalendar() = default;
+TFormMainCalendar::~TFormMainCalendar() {
+    // The alarm window goes before the scheduler it draws from.
+    if (scheduler_)
+        scheduler_->SetView(nullptr);
+    alarmWindow_.reset();
+}
+
+void TFormMainCalendar::CreateAlarms() {
+    AlarmWindowHooks hooks;
+    hooks.refreshMonth = [this] { RxSpinYearChange(); };
+    hooks.deleteEventIds = [this](std::span<const std::int64_t> ids) {
+        DeleteEventIds(ids, IdListBlanks::Around);
+    };
+    hooks.editEvent = [this](tfield& event) {
+        return EditFromAlarmWindow(event, alarmWindow_.get());
+    };
+    // Help has no viewer yet.
+    hooks.showHelp = [](int) {};
+    alarmWindow_ = std::make_unique<TFormAlarm>(dm_, *scheduler_, std::move(hooks), this);
+    scheduler_->SetView(alarmWindow_.get());
+}
 
 void TFormMainCalendar::CreateToolbar() {
     using desktop::Glyph;

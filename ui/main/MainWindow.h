@@ -30,7 +30,10 @@ class QToolButton;
 
 namespace qcal {
 
+class AlarmScheduler;
+class SoundPlayer;
 class TDataMod;
+class TFormAlarm;
 class Tlable_listbox;
 class TmyFormNewOrEdit;
 
@@ -69,6 +72,10 @@ public:
     void DeleteSelectedEvent();
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
+
+    // ---- alarms: the due list, its timers and the requests that raise the alarm window ----
+    AlarmScheduler& Scheduler() const { return *scheduler_; }
+    TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
 
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
@@ -121,8 +128,6 @@ public:
     QAction* actSelectAllLayers = nullptr;
     QAction* actUnselectAllLayers = nullptr;
 
-    // The alarms: the due list, its timers and the requests that raise the alarm window.
-    AlarmScheduler& Scheduler() { return *scheduler_; }
 
 signals:
     // Exit was chosen.
@@ -141,6 +146,7 @@ private:
     void CreatePages();
     void CreateGrid();
     void FormActivate();
+    void CreateAlarms();
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
@@ -163,7 +169,11 @@ private:
     bool RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner);
 
     // Event commands (MainWindowEvents.cpp).
-    std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent);
+    // owner: the window the editor stays above (the main window when null).
+    std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent, QWidget* owner = nullptr);
+    // Runs the editor on event from the alarm window; true when it ended with OK (event then
+    // holds the edits).
+    bool EditFromAlarmWindow(tfield& event, QWidget* owner);
     tfield NewEventPreset(int cell) const;
     // The alarms are checked again after every change of events.
     void RefreshAlarms();
@@ -179,6 +189,7 @@ private:
     // The month line that was current when the mouse went down on the month list: a click
     // on the month already shown reads it again.
     int monthAtPress_ = -1;
+    std::unique_ptr<TFormAlarm> alarmWindow_;
 };
 
 }  // namespace qcal

@@ -9,6 +9,7 @@
 #include "core/Rules.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
+#include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/DayCell.h"
@@ -23,11 +24,24 @@ constexpr TDateTime kFiveSeconds = 5.0 / 86400;
 
 }  // namespace
 
-std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent) {
+std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent, QWidget* owner) {
     return std::make_unique<TmyFormNewOrEdit>(
         dm_, newEvent ? TmyFormNewOrEdit::Mode::New : TmyFormNewOrEdit::Mode::Edit,
-        [this](QWidget* owner) { return RunLayerDialog(TmyFormLayer::Mode::New, -1, owner); },
-        this);
+        [this](QWidget* dialogOwner) {
+            return RunLayerDialog(TmyFormLayer::Mode::New, -1, dialogOwner);
+        },
+        owner ? owner : this);
+}
+
+bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
+    auto editor = CreateEditor(false, owner);
+    editor->EventRec = event;
+    const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
+    // A layer may have been added from the editor.
+    LoadLayers();
+    if (accepted)
+        event = editor->EventRec;
+    return accepted;
 }
 
 tfield TFormMainCalendar::NewEventPreset(int cell) const {
@@ -79,10 +93,17 @@ void TFormMainCalendar::EditSelectedEvent() {
     LoadLayers();
     if (!accepted)
         return;
-    if (monthList_.UpdateEvent(editor->EventRec)) {
-        ShowEventDay(editor->EventRec, reference);
-    } else {
-        RxSpinYearChange();
+    switch (monthList_.SaveEditedEvent(editor->EventRec)) {
+        case EditedEventSave::Saved:
+            ShowEventDay(editor->EventRec, reference);
+            break;
+        case EditedEventSave::RowGone:
+            desktop::MessageBox::Information(this, QString::fromUtf8(kEditedEventGone));
+            RxSpinYearChange();
+            break;
+        case EditedEventSave::Failed:
+            RxSpinYearChange();
+            break;
     }
     RefreshAlarms();
 }

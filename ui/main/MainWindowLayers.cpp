@@ -8,13 +8,13 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 #include "store/LayerEvents.h"
-#include "ui/main/ColouredRowDelegate.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
 

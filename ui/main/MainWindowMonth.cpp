@@ -98,10 +98,8 @@ void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
             }
             const MonthCells month =
                 MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
-            tArrayofField events;
-            LoadMonthEvents(dm_, month.first, month.first + month.days - 1, events);
             std::vector<mytitem_for_display> lines =
-                monthList_.ItemsOfDays(month.first, month.days, events);
+                monthList_.LoadMonthLines(month.first, month.days);
             for (auto& cell : cells_)
                 cell->Clear();
             int todayCell = 0;

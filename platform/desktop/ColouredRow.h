@@ -1,9 +1,9 @@
 #pragma once
 
-// How the program draws a line on the colour of its layer: the day cells, the layer list and
-// every later list of events use this one rule. The layer colour stays the background, the
-// text takes black or white, whichever reads better on it, and a selected line is framed in
-// that same colour, so the selection shows on any layer colour.
+// How the program draws a line on the colour of its layer: the day cells, the layer list, the
+// alarm list and every later list of events use this one rule. The layer colour stays the
+// background, the text takes black or white, whichever reads better on it, and a selected line
+// is framed in that same colour, so the selection shows on any layer colour.
 
 #include <QColor>
 #include <QStyledItemDelegate>

@@ -1,4 +1,4 @@
-#include "ui/main/ColouredRowDelegate.h"
+#include "platform/desktop/ColouredRow.h"
 
 #include <QApplication>
 #include <QPainter>
