@@ -128,7 +128,6 @@ public:
     QAction* actSelectAllLayers = nullptr;
     QAction* actUnselectAllLayers = nullptr;
 
-
 signals:
     // Exit was chosen.
     void exitRequested();
