@@ -23,24 +23,13 @@
 #include "support/StoreFixture.h"
 
 using namespace qcal;
+using qcal::test::Alarm;
 using qcal::test::DailyEvent;
 using qcal::test::OnceEvent;
 using qcal::test::StoreFixture;
+using qcal::test::Subjects;
 
 namespace {
-
-std::vector<std::string> Subjects(const tArrayofField& events) {
-    std::vector<std::string> subjects;
-    for (const tfield& e : events) {
-        subjects.push_back(e.subject);
-    }
-    return subjects;
-}
-
-tfield Alarm(tfield e) {
-    e.alert = true;
-    return e;
-}
 
 tfield Filed(tfield e, TDateTime at) {
     e.lastFileTime = at;

@@ -70,4 +70,17 @@ inline tfield DailyEvent(const std::string& subject, TDateTime from, TDateTime t
     return e;
 }
 
+// The subjects of events, in their order.
+inline std::vector<std::string> Subjects(const tArrayofField& events) {
+    std::vector<std::string> subjects;
+    for (const tfield& e : events)
+        subjects.push_back(e.subject);
+    return subjects;
+}
+
+inline tfield Alarm(tfield e) {
+    e.alert = true;
+    return e;
+}
+
 }  // namespace qcal::test
