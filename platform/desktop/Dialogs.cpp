@@ -2,6 +2,8 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 
 namespace qcal::desktop {
 namespace {
@@ -13,6 +15,16 @@ ModalHandler& modalHandler() {
 
 ColorPicker& colorPicker() {
     static ColorPicker picker;
+    return picker;
+}
+
+FileChooser& fileChooser() {
+    static FileChooser chooser;
+    return chooser;
+}
+
+FontPicker& fontPicker() {
+    static FontPicker picker;
     return picker;
 }
 
@@ -44,6 +56,37 @@ std::optional<QColor> PickColor(QWidget* parent, const QColor& initial) {
 
 void SetColorPickerForTesting(ColorPicker picker) {
     colorPicker() = std::move(picker);
+}
+
+std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) {
+    if (fileChooser())
+        return fileChooser()(request);
+    const QString chosen = request.save
+                               ? QFileDialog::getSaveFileName(parent, request.caption,
+                                                              request.directory, request.filter)
+                               : QFileDialog::getOpenFileName(parent, request.caption,
+                                                              request.directory, request.filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+void SetFileChooserForTesting(FileChooser chooser) {
+    fileChooser() = std::move(chooser);
+}
+
+std::optional<QFont> PickFont(QWidget* parent, const QFont& initial) {
+    if (fontPicker())
+        return fontPicker()(initial);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
+}
+
+void SetFontPickerForTesting(FontPicker picker) {
+    fontPicker() = std::move(picker);
 }
 
 }  // namespace qcal::desktop

@@ -3,6 +3,8 @@
 // Modal dialogs and the common dialogs, behind seams that tests replace.
 
 #include <QColor>
+#include <QFont>
+#include <QString>
 
 #include <functional>
 #include <optional>
@@ -24,5 +26,22 @@ void SetModalHandlerForTesting(ModalHandler handler);
 std::optional<QColor> PickColor(QWidget* parent, const QColor& initial);
 using ColorPicker = std::function<std::optional<QColor>(const QColor&)>;
 void SetColorPickerForTesting(ColorPicker picker);
+
+// The file dialogs: the chosen path, or no value when the user cancels.
+// filter is in Qt's form ("Wave files (*.wav)").
+struct FileRequest {
+    bool save = false;  // a save dialog (else an open dialog)
+    QString caption;
+    QString directory;
+    QString filter;
+};
+std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request);
+using FileChooser = std::function<std::optional<QString>(const FileRequest&)>;
+void SetFileChooserForTesting(FileChooser chooser);
+
+// The font dialog preset to initial; no value when the user cancels.
+std::optional<QFont> PickFont(QWidget* parent, const QFont& initial);
+using FontPicker = std::function<std::optional<QFont>(const QFont&)>;
+void SetFontPickerForTesting(FontPicker picker);
 
 }  // namespace qcal::desktop

@@ -24,6 +24,7 @@
 #include "alarm/AlarmWindow.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
+#include "platform/desktop/Help.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
@@ -195,8 +196,7 @@ void TFormMainCalendar::CreateAlarms() {
     hooks.editEvent = [this](tfield& event) {
         return EditFromAlarmWindow(event, alarmWindow_.get());
     };
-    // Help has no viewer yet.
-    hooks.showHelp = [](int) {};
+    hooks.showHelp = [this](int context) { desktop::ShowHelp(context, alarmWindow_.get()); };
     alarmWindow_ = std::make_unique<TFormAlarm>(dm_, *scheduler_, std::move(hooks), this);
     scheduler_->SetView(alarmWindow_.get());
 }
