@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/Ascii.h"
+#include "platform/UnicodeLike.h"
 
 namespace qcal::platform {
 
@@ -136,6 +137,10 @@ void Database::open(const std::string& path) {
         throw DbError(message);
     }
     sqlite3_busy_timeout(db, 5000);
+    if (const int registered = RegisterUnicodeLike(db); registered != SQLITE_OK) {
+        sqlite3_close(db);
+        throw DbError(sqlite3_errstr(registered));
+    }
     // The journal mode pragma is the first statement that reads the file header, so a file
     // that is not a database fails here or at the schema count below.
     char* message = nullptr;
