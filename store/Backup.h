@@ -38,9 +38,9 @@ BackupReport WriteBackup(const std::string& programFolder, const std::string& ar
 // What a restore will extract at most: an archive beyond these is refused before anything is
 // written.
 struct RestoreLimits {
-    std::uint64_t maxEntries = 2000;
+    std::uint64_t maxEntries = 5000;
     std::uint64_t maxEntryBytes = std::uint64_t(512) << 20;
-    std::uint64_t maxTotalBytes = std::uint64_t(768) << 20;
+    std::uint64_t maxTotalBytes = std::uint64_t(1) << 30;
 };
 
 enum class RestoreStatus {
