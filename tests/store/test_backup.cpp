@@ -270,6 +270,35 @@ private slots:
             QCOMPARE(contents.at(name.toStdString()), ReadAll(f.prog() + QLatin1Char('/') + name));
     }
 
+    void backupHoldsOnlyCommittedRows() {
+        // A writer stopped in the middle of a large transaction: its changed pages are already
+        // in the file, the originals in the journal beside it.
+        Folders f;
+        const std::vector<std::string> committed = Rows(f.db());
+        QTemporaryDir elsewhere;
+        const QString db = elsewhere.filePath(QStringLiteral("user.mdb"));
+        QVERIFY(QFile::copy(f.file("user.mdb"), db));
+        {
+            platform::Database writer;
+            writer.open(db.toStdString());
+            writer.exec("PRAGMA cache_size=2");
+            writer.exec("begin");
+            for (int i = 0; i < 300; ++i)
+                writer.exec(Insert("Uncommitted " + std::to_string(i), std::string(2000, 'u')));
+            QVERIFY(QFile::exists(db + QStringLiteral("-journal")));
+            QVERIFY(QFile::remove(f.file("user.mdb")));
+            QVERIFY(QFile::copy(db, f.file("user.mdb")));
+            QVERIFY(QFile::copy(db + QStringLiteral("-journal"), f.file("user.mdb-journal")));
+            writer.exec("rollback");
+        }
+
+        QVERIFY(WriteBackup(f.folder(), f.archivePath()).ok);
+        const QString copy = elsewhere.filePath(QStringLiteral("archived.mdb"));
+        WriteAll(copy, ZipContents(f.archive()).at("user.mdb"));
+        QCOMPARE(Rows(copy.toStdString()), committed);
+        QCOMPARE(Rows(f.db()), committed);
+    }
+
     void backupUpdatesAnExistingArchive() {
         Folders f;
         MakeZip(f.archive(), "",
