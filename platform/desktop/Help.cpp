@@ -1,5 +1,6 @@
 #include "platform/desktop/Help.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPointer>
@@ -20,9 +21,11 @@ HelpHandler& helpHandler() {
 // One help window for the whole program, made on the first request.
 void OpenHelpWindow(int context, QWidget* parent) {
     static QPointer<HelpWindow> window;
-    // A modal dialog blocks every window but its own children: the help window asked for
-    // from a dialog is made that dialog's child, so that it can be read and scrolled.
-    QWidget* owner = parent ? parent->window() : nullptr;
+    // A modal dialog blocks every window but its own children: while one is open, the help
+    // window is made its child, so that it can be read and scrolled. Otherwise it stands on its
+    // own and stays open when the window that asked goes to the tray.
+    QWidget* owner = parent && parent->window()->isModal() ? parent->window()
+                                                           : QApplication::activeModalWidget();
     if (!window) {
         const QString folder =
             QString::fromStdString(platform::JoinPath(platform::ProgramFolder(), "help"));

@@ -203,6 +203,7 @@ private slots:
         StoreFixture store;
         TFormPreferences dlg(*store.dm, platform::Autorun(store.folder()), "x");
         dlgPtr = &dlg;
+        dlg.setWindowModality(Qt::ApplicationModal);
         dlg.show();
         dlg.BitBtn1->click();
         auto* help = dlg.findChild<desktop::HelpWindow*>();
@@ -210,9 +211,14 @@ private slots:
         QVERIFY(help->isVisible());
         QVERIFY(help->isWindow());
         QCOMPARE(help->window()->parentWidget(), static_cast<QWidget*>(dlgPtr));
-        // Asked again from elsewhere, the one window moves there.
+        // Once the dialog is closed, the one help window stands on its own.
+        dlg.hide();
         desktop::ShowHelp(1, nullptr);
         QVERIFY(!dlg.findChild<desktop::HelpWindow*>());
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->parentWidget(), nullptr);
+        // The test program's folder has no help pages.
+        QCOMPARE(help->PageTitle(), Q("Help not found"));
         help->close();
     }
 
