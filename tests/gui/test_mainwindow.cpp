@@ -279,7 +279,7 @@ private slots:
             {fx.window->btnbackup, "Backup Events", true},
             {fx.window->btnrestore, "Restore Events", true},
             {fx.window->btnOption, "Menus", true},
-            {fx.window->btnHelp, "Help", false},
+            {fx.window->btnHelp, "Help", true},
             {fx.window->btnpreview, "Preview Calendar", false},
             {fx.window->btnprint, "Print Calendar", false},
             {fx.window->btnExit, "Exit", true},

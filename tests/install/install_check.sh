@@ -25,6 +25,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the first instal
 folder=$prefix/share/quenlaris-calendar
 [[ -x $folder/quenlaris-calendar ]] || fail "no executable in the program folder"
 [[ -d $folder/music && -d $folder/help ]] || fail "no music/ or help/ in the program folder"
+for page in index 1 501; do
+    [[ -s $folder/help/$page.html ]] || fail "help/$page.html is not installed"
+done
 cmp -s "$database" "$folder/user.mdb" || fail "user.mdb is not the delivered one"
 cmp -s "$settings" "$folder/setup.ini" || fail "setup.ini is not the delivered one"
 cmp -s "$sound" "$folder/music/play.wav" || fail "music/play.wav is not the delivered one"

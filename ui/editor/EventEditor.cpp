@@ -34,6 +34,7 @@
 #include "core/Names.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Glyphs.h"
+#include "platform/desktop/Help.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 
@@ -225,8 +226,6 @@ void TmyFormNewOrEdit::BuildControls() {
     grid->setRowStretch(line++, 1);
 
     BitBtn1 = new QPushButton(S("&Help"));
-    // There is no help viewer yet: the button keeps its place, disabled, until there is one.
-    BitBtn1->setEnabled(false);
     btnOK = new QPushButton(S("OK"));
     btnOK->setDefault(true);
     btnCancel = new QPushButton(S("Can&cel"));
@@ -249,6 +248,8 @@ void TmyFormNewOrEdit::BuildControls() {
     connect(dtEndDate, &QDateEdit::dateChanged, this, &TmyFormNewOrEdit::dtEndDateChange);
     connect(btnOK, &QPushButton::clicked, this, &TmyFormNewOrEdit::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TmyFormNewOrEdit::btnCancelClick);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { desktop::ShowHelp(HelpTopic(), this); });
+    desktop::InstallHelpKey(this, [this] { return HelpTopic(); });
     connect(SpeedButton3, &QToolButton::clicked, this, &TmyFormNewOrEdit::SpeedButton3Click);
 }
 
@@ -339,7 +340,6 @@ void TmyFormNewOrEdit::FormShow() {
     FillControls();
     // The subject is what a user types first.
     EditSubject->setFocus();
-    // The help context (HelpTopic) is given to the help viewer once it exists; see BitBtn1.
 }
 
 void TmyFormNewOrEdit::FillLayerBox() {

@@ -19,6 +19,7 @@
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
+#include "platform/desktop/Help.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 
@@ -114,6 +115,7 @@ TmyFormLayer::TmyFormLayer(TDataMod& dm, Mode mode, int editIndex, QWidget* pare
     BtnCancel = new QPushButton(QStringLiteral("Can&cel"), this);
     BtnCancel->setGeometry(150, 150, 75, 26);
     connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 
     setTabOrder(Edit1, SpeedButton1);
     setTabOrder(SpeedButton1, CheckBox1);

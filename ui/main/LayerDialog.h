@@ -25,6 +25,8 @@ public:
     // editIndex is the entry of dm.Layers being edited (Edit mode only).
     TmyFormLayer(TDataMod& dm, Mode mode, int editIndex, QWidget* parent);
 
+    static constexpr int kHelpTopic = 31;
+
     // The name box text without leading and trailing blanks and control characters.
     QString TrimmedName() const;
 

@@ -252,21 +252,28 @@ void TFormMainCalendar::CreateToolbar() {
     }
 
     PmFormenu = new QMenu(this);
-    PmFormenu->addAction(QStringLiteral("&Preferences..."));
+    Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
     CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
     PmFormenu->addSeparator();
     PmFormenu->addAction(QStringLiteral("Visit Website..."));
-    PmFormenu->addAction(QStringLiteral("Help..."));
-    PmFormenu->addAction(QStringLiteral("About..."));
+    Help1 = PmFormenu->addAction(QStringLiteral("Help..."));
+    About1 = PmFormenu->addAction(QStringLiteral("About..."));
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
-    // Built by later work: help, preview and print, and the menu's items.
-    for (QToolButton* later : {btnHelp, btnpreview, btnprint}) {
+    // Built by later work: preview and print, and the menu's items.
+    for (QToolButton* later : {btnpreview, btnprint}) {
         later->setEnabled(false);
     }
-    for (QAction* action : PmFormenu->actions())
-        action->setEnabled(false);
+    for (QAction* action : PmFormenu->actions()) {
+        if (action != Preferences1 && action != Help1 && action != About1)
+            action->setEnabled(false);
+    }
+    connect(Preferences1, &QAction::triggered, this, &TFormMainCalendar::Preferences1Click);
+    connect(Help1, &QAction::triggered, this, &TFormMainCalendar::btnHelpClick);
+    connect(About1, &QAction::triggered, this, &TFormMainCalendar::About1Click);
+    connect(btnHelp, &QToolButton::clicked, this, &TFormMainCalendar::btnHelpClick);
+    desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 
     connect(btntoday, &QToolButton::clicked, this, [this] {
         PageControl1->setCurrentIndex(0);

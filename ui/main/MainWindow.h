@@ -62,6 +62,12 @@ public:
     bool DatePageShowing() const;
     Tlable_listbox& Cell(int number) const { return *cells_[std::size_t(number - 1)]; }
 
+    // ---- preferences, help and the about box (MainWindowOptions.cpp) ----
+    static constexpr int kHelpTopic = 1;
+    void Preferences1Click();
+    void btnHelpClick();
+    void About1Click();
+
     // ---- layers (MainWindowLayers.cpp) ----
     void LoadLayers();
     void SaveLayers();
@@ -121,6 +127,9 @@ public:
     QAction* CompactDatabase1 = nullptr;
     QMenu* pmForBtn = nullptr;
     QMenu* pmForlistbox = nullptr;
+    QAction* Preferences1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* About1 = nullptr;
 
     // The event commands of the grid, each one action shared by the toolbar button, the
     // cell menus and the cell's mouse and keys.
@@ -155,6 +164,8 @@ private:
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
+    // The shown page again, after the options changed.
+    void RefreshShownPage();
 
     // Day cells (MainWindowMonth.cpp).
     void DayButtonClick(int cell);

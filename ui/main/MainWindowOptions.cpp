@@ -1,0 +1,41 @@
+// The main window's preferences, help and about box commands.
+
+#include <memory>
+
+#include "platform/Autorun.h"
+#include "platform/System.h"
+#include "platform/desktop/Dialogs.h"
+#include "platform/desktop/Help.h"
+#include "store/DataModule.h"
+#include "ui/main/AboutBox.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/PreferencesDialog.h"
+
+namespace qcal {
+
+void TFormMainCalendar::Preferences1Click() {
+    auto dialog = std::make_unique<TFormPreferences>(dm_, platform::Autorun(),
+                                                     platform::ExecutablePath(), this);
+    if (desktop::ExecModal(*dialog) != QDialog::Accepted)
+        return;
+    // Saving the options also registers the hot key again (OnOptionsSaved).
+    dm_.SaveOptions();
+    ApplyDisplayFont();
+    RefreshShownPage();
+}
+
+void TFormMainCalendar::RefreshShownPage() {
+    // The month, or the search page's results, in the new formats.
+    RxSpinYearChange();
+}
+
+void TFormMainCalendar::btnHelpClick() {
+    desktop::ShowHelp(kHelpTopic, this);
+}
+
+void TFormMainCalendar::About1Click() {
+    Taboutform about(this);
+    desktop::ExecModal(about);
+}
+
+}  // namespace qcal
