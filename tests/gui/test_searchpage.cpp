@@ -363,6 +363,19 @@ private slots:
         QCOMPARE(page.ListBoxQuery->count(), 3);
         QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 2}));
 
+        // Alt+click adds a row to the selection as Ctrl+click does; the "." key asks as well.
+        const QRect second = page.ListBoxQuery->visualItemRect(page.ListBoxQuery->item(1));
+        QTest::mouseClick(page.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
+                          second.center());
+        QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 1, 2}));
+        QTest::mouseClick(page.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
+                          second.center());
+        QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 2}));
+        desktop::MessageBox::PresetAnswers({false});
+        QTest::keyClick(page.ListBoxQuery, '.');
+        QCOMPARE(fx.Shown(),
+                 (QList<Shown>{{Kind::Warning, Q("Are you sure to delete the 2 event?")}}));
+
         // The Delete key of the list reaches the same command.
         desktop::MessageBox::PresetAnswers({true});
         page.ListBoxQuery->setFocus();
@@ -371,6 +384,27 @@ private slots:
         QCOMPARE(fx.Count(), 1);
         QCOMPARE(fx.Found(), std::vector<std::string>{"two"});
         QCOMPARE(page.ListBoxQuery->currentRow(), 0);
+    }
+
+    // Rows are 17 pixels high and drawn on their layer's colour, from the row's left edge
+    // to its right end.
+    void rowsAreDrawnInLayerColours() {
+        SearchWindow fx;
+        fx.Add(OnceEvent("work", EncodeDate(2027, 1, 4), 0, "Work"));
+        fx.Add(OnceEvent("home", EncodeDate(2027, 1, 5), 0, "Home"));
+        TSearchPage& page = fx.OpenSearch();
+        fx.Choose(kSearchThisWeek);
+        QCOMPARE(fx.Found(), (std::vector<std::string>{"work", "home"}));
+        page.ListBoxQuery->clearSelection();
+        const QImage image =
+            page.ListBoxQuery->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0)};
+        for (int row = 0; row < 2; ++row) {
+            const QRect r = page.ListBoxQuery->visualItemRect(page.ListBoxQuery->item(row));
+            QCOMPARE(r.height(), 17);
+            for (int x : {0, image.width() - 2})
+                QCOMPARE(image.pixelColor(x, r.bottom()).rgb(), colours[row].rgb());
+        }
     }
 
     void popupMenuOnlyOverResults() {
