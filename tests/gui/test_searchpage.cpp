@@ -86,7 +86,6 @@ struct SearchWindow : WindowFixture {
 
     void Keyword(const char* keyword, bool subject = true, bool content = true, bool note = true) {
         Page().chtext->setChecked(true);
-        Page().chtextClick();
         Page().editInclude->setText(Q(keyword));
         Page().chSubject->setChecked(subject);
         Page().chContent->setChecked(content);

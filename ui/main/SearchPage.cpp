@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/Clock.h"
 #include "platform/desktop/ColouredRow.h"
@@ -199,7 +200,7 @@ void TSearchPage::CreatePanel() {
 
     connect(comSearchType, &QComboBox::activated, this, &TSearchPage::comSearchTypeChange);
     connect(btnSearch, &QToolButton::clicked, this, &TSearchPage::btnSearchClick);
-    connect(chtext, &QCheckBox::clicked, this, &TSearchPage::chtextClick);
+    connect(chtext, &QCheckBox::toggled, this, &TSearchPage::chtextClick);
 }
 
 void TSearchPage::CreateResultList() {
@@ -323,7 +324,7 @@ void TSearchPage::comSearchTypeChange() {
 }
 
 void TSearchPage::btnSearchClick() {
-    BusyCursor busy;
+    std::optional<BusyCursor> busy(std::in_place);
     comSearchType->setFocus();
     SearchRequest request;
     request.between = PeriodStart(DayOfPicker(dtBetweenDate));
@@ -336,6 +337,8 @@ void TSearchPage::btnSearchClick() {
     request.note = chNote->isChecked();
     const SearchStatement statement = BuildSearchStatement(request, dm_.Layers);
     if (statement.refusal != SearchRefusal::None) {
+        // The message is read with the ordinary cursor.
+        busy.reset();
         const QString message = QString::fromUtf8(SearchRefusalMessage(statement.refusal));
         if (statement.refusal == SearchRefusal::KeywordQuote) {
             desktop::MessageBox::Error(this, message);
