@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -404,6 +405,42 @@ private slots:
             for (int x : {0, image.width() - 2})
                 QCOMPARE(image.pixelColor(x, r.bottom()).rgb(), colours[row].rgb());
         }
+    }
+
+    // The panel follows the window's width: the button at the right end, the type list up to
+    // it, the pickers sharing its width, the text boxes ending where it ends.
+    void panelFollowsTheWidth_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("narrow") << 800;
+        QTest::newRow("wide") << 1300;
+    }
+    void panelFollowsTheWidth() {
+        QFETCH(int, width);
+        SearchWindow fx;
+        TSearchPage& page = fx.OpenSearch();
+        fx.window->resize(width, 700);
+        QCoreApplication::processEvents();
+        const auto right = [](const QWidget* w) { return w->x() + w->width(); };
+        QCOMPARE(right(page.btnSearch), page.PanelSearch->width() - 1);
+        QCOMPARE(page.btnSearch->size(), QSize(64, 82));
+        QCOMPARE(right(page.comSearchType), page.btnSearch->x() - 3);
+        const int picker =
+            (page.comSearchType->width() - page.LabelBetween->width() - page.LabelAnd->width()) / 2;
+        QCOMPARE(page.dtBetweenDate->width(), picker);
+        QCOMPARE(page.dtBetweenDate->x(), right(page.LabelBetween));
+        QCOMPARE(page.LabelAnd->x(), right(page.dtBetweenDate) + 1);
+        QCOMPARE(right(page.dtAndDate), right(page.comSearchType));
+        QCOMPARE(right(page.chNote), right(page.comSearchType));
+        QCOMPARE(right(page.chContent), page.chNote->x());
+        QCOMPARE(right(page.chSubject), page.chContent->x());
+        QCOMPARE(right(page.LabelIn), page.chSubject->x());
+        QCOMPARE(page.editInclude->width(), page.comSearchType->width() - page.chSubject->width() -
+                                                page.chContent->width() - page.chNote->width() -
+                                                page.LabelIn->width() - 9);
+        int sections = 0;
+        for (int i = 0; i < kSearchSectionCount; ++i)
+            sections += page.HeaderControl1->sectionSize(i);
+        QCOMPARE(sections, page.HeaderControl1->width());
     }
 
     void popupMenuOnlyOverResults() {
