@@ -3,7 +3,10 @@
 
 #include <QTest>
 
+#include "platform/ProfileFile.h"
+
 #include "store/EventLists.h"
+#include "store/SearchHeader.h"
 #include "store/SearchStatement.h"
 #include "support/StoreFixture.h"
 
@@ -270,6 +273,32 @@ private slots:
         search.LoadFound(s.sql, 0, r.between, r.andTime);
         QVERIFY(fx.errors.shown.empty());
         QCOMPARE(Subjects(search.found), std::vector<std::string>{"DON'T forget"});
+    }
+
+    // Widths read back as written; a value that would hide or swamp a column gives the
+    // section's first width.
+    void sectionWidths_data() {
+        QTest::addColumn<QString>("endTime");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("kept") << QStringLiteral("150") << 150;
+        QTest::newRow("zero") << QStringLiteral("0") << 120;
+        QTest::newRow("negative") << QStringLiteral("-40") << 120;
+        QTest::newRow("huge") << QStringLiteral("99999") << 120;
+        QTest::newRow("not a number") << QStringLiteral("wide") << 120;
+    }
+    void sectionWidths() {
+        QFETCH(QString, endTime);
+        QFETCH(int, expected);
+        StoreFixture fx(false);
+        const std::string path = fx.file("setup.ini");
+        QVERIFY(SaveSearchSectionWidths(path, {90, 300, 130, 140, 200}));
+        QCOMPARE(LoadSearchSectionWidths(path), (SearchSectionWidths{90, 50, 130, 140, 200}));
+        {
+            platform::ProfileFile ini(path);
+            ini.writeString("SearchHeader", "EndTime", endTime.toStdString());
+            QVERIFY(ini.save());
+        }
+        QCOMPARE(LoadSearchSectionWidths(path)[2], expected);
     }
 
     // Only the active layers are searched; with none active nothing is found.
