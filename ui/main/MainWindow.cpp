@@ -279,7 +279,8 @@ void TFormMainCalendar::CreateToolbar() {
 
     connect(btntoday, &QToolButton::clicked, this, [this] {
         {
-            // Straight to today's month, without leaving the search page's way.
+            // Today shows the month at once; the page change's own refresh of the month
+            // would only repeat what GoToToday does.
             const QSignalBlocker quiet(PageControl1);
             PageControl1->setCurrentIndex(0);
         }
