@@ -28,6 +28,22 @@ bool MessageBox::Question(QWidget* parent, const QString& text) {
     return Show(Kind::Warning, parent, text);
 }
 
+void MessageBox::Warning(QWidget* parent, const QString& text) {
+    Recorder& r = recorder();
+    if (r.on) {
+        r.shown.append({Kind::Warning, text});
+        return;
+    }
+    QString shownText = text;
+    shownText.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(parent);
+    box.setText(shownText);
+    box.setWindowTitle(QStringLiteral("Warning"));
+    box.setIcon(QMessageBox::Warning);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
 void MessageBox::Error(QWidget* parent, const QString& text) {
     Show(Kind::Error, parent, text);
 }

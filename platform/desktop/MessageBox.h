@@ -25,6 +25,9 @@ public:
     static void Information(QWidget* parent, const QString& text);
     // Answers true for Yes.
     static bool Question(QWidget* parent, const QString& text);
+    // A warning that is only acknowledged (one OK button); recorded as a warning that takes
+    // no preset answer.
+    static void Warning(QWidget* parent, const QString& text);
     static void Error(QWidget* parent, const QString& text);
 
     // Testing.

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
@@ -28,6 +29,7 @@
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
+#include "ui/main/SearchPage.h"
 
 namespace qcal {
 namespace {
@@ -165,18 +167,25 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
 void TFormMainCalendar::CreateEventActions() {
     actNewEvent = new QAction(QStringLiteral("New Event"), this);
     actNewEvent->setToolTip(QStringLiteral("New Event"));
-    connect(actNewEvent, &QAction::triggered, this, [this] { AddEventAt(SelectedCell()); });
+    connect(actNewEvent, &QAction::triggered, this, [this] {
+        AddEventAt(SelectedCell());
+        RerunSearch();
+    });
     actEditEvent = new QAction(QStringLiteral("Edit Event"), this);
     actEditEvent->setToolTip(QStringLiteral("Edit Event"));
     connect(actEditEvent, &QAction::triggered, this, [this] {
         if (DatePageShowing())
             EditSelectedEvent();
+        else
+            searchPage->ListBoxQueryDblClick();
     });
     actDeleteEvent = new QAction(QStringLiteral("Del  Event"), this);
     actDeleteEvent->setToolTip(QStringLiteral("Delete Events"));
     connect(actDeleteEvent, &QAction::triggered, this, [this] {
         if (DatePageShowing())
             DeleteSelectedEvent();
+        else
+            searchPage->pmDeleteEventClick();
     });
 }
 
@@ -276,7 +285,12 @@ void TFormMainCalendar::CreateToolbar() {
     desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 
     connect(btntoday, &QToolButton::clicked, this, [this] {
-        PageControl1->setCurrentIndex(0);
+        {
+            // Today shows the month at once; the page change's own refresh of the month
+            // would only repeat what GoToToday does.
+            const QSignalBlocker quiet(PageControl1);
+            PageControl1->setCurrentIndex(0);
+        }
         GoToToday();
     });
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
@@ -347,8 +361,6 @@ void TFormMainCalendar::CreatePages() {
     TabSheet2 = new QWidget;
     PageControl1->addTab(TabSheet1, QStringLiteral("Date"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Search Events"));
-    // The search page is built by later work.
-    PageControl1->setTabEnabled(1, false);
 
     auto* page = new QVBoxLayout(TabSheet1);
     page->setContentsMargins(0, 0, 0, 0);
@@ -370,6 +382,7 @@ void TFormMainCalendar::CreatePages() {
     PanelDay->setObjectName(QStringLiteral("PanelDay"));
     PanelDay->installEventFilter(this);
     page->addWidget(PanelDay, 1);
+    CreateSearchPage();
 }
 
 void TFormMainCalendar::CreateGrid() {

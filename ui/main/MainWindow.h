@@ -34,6 +34,7 @@ class AlarmScheduler;
 class SoundPlayer;
 class TDataMod;
 class TFormAlarm;
+class TSearchPage;
 class Tlable_listbox;
 class TmyFormNewOrEdit;
 
@@ -79,6 +80,11 @@ public:
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
 
+    // ---- the search page (MainWindowSearch.cpp) ----
+    // Searches again with the period unchanged when the search page is shown (after the
+    // preferences changed the formats, for one); does nothing on the Date page.
+    void RerunSearch();
+
     // ---- backup, restore and compaction (MainWindowBackup.cpp) ----
     void btnbackupClick();
     void btnrestoreClick();
@@ -94,6 +100,7 @@ public:
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
+    TSearchPage* searchPage = nullptr;
     QWidget* Paneltext = nullptr;
     QWidget* PanelDay = nullptr;
     std::array<QLabel*, 7> weekdayLabels{};
@@ -172,6 +179,10 @@ private:
     void CellListClick(int cell);
     bool EditCheck();
     bool ConfirmDelete();
+
+    // Search page (MainWindowSearch.cpp).
+    void CreateSearchPage();
+    void PageControl1Change();
 
     // Layers (MainWindowLayers.cpp).
     void CreateLayerControls();

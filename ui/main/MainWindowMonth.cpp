@@ -15,6 +15,7 @@
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
+#include "ui/main/SearchPage.h"
 
 namespace qcal {
 namespace {
@@ -110,6 +111,8 @@ void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
                     todayCell = cell.Number();
             }
             Cell(todayCell != 0 ? todayCell : month.firstCell).Select();
+        } else {
+            searchPage->comSearchTypeChange();
         }
     }
     if (fromLayerList)

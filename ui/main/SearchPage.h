@@ -1,0 +1,139 @@
+#pragma once
+
+// The "Search Events" page: finds the events of a period, optionally only those with a
+// keyword in their subject, content or note, lists them under a header and lets the user
+// add, edit and delete them.
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "core/Event.h"
+#include "store/EventLists.h"
+#include "store/SearchHeader.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QToolButton;
+
+namespace qcal {
+
+class TDataMod;
+
+// What the page asks of the main window.
+struct SearchPageHooks {
+    // Runs the event editor modally on the record as "Edit Event"; true when it ended with OK
+    // (the record then holds the edits). The layers are reloaded afterwards in either case.
+    std::function<bool(tfield& event)> editEvent;
+    // Deletes the events and refreshes the shown page (the main window's DeleteEventIds).
+    std::function<void(std::span<const std::int64_t> ids)> deleteEventIds;
+    // The main window's add command; it searches again afterwards while this page is shown.
+    std::function<void()> addEvent;
+    // The main window's Delete button action (the Delete and "." keys of the list).
+    std::function<void()> deleteRequested;
+    // The alarms are checked again after an edit.
+    std::function<void()> refreshAlarms;
+    // Opens a help topic.
+    std::function<void(int context)> showHelp;
+};
+
+class TSearchPage : public QWidget {
+    Q_OBJECT
+public:
+    TSearchPage(TDataMod& dm, SearchPageHooks hooks, QWidget* parent = nullptr);
+    ~TSearchPage() override;
+
+    // Sets the period of the chosen type from today, then searches.
+    void comSearchTypeChange();
+    // Checks the input, builds the statement, loads the results and fills the list.
+    void btnSearchClick();
+    void chtextClick();
+    // Shows the current result's content and note.
+    void ListBoxQueryClick();
+    // Edits the current result.
+    void ListBoxQueryDblClick();
+    // Deletes the selected results after asking.
+    void pmDeleteEventClick();
+    void SelectAll1Click();
+    // Opens the list's menu at global unless the list is empty; true when it opened.
+    bool pmQueryPopup(const QPoint& global);
+
+    // The page is being shown: lays it out, chooses "This Year" the first time, and searches.
+    void PageShown();
+    // The page is being left: the results are emptied and the list and memos cleared.
+    void PageLeft();
+    // Places the controls for the page's present size; the subject section takes the width
+    // the other sections leave.
+    void LayoutSearch();
+    // Writes the header's section widths to setup.ini when they differ from those last kept.
+    void KeepSectionWidths();
+
+    const tArrayofField& Found() const { return search_.found; }
+    std::vector<int> SelectedRows() const;
+    // The last chosen type was the archive search.
+    bool SearchArchived = false;
+
+    QLabel* Label6 = nullptr;
+    QComboBox* comSearchType = nullptr;
+    QToolButton* btnSearch = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* LabelBetween = nullptr;
+    QDateEdit* dtBetweenDate = nullptr;
+    QLabel* LabelAnd = nullptr;
+    QDateEdit* dtAndDate = nullptr;
+    QCheckBox* chtext = nullptr;
+    QLineEdit* editInclude = nullptr;
+    QLabel* LabelIn = nullptr;
+    QCheckBox* chSubject = nullptr;
+    QCheckBox* chContent = nullptr;
+    QCheckBox* chNote = nullptr;
+    QWidget* PanelSearch = nullptr;
+    QHeaderView* HeaderControl1 = nullptr;
+    QListWidget* ListBoxQuery = nullptr;
+    QSplitter* Splitter = nullptr;
+    QPlainTextEdit* MemoContent = nullptr;
+    QPlainTextEdit* MemoNote = nullptr;
+    QMenu* pmQuery = nullptr;
+    QAction* AddEvent1 = nullptr;
+    QAction* EditEvent1 = nullptr;
+    QAction* DeleteEvents1 = nullptr;
+    QAction* SelectAll1 = nullptr;
+
+    // The main window's help topic.
+    static constexpr int kHelpContext = 1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreatePanel();
+    void CreateResultList();
+    void ClearResults();
+    void ClearMemos();
+    int DayOfPicker(const QDateEdit* picker) const;
+    void SetPickerDay(QDateEdit* picker, int day);
+    SearchSectionWidths SectionWidths() const;
+
+    TDataMod& dm_;
+    SearchPageHooks hooks_;
+    tlist_of_event_for_Query search_;
+    SearchSectionWidths keptWidths_{};
+    bool splitterPlaced_ = false;
+};
+
+}  // namespace qcal
