@@ -2,6 +2,8 @@
 // options, closing and minimising to the tray or the task bar, the exit and the session end.
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -171,6 +173,27 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(!w.isMinimized());
         QVERIFY(!w.InTray());
+    }
+
+    // A later start brings the window back from the tray, and the dialog open in it on top.
+    void laterStartBringsWindowAndDialogForward() {
+        PretendDesktop desk(true, true);
+        WindowFixture fx(kJan7, kWork);
+        TFormMainCalendar& w = fx.Open();
+        QDialog dialog(&w);
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(!w.close());
+        QVERIFY(w.InTray());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+
+        w.BringToFront();
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.InTray());
+        QTRY_COMPARE(QApplication::activeWindow(), &dialog);
     }
 
     void exitEndsTheProgram_data() {

@@ -83,8 +83,9 @@ public:
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
 
     // ---- application shell (MainWindowShell.cpp) ----
-    // Registers the hot key of the options (true) or releases it (false). Saving the options
-    // calls it with false, then true, so that a new key works at once.
+    // Registers the hot key of the options (true), releasing the one registered before, or
+    // releases it (false). Call it with true after every save of the options, so that a new
+    // key works at once.
     void ApplyHotKey(bool registering);
     // Shows the pending alarms, or says that nothing is pending.
     void btnpendingClick();
