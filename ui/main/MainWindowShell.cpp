@@ -43,6 +43,7 @@ void TFormMainCalendar::CreateShell() {
                     PmTrayRestoreClick();
             });
 
+    // The menu button's web page item, built with the toolbar, opens the product's page.
     for (QAction* action : PmFormenu->actions()) {
         if (action->text() == QStringLiteral("Visit Website...")) {
             VisitsWebsite1 = action;
