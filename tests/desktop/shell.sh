@@ -37,6 +37,12 @@ if [ "${1:-}" = inside ]; then
         sleep 0.3
         gone "$1"
     }
+    # Asks the main window to close until it is hidden (see close_titled).
+    close_main() {
+        if viewable "$main"; then "$close" "$main"; fi
+        sleep 0.3
+        hidden "$main"
+    }
     # The main window: the program's large window (its tray icon has the same name).
     find_main() {
         local w
@@ -97,8 +103,7 @@ if [ "${1:-}" = inside ]; then
     wait_for 20 close_titled "$information" || fail "the message did not close"
 
     # The close box sends the window to the tray.
-    "$close" "$main"
-    wait_for 20 hidden "$main" || fail "the close box did not hide the window"
+    wait_for 20 close_main || fail "the close box did not hide the window"
     kill -0 "$pid" || fail "the close box ended the program"
     echo "close box: window hidden, program running"
 
@@ -120,8 +125,7 @@ if [ "${1:-}" = inside ]; then
 
     # The hot key while in the tray, with an alarm that fell due meanwhile (the program started
     # on an empty database).
-    "$close" "$main"
-    wait_for 20 hidden "$main" || fail "the close box did not hide the window"
+    wait_for 20 close_main || fail "the close box did not hide the window"
     "$seed" "$folder" --due-alarm
     xdotool key ctrl+shift+z
     wait_for 20 shown "$alarm" || fail "the hot key did not show the pending alarm"
