@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include "platform/System.h"
+#include "platform/desktop/Shell.h"
+#include "platform/desktop/SingleInstance.h"
 #include "store/DataModule.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
@@ -12,8 +14,20 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quenlaris Calendar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quenlaris Calendar"));
 
+    // One program per user and program folder: a later start brings the running one forward
+    // and ends before it opens the database or writes any file.
+    const std::string folder = qcal::platform::ProgramFolder();
+    qcal::desktop::SingleInstance instance(
+        qcal::desktop::InstanceServerName(QString::fromStdString(folder)));
+    if (instance.Claim() == qcal::desktop::SingleInstance::Start::Second)
+        return 0;
+    const qcal::desktop::ProcessMarker marker;
+    // The window waits in the tray while closed; only Exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(qcal::desktop::ProgramIcon());
+
     qcal::DesktopErrorReporter errors;
-    qcal::TDataMod dm(qcal::platform::ProgramFolder(), errors);
+    qcal::TDataMod dm(folder, errors);
     // Without its database the program could not keep a single event: the failure has been
     // shown, so end here rather than accept events that cannot be stored.
     if (!dm.Connected())
@@ -22,7 +36,11 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     qcal::TFormMainCalendar window(dm, arguments);
-    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app, &QApplication::quit);
+    // exit() rather than quit(): the window refuses close requests, and Exit must not ask it.
+    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app,
+                     [] { QCoreApplication::exit(0); });
+    QObject::connect(&instance, &qcal::desktop::SingleInstance::activationRequested, &window,
+                     &qcal::TFormMainCalendar::BringToFront);
     if (window.StartsMinimised()) {
         window.showMinimized();
     } else {

@@ -11,6 +11,7 @@ packages=(
     libbenchmark-dev
     fonts-liberation
     xvfb xauth xdotool
+    libxcb1-dev libxcb-keysyms1-dev trayer x11-utils
     pulseaudio pulseaudio-utils
 )
 

@@ -8,7 +8,7 @@
 #include <QUrl>
 
 #include "platform/desktop/Help.h"
-#include "platform/desktop/OpenUrl.h"
+#include "platform/desktop/Shell.h"
 
 namespace qcal {
 namespace {
@@ -91,7 +91,7 @@ Taboutform::Taboutform(QWidget* parent)
     auto* support = new QLabel(QStringLiteral("Support: "), this);
     support->setFont(ArialPixels(13));
     support->move(15, 120);
-    Label4 = new TLinkLabel(QString::fromLatin1(kSupportAddress), this);
+    Label4 = new TLinkLabel(QString::fromLatin1(desktop::kSupportMailAddress), this);
     Label4->move(72, 120);
     // A long address stays inside the box.
     for (QLabel* link : {static_cast<QLabel*>(Label6), static_cast<QLabel*>(Label4)})
@@ -103,9 +103,9 @@ Taboutform::Taboutform(QWidget* parent)
 
     // A failure to open is left to the desktop to show.
     connect(Label6, &TLinkLabel::clicked, this,
-            [] { desktop::OpenUrl(QUrl(QString::fromLatin1(kWebsiteAddress))); });
+            [] { desktop::OpenWebsite(); });
     connect(Label4, &TLinkLabel::clicked, this,
-            [this] { desktop::OpenUrl(QUrl(QStringLiteral("mailto:") + Label4->text())); });
+            [] { desktop::OpenSupportMail(); });
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 }

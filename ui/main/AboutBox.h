@@ -9,11 +9,8 @@ class QPushButton;
 
 namespace qcal {
 
-// The product's web page (as the about box shows it, and as it is opened) and the support mail
-// address.
-inline constexpr char kWebsiteName[] = "quenlaris.example.org";
-inline constexpr char kWebsiteAddress[] = "https://quenlaris.example.org/";
-inline constexpr char kSupportAddress[] = "support@quenlaris.example.org";
+// The product's web page as the about box shows it (the address itself is the shell's).
+inline constexpr char kWebsiteName[] = "quenlaris-calendar.example.org";
 
 // A label that behaves as a link: red and underlined under the pointer, navy otherwise, and
 // a click opens its address.

@@ -154,6 +154,7 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     ApplyDisplayFont();
     GoToToday();
     CreateAlarms();
+    CreateShell();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
@@ -190,6 +191,7 @@ void TFormMainCalendar::CreateEventActions() {
 }
 
 TFormMainCalendar::~TFormMainCalendar() {
+    dm_.OnOptionsSaved = nullptr;
     // The alarm window goes before the scheduler it draws from.
     if (scheduler_)
         scheduler_->SetView(nullptr);
@@ -294,8 +296,8 @@ void TFormMainCalendar::CreateToolbar() {
         GoToToday();
     });
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
-    connect(btnpending, &QToolButton::clicked, this, [this] { scheduler_->ShowPending(true); });
-    connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::exitRequested);
+    connect(btnpending, &QToolButton::clicked, this, &TFormMainCalendar::btnpendingClick);
+    connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::btnExitClick);
     CreateMaintenanceCommands();
 }
 

@@ -25,10 +25,15 @@ class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QSpinBox;
+class QSystemTrayIcon;
 class QTabWidget;
 class QToolButton;
 
 namespace qcal {
+
+namespace desktop {
+class GlobalHotKey;
+}
 
 class AlarmScheduler;
 class SoundPlayer;
@@ -94,6 +99,26 @@ public:
     AlarmScheduler& Scheduler() const { return *scheduler_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
 
+    // ---- application shell (MainWindowShell.cpp) ----
+    // Registers the hot key of the options (true), releasing the one registered before, or
+    // releases it (false). Call it with true after every save of the options, so that a new
+    // key works at once.
+    void ApplyHotKey(bool registering);
+    // Shows the pending alarms, or says that nothing is pending.
+    void btnpendingClick();
+    // Brings the window back from the tray (or the task bar) to the front.
+    void PmTrayRestoreClick();
+    // A later start of the program asked for this one: the window comes forward, then its
+    // open modal dialog.
+    void BringToFront();
+    // Ends the program: the hot key is released and exitRequested() is emitted.
+    void btnExitClick();
+    // The desktop session ends: the program lets it, and lets itself be closed.
+    void SessionEnding();
+    // True while the window waits in the tray (hidden, the tray icon showing).
+    bool InTray() const;
+    desktop::GlobalHotKey& HotKey() const { return *hotKey_; }
+
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
     QWidget* Panelleft = nullptr;
@@ -137,6 +162,12 @@ public:
     QAction* Preferences1 = nullptr;
     QAction* Help1 = nullptr;
     QAction* About1 = nullptr;
+    QAction* VisitsWebsite1 = nullptr;
+    QSystemTrayIcon* RxTrayIcon1 = nullptr;
+    QMenu* PmTray = nullptr;
+    QAction* ShowPendingEvents1 = nullptr;
+    QAction* PmTrayRestore = nullptr;
+    QAction* Exit1 = nullptr;
 
     // The event commands of the grid, each one action shared by the toolbar button, the
     // cell menus and the cell's mouse and keys.
@@ -158,6 +189,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Construction (MainWindow.cpp).
@@ -173,6 +206,12 @@ private:
     void btnactiveClick();
     // The shown page again, after the options changed.
     void RefreshShownPage();
+
+    // Application shell (MainWindowShell.cpp).
+    void CreateShell();
+    // Minimising or closing: the Date page comes to the front, and the window goes to the tray
+    // when there is one, else it stays minimised on the task bar.
+    void SendToTray();
 
     // Day cells (MainWindowMonth.cpp).
     void DayButtonClick(int cell);
@@ -224,6 +263,13 @@ private:
     // on the month already shown reads it again.
     int monthAtPress_ = -1;
     std::unique_ptr<TFormAlarm> alarmWindow_;
+    desktop::GlobalHotKey* hotKey_ = nullptr;
+    bool exiting_ = false;
+    bool sessionEnding_ = false;
+    bool inTray_ = false;
+    // Set while the pending alarms or the message about them are up, so that the hot key held
+    // down opens them once.
+    bool pendingShowing_ = false;
 };
 
 }  // namespace qcal

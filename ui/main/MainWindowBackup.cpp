@@ -120,7 +120,7 @@ void TFormMainCalendar::btnrestoreClick() {
             this,
             QStringLiteral(
                 "Restore the data and setting succeeds\rPlease restart the system after closed!"));
-        emit exitRequested();
+        btnExitClick();
         return;
     }
     // The old files are all in place again: carry on with them.
@@ -158,7 +158,7 @@ void TFormMainCalendar::CompactDatabase1Click() {
             desktop::MessageBox::Error(this, kCompactFails);
             break;
     }
-    emit exitRequested();
+    btnExitClick();
 }
 
 }  // namespace qcal

@@ -26,7 +26,10 @@ void TFormMainCalendar::Preferences1Click() {
 
 void TFormMainCalendar::RefreshShownPage() {
     // The month, or the search page's results, in the new formats.
-    RxSpinYearChange();
+    if (DatePageShowing())
+        RxSpinYearChange();
+    else
+        RerunSearch();
 }
 
 void TFormMainCalendar::btnHelpClick() {
