@@ -14,6 +14,7 @@
 #include "alarm/AlarmScheduler.h"
 #include "alarm/QtSoundPlayer.h"
 #include "core/Event.h"
+#include "print/MonthPage.h"
 #include "store/EventLists.h"
 #include "ui/main/LayerDialog.h"
 
@@ -24,6 +25,7 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QPrinter;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
@@ -76,6 +78,15 @@ public:
     // ---- alarms: the due list, its timers and the requests that raise the alarm window ----
     AlarmScheduler& Scheduler() const { return *scheduler_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
+
+    // ---- printing (MainWindowPrint.cpp) ----
+    void btnpreviewClick();
+    void btnprintClick();
+    // The printer of the month page, kept from one print to the next.
+    QPrinter& Printer();
+    // What the day cells show, for the month page, and its title.
+    print::MonthSheet Sheet() const;
+    QString MonthTitle() const;
 
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
@@ -149,6 +160,7 @@ private:
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
+    void ConnectPrinting();
 
     // Day cells (MainWindowMonth.cpp).
     void DayButtonClick(int cell);
@@ -189,6 +201,7 @@ private:
     // on the month already shown reads it again.
     int monthAtPress_ = -1;
     std::unique_ptr<TFormAlarm> alarmWindow_;
+    std::shared_ptr<QPrinter> printer_;
 };
 
 }  // namespace qcal
