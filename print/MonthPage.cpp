@@ -77,7 +77,9 @@ void DrawMonth(QPainter& painter, const MonthPageLayout& l, const RForPrint& opt
     painter.save();
     const QFont font = PrintFont(options);
     painter.setFont(font);
-    painter.setPen(QPen());
+    // The thinnest line the device draws: one of its pixels, and never less on a page
+    // rendered at another resolution.
+    painter.setPen(QPen(Qt::black, 0));
     const int hF = l.fontHeight;
 
     // Weekday header.
