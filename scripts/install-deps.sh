@@ -10,6 +10,7 @@ packages=(
     fonts-liberation
     xvfb xauth xdotool
     pulseaudio pulseaudio-utils
+    poppler-utils
 )
 
 missing=()
