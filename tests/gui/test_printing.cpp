@@ -511,6 +511,43 @@ private slots:
         QCOMPARE(fx.store.errors.shown.size(), std::size_t(1));
     }
 
+    // The month picked on the search page is the month printed, under its own title.
+    void printsTheMonthThePickersName_data() {
+        QTest::addColumn<bool>("preview");
+        QTest::newRow("print") << false;
+        QTest::newRow("preview") << true;
+    }
+    void printsTheMonthThePickersName() {
+        QFETCH(bool, preview);
+        WindowFixture fx(kJan7, kLayers);
+        fx.Add(OnceEvent("March event", EncodeDate(2027, 3, 3), EncodeTime(8, 0), "Work"));
+        fx.Open();
+        fx.ShowMonth(2027, 1);
+        fx.window->PageControl1->setCurrentIndex(1);
+        fx.window->ListBoxMonth->setCurrentRow(2);
+        QString title;
+        print::MonthSheet sheet;
+        QTemporaryDir dir;
+        PrintToPdf(fx.window->Printer(), dir.filePath(Q("month.pdf")));
+        fx.answer = [&](QDialog& d) {
+            if (auto* p = qobject_cast<TFormPreview*>(&d))
+                title = p->title;
+            sheet = fx.window->Sheet();
+            return int(QDialog::Accepted);
+        };
+        (preview ? fx.window->btnpreview : fx.window->btnprint)->click();
+        if (!preview)
+            title = fx.window->MonthTitle();
+        QCOMPARE(title, Q("March 2027"));
+        // 1 March 2027 is a Monday: cell 2.
+        QCOMPARE(sheet.cells[0].caption, QString());
+        QCOMPARE(sheet.cells[1].caption, Q("1"));
+        QCOMPARE(sheet.cells[3].lines.size(), std::size_t(1));
+        QCOMPARE(sheet.cells[3].lines[0].text, Q("08:00 AM March event"));
+        QCOMPARE(sheet.cells[3].lines[0].color, kRed);
+        QVERIFY(fx.window->DatePageShowing());
+    }
+
     void noPrinterStopsBothPaths_data() {
         QTest::addColumn<bool>("preview");
         QTest::newRow("print") << false;

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
 
 #include "core/Names.h"
@@ -38,6 +39,15 @@ public:
 private:
     TFormMainCalendar& window_;
 };
+
+// The day cells are filled only while the month page shows; the search page may have moved
+// the year or month since. The page printed is always the month the pickers name.
+void ShowMonthPage(TFormMainCalendar& window) {
+    if (window.DatePageShowing())
+        return;
+    window.PageControl1->setCurrentIndex(0);
+    window.RxSpinYearChange();
+}
 
 }  // namespace
 
@@ -77,6 +87,7 @@ QString TFormMainCalendar::MonthTitle() const {
 void TFormMainCalendar::btnpreviewClick() {
     if (!print::RequirePrinter(this))
         return;
+    ShowMonthPage(*this);
     {
         MainWindowMonth host(*this);
         TFormPreview preview(dm_, host, Printer(), this);
@@ -88,6 +99,7 @@ void TFormMainCalendar::btnpreviewClick() {
 void TFormMainCalendar::btnprintClick() {
     if (!print::RequirePrinter(this))
         return;
+    ShowMonthPage(*this);
     QPrinter& printer = Printer();
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
