@@ -221,12 +221,14 @@ void PrintToPdf(QPrinter& printer, const QString& file) {
 }
 
 // Opens the preview from the main window and takes the user's steps while it shows.
-bool RunPreview(WindowFixture& fx, const std::function<void(TFormPreview&)>& steps) {
+// nested answers the dialogs the preview opens.
+bool RunPreview(WindowFixture& fx, const std::function<void(TFormPreview&)>& steps,
+                const std::function<int(QDialog&)>& nested = {}) {
     bool ran = false;
     fx.answer = [&](QDialog& d) {
         auto* preview = qobject_cast<TFormPreview*>(&d);
         if (!preview)
-            return int(QDialog::Rejected);
+            return nested ? nested(d) : int(QDialog::Rejected);
         ran = true;
         steps(*preview);
         return preview->result();
@@ -509,6 +511,16 @@ private slots:
         QCOMPARE(asked, 1);
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(fx.store.errors.shown.size(), std::size_t(1));
+
+        // The preview prints without a print dialog, to the file then chosen.
+        desktop::SetFileChooserForTesting([&](const desktop::FileRequest& request) {
+            ++asked;
+            return request.save ? std::optional<QString>(pdf) : std::optional<QString>();
+        });
+        QVERIFY(RunPreview(fx, [](TFormPreview& preview) { preview.btnprint->click(); }));
+        QCOMPARE(asked, 2);
+        QVERIFY(QFile::exists(pdf));
+        QCOMPARE(fx.store.errors.shown.size(), std::size_t(1));
     }
 
     // The month picked on the search page is the month printed, under its own title.
@@ -618,58 +630,84 @@ private slots:
                        ? std::optional<QFont>(QFont(Q("Liberation Serif"), 11))
                        : std::optional<QFont>();
         });
+        int setupAnswer = QDialog::Rejected;
+        auto setup = [&](QDialog& d) {
+            auto* dialog = qobject_cast<QPageSetupDialog*>(&d);
+            if (!dialog || setupAnswer != QDialog::Accepted)
+                return int(QDialog::Rejected);
+            dialog->printer()->setPageSize(QPageSize(QPageSize::A5));
+            return int(QDialog::Accepted);
+        };
 
-        QVERIFY(RunPreview(fx, [&](TFormPreview& p) {
-            TFormPreview* preview = &p;
-            QCOMPARE(preview->windowTitle(), Q("Quenlaris Calendar Preview"));
-            QCOMPARE(preview->EFontOfPrint->text(), Q("Arial, Size:8"));
-            QCOMPARE(preview->RxSpinYear->value(), 2027);
-            QCOMPARE(preview->comMonth->currentText(), Q("January"));
-            QCOMPARE(preview->title, Q("January 2027"));
-            QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
-            QCOMPARE(preview->pageWidth, printer.width());
+        QVERIFY(RunPreview(
+            fx,
+            [&](TFormPreview& p) {
+                TFormPreview* preview = &p;
+                QCOMPARE(preview->windowTitle(), Q("Quenlaris Calendar Preview"));
+                QCOMPARE(preview->EFontOfPrint->text(), Q("Arial, Size:8"));
+                QCOMPARE(preview->RxSpinYear->value(), 2027);
+                QCOMPARE(preview->comMonth->currentText(), Q("January"));
+                QCOMPARE(preview->title, Q("January 2027"));
+                QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+                QCOMPARE(preview->pageWidth, printer.width());
 
-            // The image fits the panel with the page's proportions, centred.
-            preview->resize(1200, 800);
-            QCoreApplication::processEvents();
-            const QRect image = preview->Image1->geometry();
-            const QSize panel = preview->PanelPreview->size();
-            QVERIFY(image.width() <= panel.width() - 25 && image.height() <= panel.height() - 25);
-            QVERIFY(image.width() >= panel.width() - 27 || image.height() >= panel.height() - 27);
-            QVERIFY(std::abs(image.width() * preview->pageHeight -
-                             image.height() * preview->pageWidth) <= preview->pageWidth);
-            QVERIFY(std::abs(2 * image.left() + image.width() - panel.width()) <= 1);
-            QCOMPARE(preview->Image().size(), image.size());
-            QVERIFY(preview->Image().save(ArtifactDir() + Q("/preview.png")));
+                // The image fits the panel with the page's proportions, centred.
+                preview->resize(1200, 800);
+                QCoreApplication::processEvents();
+                const QRect image = preview->Image1->geometry();
+                const QSize panel = preview->PanelPreview->size();
+                QVERIFY(image.width() <= panel.width() - 25 &&
+                        image.height() <= panel.height() - 25);
+                QVERIFY(image.width() >= panel.width() - 27 ||
+                        image.height() >= panel.height() - 27);
+                QVERIFY(std::abs(image.width() * preview->pageHeight -
+                                 image.height() * preview->pageWidth) <= preview->pageWidth);
+                QVERIFY(std::abs(2 * image.left() + image.width() - panel.width()) <= 1);
+                QCOMPARE(preview->Image().size(), image.size());
+                QVERIFY(preview->Image().save(ArtifactDir() + Q("/preview.png")));
 
-            // Another month moves the main window with it.
-            preview->comMonth->setCurrentIndex(2);
-            QCOMPARE(fx.window->ListBoxMonth->currentRow(), 2);
-            QCOMPARE(preview->title, Q("March 2027"));
-            QCOMPARE(fx.Rows(fx.CellOfDay(2027, 3, 3)), QStringList{Q("08:00 AM March event")});
-            preview->RxSpinYear->stepBy(1);
-            QCOMPARE(fx.window->RxSpinYear->value(), 2028);
-            QCOMPARE(preview->title, Q("March 2028"));
-            preview->RxSpinYear->stepBy(-1);
+                // Another month moves the main window with it.
+                preview->comMonth->setCurrentIndex(2);
+                QCOMPARE(fx.window->ListBoxMonth->currentRow(), 2);
+                QCOMPARE(preview->title, Q("March 2027"));
+                QCOMPARE(fx.Rows(fx.CellOfDay(2027, 3, 3)), QStringList{Q("08:00 AM March event")});
+                preview->RxSpinYear->stepBy(1);
+                QCOMPARE(fx.window->RxSpinYear->value(), 2028);
+                QCOMPARE(preview->title, Q("March 2028"));
+                preview->RxSpinYear->stepBy(-1);
 
-            // The font chosen is shown, kept in the options and written.
-            preview->SpeedButton4->click();
-            QCOMPARE(preview->EFontOfPrint->text(), Q("Liberation Serif, Size:11"));
-            QCOMPARE(fx.store.dm->Options.ForPrint.PrintFontName, std::string("Liberation Serif"));
-            QCOMPARE(fx.store.dm->Options.ForPrint.PrintFontSize, 11);
+                // The font chosen is shown, kept in the options and written.
+                preview->SpeedButton4->click();
+                QCOMPARE(preview->EFontOfPrint->text(), Q("Liberation Serif, Size:11"));
+                QCOMPARE(fx.store.dm->Options.ForPrint.PrintFontName,
+                         std::string("Liberation Serif"));
+                QCOMPARE(fx.store.dm->Options.ForPrint.PrintFontSize, 11);
 
-            preview->btnhelp->click();
-            QTest::keyClick(preview, Qt::Key_F1);
+                preview->btnhelp->click();
+                QTest::keyClick(preview, Qt::Key_F1);
 
-            // Printing from the preview asks nothing.
-            const int dialogs = fx.dialogsShown;
-            preview->btnprint->click();
-            QCOMPARE(fx.dialogsShown, dialogs);
-            QVERIFY(QFile::exists(pdf));
+                // Printer set-up: another paper is read back and the image fitted to it.
+                const int wideWidth = preview->pageWidth;
+                preview->btnsetup->click();
+                QCOMPARE(preview->pageWidth, wideWidth);
+                setupAnswer = QDialog::Accepted;
+                preview->btnsetup->click();
+                QCOMPARE(preview->pageWidth, printer.width());
+                QVERIFY(preview->pageWidth < wideWidth);
+                QVERIFY(std::abs(preview->Image().width() * preview->pageHeight -
+                                 preview->Image().height() * preview->pageWidth) <=
+                        preview->pageWidth);
 
-            preview->SpeedButton3->click();
-            QVERIFY(!preview->isVisible());
-        }));
+                // Printing from the preview asks nothing.
+                const int dialogs = fx.dialogsShown;
+                preview->btnprint->click();
+                QCOMPARE(fx.dialogsShown, dialogs);
+                QVERIFY(QFile::exists(pdf));
+
+                preview->SpeedButton3->click();
+                QVERIFY(!preview->isVisible());
+            },
+            setup));
         QCOMPARE(helpAsked, (QList<int>{328, 328}));
         QVERIFY(fx.store.errors.shown.empty());
         const QByteArray ini = ReadFile(QString::fromStdString(fx.store.file("setup.ini")));
