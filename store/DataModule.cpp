@@ -37,10 +37,21 @@ bool TDataMod::Connect() {
     ADOConnectionWillConnect(connectionString_, userId, password);
     try {
         ADOConnection.open(connectionString_);
-        return true;
     } catch (const platform::DbError& e) {
         errors_.ShowError(e.what());
         return false;
+    }
+    AddDateIndex();
+    return true;
+}
+
+void TDataMod::AddDateIndex() {
+    // The same index as in the delivered file. A file from before it gets it on first use; one
+    // that cannot be written to is searched without it, only more slowly.
+    try {
+        ADOConnection.exec(
+            "CREATE INDEX IF NOT EXISTS eventtable_begin ON eventtable (begindate, begintime)");
+    } catch (const platform::DbError&) {
     }
 }
 
