@@ -13,6 +13,7 @@ packages=(
     xvfb xauth xdotool
     libxcb1-dev libxcb-keysyms1-dev trayer x11-utils
     pulseaudio pulseaudio-utils
+    poppler-utils
 )
 
 missing=()

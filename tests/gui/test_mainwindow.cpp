@@ -280,8 +280,8 @@ private slots:
             {fx.window->btnrestore, "Restore Events", true},
             {fx.window->btnOption, "Menus", true},
             {fx.window->btnHelp, "Help", true},
-            {fx.window->btnpreview, "Preview Calendar", false},
-            {fx.window->btnprint, "Print Calendar", false},
+            {fx.window->btnpreview, "Preview Calendar", true},
+            {fx.window->btnprint, "Print Calendar", true},
             {fx.window->btnExit, "Exit", true},
         };
         for (const auto& e : expected) {

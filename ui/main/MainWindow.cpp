@@ -272,10 +272,6 @@ void TFormMainCalendar::CreateToolbar() {
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
-    // Built by later work: preview and print, and the menu's items.
-    for (QToolButton* later : {btnpreview, btnprint}) {
-        later->setEnabled(false);
-    }
     for (QAction* action : PmFormenu->actions()) {
         if (action != Preferences1 && action != Help1 && action != About1)
             action->setEnabled(false);
@@ -299,6 +295,7 @@ void TFormMainCalendar::CreateToolbar() {
     connect(btnpending, &QToolButton::clicked, this, &TFormMainCalendar::btnpendingClick);
     connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::btnExitClick);
     CreateMaintenanceCommands();
+    ConnectPrinting();
 }
 
 void TFormMainCalendar::RefreshKeepingFocus(QWidget* picker) {

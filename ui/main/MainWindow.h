@@ -14,6 +14,7 @@
 #include "alarm/AlarmScheduler.h"
 #include "alarm/QtSoundPlayer.h"
 #include "core/Event.h"
+#include "print/MonthPage.h"
 #include "store/EventLists.h"
 #include "ui/main/LayerDialog.h"
 
@@ -24,6 +25,7 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QPrinter;
 class QSpinBox;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -119,6 +121,15 @@ public:
     bool InTray() const;
     desktop::GlobalHotKey& HotKey() const { return *hotKey_; }
 
+    // ---- printing (MainWindowPrint.cpp) ----
+    void btnpreviewClick();
+    void btnprintClick();
+    // The printer of the month page, kept from one print to the next.
+    QPrinter& Printer();
+    // What the day cells show, for the month page, and its title.
+    print::MonthSheet Sheet() const;
+    QString MonthTitle() const;
+
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
     QWidget* Panelleft = nullptr;
@@ -213,6 +224,8 @@ private:
     // when there is one, else it stays minimised on the task bar.
     void SendToTray();
 
+    void ConnectPrinting();
+
     // Day cells (MainWindowMonth.cpp).
     void DayButtonClick(int cell);
     void CellListClick(int cell);
@@ -270,6 +283,8 @@ private:
     // Set while the pending alarms or the message about them are up, so that the hot key held
     // down opens them once.
     bool pendingShowing_ = false;
+
+    std::shared_ptr<QPrinter> printer_;
 };
 
 }  // namespace qcal
