@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <random>
@@ -21,6 +22,8 @@ namespace {
 constexpr const char* kUidSection = "ICalendar";
 constexpr const char* kUidKey = "UidKey";
 constexpr const char* kUidDomain = "@quenlaris-calendar";
+// Stands before a category with a comma until AsText writes it escaped.
+constexpr const char* kCommaCategory = "X-QCAL-COMMA-CATEGORY:";
 
 struct ComponentFree {
     void operator()(icalcomponent* c) const { icalcomponent_free(c); }
@@ -95,7 +98,11 @@ Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, E
         icalcomponent_add_property(c, icalproperty_new_comment(Lines(e.mynote).c_str()));
     }
     if (!e.layername.empty()) {
-        icalcomponent_add_property(c, icalproperty_new_categories(e.layername.c_str()));
+        // libical writes a comma inside a category as it stands, which splits it in two; such
+        // a name is written by AsText from a stand-in value.
+        const bool comma = e.layername.find(',') != std::string::npos;
+        const std::string value = comma ? kCommaCategory + e.layername : e.layername;
+        icalcomponent_add_property(c, icalproperty_new_categories(value.c_str()));
     }
     if (!rule.occurs) {
         // No day of the range has an occurrence: one occurrence that is excluded again.
@@ -138,10 +145,61 @@ Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, E
     return ev;
 }
 
+// A content line folded after at most 75 octets, never inside a UTF-8 sequence.
+std::string Folded(const std::string& line) {
+    std::string out;
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80;
+        if (!continuation) {
+            std::size_t length = 1;
+            while (i + length < line.size() &&
+                   (static_cast<unsigned char>(line[i + length]) & 0xC0) == 0x80) {
+                ++length;
+            }
+            if (width + length > 75) {
+                out += "\r\n ";
+                width = 1;
+            }
+        }
+        out += line[i];
+        ++width;
+    }
+    return out;
+}
+
 std::string AsText(icalcomponent* c) {
     char* text = icalcomponent_as_ical_string_r(c);
     std::string out = text ? text : "";
     icalmemory_free_buffer(text);
+    // Categories with a comma: unfold the stand-in line, escape the value and fold it again.
+    const std::string marker = std::string("\r\nCATEGORIES:") + kCommaCategory;
+    for (std::size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at)) {
+        const std::size_t begin = at + 2;
+        std::size_t end = out.find("\r\n", begin);
+        while (end != std::string::npos && end + 2 < out.size() &&
+               (out[end + 2] == ' ' || out[end + 2] == '\t')) {
+            end = out.find("\r\n", end + 2);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        std::string line;
+        for (std::size_t i = begin; i < end; ++i) {
+            if (out.compare(i, 3, "\r\n ") == 0 || out.compare(i, 3, "\r\n\t") == 0) {
+                i += 2;
+                continue;
+            }
+            line += out[i];
+        }
+        std::string value;
+        for (char ch : line.substr(std::strlen("CATEGORIES:") + std::strlen(kCommaCategory))) {
+            value += ch == ',' ? std::string("\\,") : std::string(1, ch);
+        }
+        const std::string fixed = Folded("CATEGORIES:" + value);
+        out.replace(begin, end - begin, fixed);
+        at = begin + fixed.size();
+    }
     return out;
 }
 

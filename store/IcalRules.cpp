@@ -40,7 +40,8 @@ std::string Position(int ordinal) {
 // The BY parts that pick the ordinal-th day of a kind within a month.
 std::string NthParts(int ordinal, int kind) {
     if (kind == kKindDay) {
-        return ";BYMONTHDAY=" + Position(ordinal);
+        // The day list keeps "the first day" apart from "day 1", which is the other variant.
+        return ";BYDAY=SU,MO,TU,WE,TH,FR,SA;BYSETPOS=" + Position(ordinal);
     }
     if (kind == kKindWeekday) {
         return std::string(";BYDAY=") + kWorkdays + ";BYSETPOS=" + Position(ordinal);

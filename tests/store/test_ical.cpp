@@ -49,8 +49,9 @@ tfield RandomEvent(Kind kind, std::mt19937& rng) {
     e.begindate = DayNumber(2022, 1, 1) + pick(0, 5 * 365);
     const int span = pick(0, 3) == 0 ? OpenEndDay() - DayOf(e.begindate) : pick(400, 12 * 365);
     e.enddate = e.begindate + span;
-    e.beginTime = EncodeTime(pick(0, 22), pick(0, 59));
-    e.endtime = e.beginTime + EncodeTime(0, 30);
+    const int minute = pick(0, 22 * 60 + 59);
+    e.beginTime = EncodeTime(minute / 60, minute % 60);
+    e.endtime = EncodeTime((minute + 30) / 60, (minute + 30) % 60);
     switch (kind) {
         case Kind::Once:
             e.repeatType = kRepeatNone;
@@ -193,6 +194,51 @@ std::string Calendar(const std::string& body) {
            "END:VCALENDAR\r\n";
 }
 
+// An event as one line for comparisons: subject|kind|begin|end|time|alert|layer.
+std::string Line(const tfield& e) {
+    const bool open = DayOf(e.enddate) == OpenEndDay();
+    return e.subject + "|" + std::to_string(e.repeatType) + "|" +
+           FormatDateTime("yyyy-mm-dd", e.begindate) + "|" +
+           (open ? std::string("open") : FormatDateTime("yyyy-mm-dd", e.enddate)) + "|" +
+           FormatDateTime("hh:nn", e.beginTime) + "-" + FormatDateTime("hh:nn", e.endtime) + "|" +
+           (e.alert ? "alarm" : "-") + "|" + e.layername;
+}
+
+QStringList Lines(const tArrayofField& events) {
+    QStringList lines;
+    for (const tfield& e : events) {
+        lines << QString::fromStdString(Line(e));
+    }
+    return lines;
+}
+
+// A repeating event of every kind that the editor would accept, with texts that need escaping.
+tArrayofField RoundTripEvents() {
+    std::mt19937 rng(7);
+    const auto pick = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    const char* const subjects[] = {"Dentist", "Rent; due, \"now\"", "Back\\slash", "Ünïcödé ✓",
+                                    "It's a quote"};
+    const char* const layers[] = {"Work", "Home, garden", "Ämter"};
+    tArrayofField events;
+    for (int i = 0; events.size() < 400; ++i) {
+        tfield e = RandomEvent(Kind(i % 8), rng);
+        const ExportedRule rule = RuleToRRule(e);
+        if (!rule.occurs || !rule.exact) {
+            continue;
+        }
+        e.subject = std::string(subjects[i % 5]) + " " + std::to_string(i);
+        e.content = i % 3 ? "first line\nsecond line, with ; and \\" : "";
+        e.mynote = i % 4 ? "note " + std::to_string(i) : "";
+        e.layername = layers[i % 3];
+        e.alert = pick(0, 1) == 1;
+        e.lastFileTime = pick(0, 2) == 0 ? EncodeDateTime(2026, 11, 3, 14, 5, 9) : 0;
+        events.push_back(e);
+    }
+    return events;
+}
+
 }  // namespace
 
 class TestIcal : public QObject {
@@ -257,6 +303,52 @@ private slots:
             QCOMPARE(approximated, 0);
         } else {
             QVERIFY(approximated < count / 2);
+        }
+    }
+
+    // Export, then import into an empty folder: the same events with the same rules.
+    void roundTripGivesTheSameEvents() {
+        StoreFixture from;
+        tlist_of_event_orig list(*from.dm);
+        const tArrayofField written = RoundTripEvents();
+        for (const tfield& e : written) {
+            QVERIFY(list.AddEvent(e) > 0);
+        }
+        std::string text;
+        const ExportResult exported = ExportCalendarText(*from.dm, text);
+        QVERIFY2(exported.ok, exported.error.c_str());
+        QCOMPARE(exported.events, int(written.size()));
+        QVERIFY(exported.approximated.empty());
+
+        StoreFixture to;
+        const ImportResult imported = ImportCalendarText(*to.dm, text);
+        QVERIFY2(imported.ok, imported.error.c_str());
+        QVERIFY2(imported.Summary() == std::to_string(written.size()) +
+                                           " events imported, 0 changed (see details), 0 skipped",
+                 (imported.Summary() + "\n" + imported.DetailText()).c_str());
+        const tArrayofField read = AllEvents(*to.dm);
+        QCOMPARE(read.size(), written.size());
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            tfield expected = written[i];
+            expected.id = read[i].id;
+            expected.layerColor = read[i].layerColor;
+            if (!(read[i] == expected)) {
+                QFAIL(("event " + std::to_string(i) + "\nwritten " + Describe(written[i]) + " " +
+                       Line(written[i]) + "\nread    " + Describe(read[i]) + " " + Line(read[i]))
+                          .c_str());
+            }
+        }
+        // The categories became layers of the new folder.
+        to.dm->LoadLayers();
+        QCOMPARE(to.dm->Layers.size(), std::size_t(3));
+
+        // The same file again, into either folder, adds nothing.
+        for (StoreFixture* f : {&to, &from}) {
+            const ImportResult again = ImportCalendarText(*f->dm, text);
+            QVERIFY2(again.ok, again.error.c_str());
+            QCOMPARE(again.imported, 0);
+            QCOMPARE(again.skipped, int(written.size()));
+            QCOMPARE(CountRows(*f->dm), std::int64_t(written.size()));
         }
     }
 };
