@@ -359,6 +359,10 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
             break;
         }
     }
+    // The start counts as an occurrence even where the rule never meets it.
+    if (firstDays.empty() && !excluded(localDay)) {
+        first = localDay;
+    }
     const auto fallback = [&](const std::string& why) {
         if (!first) {
             skipReason = "every occurrence is excluded (EXDATE)";
@@ -496,11 +500,11 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
 }
 
 bool Reader::Read() {
+    ReadTexts();
     if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
         skipReason = "it changes one occurrence of a repeating event (RECURRENCE-ID)";
         return false;
     }
-    ReadTexts();
     ReadAlarm();
     out.uid = TextOf(icalcomponent_get_uid(c));
     RepairUtf8(out.uid);
@@ -518,10 +522,14 @@ bool Reader::Read() {
         dtstart.zone == nullptr) {
         Change("its time zone is unknown; the times are kept as written");
     }
+    // Lines the parser could not read; an empty value (an empty LOCATION, say) loses nothing.
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY)) {
-        Change("a line could not be read: " + TextOf(icalproperty_get_xlicerror(p)));
-        break;
+        const std::string error = TextOf(icalproperty_get_xlicerror(p));
+        if (error.rfind("No value for", 0) != 0) {
+            Change("a line could not be read: " + error);
+            break;
+        }
     }
     tfield& e = out.event;
     const int sourceDay = DayOfTime(dtstart);
@@ -588,6 +596,29 @@ bool NestingWithin(std::string_view text, int limit) {
     return true;
 }
 
+// The text with every line longer than kLongLine folded into pieces of that length: the
+// parser takes time that grows with the square of a line's length, but unfolding gives back
+// the same line.
+constexpr std::size_t kLongLine = 4096;
+std::string FoldLongLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / kLongLine * 3);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line = text.substr(pos, end - pos);
+        while (line.size() > kLongLine + 2) {
+            out.append(line.substr(0, kLongLine));
+            out.append("\r\n ");
+            line.remove_prefix(kLongLine);
+        }
+        out.append(line);
+        pos = end;
+    }
+    return out;
+}
+
 bool SameEvent(tfield a, tfield b) {
     a.id = b.id;
     a.layerColor = b.layerColor;
@@ -615,14 +646,14 @@ ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLa
         return parsed;
     }
     icalerror_set_errors_are_fatal(0);
-    const std::string copy(text);  // the parser reads up to a terminating NUL
+    const std::string copy = FoldLongLines(text);  // also ends in the NUL the parser stops at
     Component root(icalparser_parse_string(copy.c_str()));
     std::vector<icalcomponent*> calendars;
     if (root) {
         CollectCalendars(root.get(), calendars);
     }
     if (calendars.empty()) {
-        parsed.error = kNotICalendar;
+        parsed.error = "The iCalendar file is incomplete or damaged; nothing was imported.";
         return parsed;
     }
     for (icalcomponent* calendar : calendars) {
