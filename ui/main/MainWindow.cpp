@@ -267,6 +267,7 @@ void TFormMainCalendar::CreateToolbar() {
     }
     for (QAction* action : PmFormenu->actions())
         action->setEnabled(false);
+    CreateIcalMenuItems();
 
     connect(btntoday, &QToolButton::clicked, this, [this] {
         PageControl1->setCurrentIndex(0);
