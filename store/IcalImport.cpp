@@ -720,17 +720,22 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                 details.push_back("Skipped " + name + ": its UID appears earlier in the file.");
                 continue;
             }
-            // The event this UID was exported from or imported into before, if it still exists.
-            std::int64_t existing = IdOfUid(item.uid, key);
-            if (existing == 0 && !item.uid.empty()) {
-                q.setSql(std::string("select eventid from ") + kUidTable +
-                         " where uid=" + platform::SqlLiteral(item.uid));
-                q.open();
-                existing = q.eof() ? 0 : q.asInteger("eventid");
-                q.close();
-            }
+            // The event this UID was exported from, or imported into before, if it still exists.
             bool found = false;
-            if (existing != 0) {
+            for (int source = 0; source < 2 && !found && !item.uid.empty(); ++source) {
+                std::int64_t existing = 0;
+                if (source == 0) {
+                    existing = IdOfUid(item.uid, key);
+                } else {
+                    q.setSql(std::string("select eventid from ") + kUidTable +
+                             " where uid=" + platform::SqlLiteral(item.uid));
+                    q.open();
+                    existing = q.eof() ? 0 : q.asInteger("eventid");
+                    q.close();
+                }
+                if (existing == 0) {
+                    continue;
+                }
                 q.setSql("select * from eventtable where id=" + std::to_string(existing));
                 q.open();
                 if (!q.eof()) {
@@ -762,7 +767,7 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                 q.post();
                 q.close();
                 const std::int64_t id = db.lastInsertRowId();
-                if (!item.uid.empty() && IdOfUid(item.uid, key) == 0) {
+                if (!item.uid.empty()) {
                     db.exec(std::string("insert or replace into ") + kUidTable +
                             " (uid,eventid) values (" + platform::SqlLiteral(item.uid) + "," +
                             std::to_string(id) + ")");
