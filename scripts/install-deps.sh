@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
     libsqlite3-dev
     libicu-dev
+    libical-dev tzdata
     libzip-dev unzip
     libbenchmark-dev
     fonts-liberation

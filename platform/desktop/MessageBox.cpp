@@ -11,6 +11,7 @@ struct Recorder {
     bool on = false;
     QList<bool> answers;
     QList<MessageBox::Shown> shown;
+    QStringList details;
 };
 
 Recorder& recorder() {
@@ -22,6 +23,10 @@ Recorder& recorder() {
 
 void MessageBox::Information(QWidget* parent, const QString& text) {
     Show(Kind::Information, parent, text);
+}
+
+void MessageBox::Information(QWidget* parent, const QString& text, const QString& details) {
+    Show(Kind::Information, parent, text, details);
 }
 
 bool MessageBox::Question(QWidget* parent, const QString& text) {
@@ -48,10 +53,12 @@ void MessageBox::Error(QWidget* parent, const QString& text) {
     Show(Kind::Error, parent, text);
 }
 
-bool MessageBox::Show(Kind kind, QWidget* parent, const QString& text) {
+bool MessageBox::Show(Kind kind, QWidget* parent, const QString& text, const QString& details) {
     Recorder& r = recorder();
     if (r.on) {
         r.shown.append({kind, text});
+        if (!details.isEmpty())
+            r.details.append(details);
         if (kind != Kind::Warning)
             return true;
         return r.answers.isEmpty() ? false : r.answers.takeFirst();
@@ -61,6 +68,8 @@ bool MessageBox::Show(Kind kind, QWidget* parent, const QString& text) {
     shownText.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(parent);
     box.setText(shownText);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     QAbstractButton* yes = nullptr;
     switch (kind) {
         case Kind::Information:
@@ -100,6 +109,12 @@ bool MessageBox::Recording() {
 
 void MessageBox::PresetAnswers(const QList<bool>& yesAnswers) {
     recorder().answers = yesAnswers;
+}
+
+QStringList MessageBox::TakeDetails() {
+    QStringList details;
+    details.swap(recorder().details);
+    return details;
 }
 
 QList<MessageBox::Shown> MessageBox::TakeShown() {

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -23,6 +24,8 @@ public:
     };
 
     static void Information(QWidget* parent, const QString& text);
+    // With details the user can open below the text (lines broken by "\n").
+    static void Information(QWidget* parent, const QString& text, const QString& details);
     // Answers true for Yes.
     static bool Question(QWidget* parent, const QString& text);
     // A warning that is only acknowledged (one OK button); recorded as a warning that takes
@@ -36,9 +39,12 @@ public:
     static bool Recording();
     static void PresetAnswers(const QList<bool>& yesAnswers);
     static QList<Shown> TakeShown();
+    // The details of the boxes shown with details, in order.
+    static QStringList TakeDetails();
 
 private:
-    static bool Show(Kind kind, QWidget* parent, const QString& text);
+    static bool Show(Kind kind, QWidget* parent, const QString& text,
+                     const QString& details = QString());
 };
 
 }  // namespace qcal::desktop

@@ -266,21 +266,18 @@ void TFormMainCalendar::CreateToolbar() {
     Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
     CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
     PmFormenu->addSeparator();
-    PmFormenu->addAction(QStringLiteral("Visit Website..."));
+    VisitsWebsite1 = PmFormenu->addAction(QStringLiteral("Visit Website..."));
     Help1 = PmFormenu->addAction(QStringLiteral("Help..."));
     About1 = PmFormenu->addAction(QStringLiteral("About..."));
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
-    for (QAction* action : PmFormenu->actions()) {
-        if (action != Preferences1 && action != Help1 && action != About1)
-            action->setEnabled(false);
-    }
     connect(Preferences1, &QAction::triggered, this, &TFormMainCalendar::Preferences1Click);
     connect(Help1, &QAction::triggered, this, &TFormMainCalendar::btnHelpClick);
     connect(About1, &QAction::triggered, this, &TFormMainCalendar::About1Click);
     connect(btnHelp, &QToolButton::clicked, this, &TFormMainCalendar::btnHelpClick);
     desktop::InstallHelpKey(this, [] { return kHelpTopic; });
+    CreateIcalMenuItems();
 
     connect(btntoday, &QToolButton::clicked, this, [this] {
         {

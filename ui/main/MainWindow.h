@@ -191,6 +191,9 @@ public:
     QAction* actDeleteLayer = nullptr;
     QAction* actSelectAllLayers = nullptr;
     QAction* actUnselectAllLayers = nullptr;
+    // iCalendar files (MainWindowIcal.cpp), items of the options menu.
+    QAction* actExportIcal = nullptr;
+    QAction* actImportIcal = nullptr;
 
 signals:
     // Exit was chosen.
@@ -263,6 +266,11 @@ private:
     tfield NewEventPreset(int cell) const;
     // The alarms are checked again after every change of events.
     void RefreshAlarms();
+
+    // iCalendar files (MainWindowIcal.cpp).
+    void CreateIcalMenuItems();
+    void ExportIcalendarClick();
+    void ImportIcalendarClick();
 
     TDataMod& dm_;
     QStringList arguments_;

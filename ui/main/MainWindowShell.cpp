@@ -44,13 +44,7 @@ void TFormMainCalendar::CreateShell() {
             });
 
     // The menu button's web page item, built with the toolbar, opens the product's page.
-    for (QAction* action : PmFormenu->actions()) {
-        if (action->text() == QStringLiteral("Visit Website...")) {
-            VisitsWebsite1 = action;
-            VisitsWebsite1->setEnabled(true);
-            connect(VisitsWebsite1, &QAction::triggered, this, [] { desktop::OpenWebsite(); });
-        }
-    }
+    connect(VisitsWebsite1, &QAction::triggered, this, [] { desktop::OpenWebsite(); });
 
     hotKey_ = new desktop::GlobalHotKey(this);
     connect(hotKey_, &desktop::GlobalHotKey::pressed, this, &TFormMainCalendar::btnpendingClick);

@@ -1,0 +1,60 @@
+#pragma once
+
+// Reading the events of an iCalendar file into the table.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Event.h"
+#include "store/DataModule.h"
+
+namespace qcal::ical {
+
+// Files larger than this are refused before they are read.
+inline constexpr std::size_t kMaxFileSize = 256u * 1024 * 1024;
+// Deeper nesting of BEGIN/END blocks than this is refused (a calendar needs three).
+inline constexpr int kMaxNesting = 8;
+// Longer texts are cut (at a character boundary): a subject, and a content or note.
+inline constexpr std::size_t kMaxSubjectBytes = 1000;
+inline constexpr std::size_t kMaxTextBytes = 1024 * 1024;
+
+// One VEVENT as it will be stored.
+struct ImportedEvent {
+    tfield event;  // id 0
+    std::string uid;
+    std::vector<std::string> changes;  // how the stored event differs from the file's
+};
+
+struct ParsedCalendar {
+    bool ok = false;
+    std::string error;  // why the text cannot be read at all
+    std::vector<ImportedEvent> events;
+    int skipped = 0;
+    std::vector<std::string> details;  // one line for each skipped VEVENT
+};
+
+// Reads the VEVENTs of an iCalendar text. Events without a layer get defaultLayer.
+ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLayer);
+
+struct ImportResult {
+    bool ok = false;  // false: nothing was added or changed; error says why
+    std::string error;
+    int imported = 0;  // events added, or updated because the file has them under their UID
+    int changed = 0;   // of the imported, those kept with a change (see details)
+    int skipped = 0;   // not stored: already in the calendar, or not readable
+    std::vector<std::string> details;
+    std::vector<std::string> newLayers;  // layers made for the file's categories
+    // "N events imported, M changed (see details), K skipped"
+    std::string Summary() const;
+    // The details, one a line.
+    std::string DetailText() const;
+};
+
+// Stores the events of a text in one transaction: all of them, or none when the database
+// fails part-way. Events found by UID (exported from this folder, or imported before) are
+// updated instead of added. Missing layers are added to the layer table and saved.
+ImportResult ImportCalendarText(TDataMod& dm, std::string_view text);
+ImportResult ImportIcsFile(TDataMod& dm, const std::string& path);
+
+}  // namespace qcal::ical
