@@ -67,6 +67,11 @@ int FirstOccurrence(const tfield& e, int from, int to) {
     return first;
 }
 
+// Remind reads "[" in a body as the start of an expression: the layer goes in parentheses.
+std::string Body(const tfield& e) {
+    return e.subject + " (" + e.layername + ")" + (e.alert ? " !" : "");
+}
+
 struct Writers {
     std::ofstream remind;
     std::ofstream calcurse;
@@ -77,16 +82,15 @@ struct Writers {
         if (trigger.find('*') == std::string::npos) {
             remind << " FROM " << Iso(DayOf(e.begindate));
         }
-        remind << " UNTIL " << Iso(DayOf(e.enddate));
+        remind << " UNTIL " << Iso(DayOf(e.enddate)) << " AT " << Clock(e.beginTime);
         if (!satisfy.empty()) {
             remind << " SATISFY [" << satisfy << "]";
         }
-        remind << " AT " << Clock(e.beginTime) << " MSG " << e.subject << " [" << e.layername << "]"
-               << (e.alert ? " !" : "") << "\n";
+        remind << " MSG " << Body(e) << "\n";
     }
     void RemindOnce(const tfield& e) {
         remind << "REM " << Iso(DayOf(e.begindate)) << " AT " << Clock(e.beginTime) << " MSG "
-               << e.subject << " [" << e.layername << "]" << (e.alert ? " !" : "") << "\n";
+               << Body(e) << "\n";
     }
     // One appointment on day, repeating as repeat says ("3D", "2W", "1M", "1Y"; empty: once).
     void Calcurse(const tfield& e, int day, const std::string& repeat) {
