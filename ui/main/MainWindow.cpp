@@ -253,7 +253,7 @@ void TFormMainCalendar::CreateToolbar() {
 
     PmFormenu = new QMenu(this);
     PmFormenu->addAction(QStringLiteral("&Preferences..."));
-    PmFormenu->addAction(QStringLiteral("&Compact Database"));
+    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
     PmFormenu->addSeparator();
     PmFormenu->addAction(QStringLiteral("Visit Website..."));
     PmFormenu->addAction(QStringLiteral("Help..."));
@@ -261,8 +261,8 @@ void TFormMainCalendar::CreateToolbar() {
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
-    // Built by later work: backup and restore, help, preview and print, and the menu's items.
-    for (QToolButton* later : {btnbackup, btnrestore, btnHelp, btnpreview, btnprint}) {
+    // Built by later work: help, preview and print, and the menu's items.
+    for (QToolButton* later : {btnHelp, btnpreview, btnprint}) {
         later->setEnabled(false);
     }
     for (QAction* action : PmFormenu->actions())
@@ -275,6 +275,7 @@ void TFormMainCalendar::CreateToolbar() {
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
     connect(btnpending, &QToolButton::clicked, this, [this] { scheduler_->ShowPending(true); });
     connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::exitRequested);
+    CreateMaintenanceCommands();
 }
 
 void TFormMainCalendar::RefreshKeepingFocus(QWidget* picker) {

@@ -73,6 +73,11 @@ public:
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
 
+    // ---- backup, restore and compaction (MainWindowBackup.cpp) ----
+    void btnbackupClick();
+    void btnrestoreClick();
+    void CompactDatabase1Click();
+
     // ---- alarms: the due list, its timers and the requests that raise the alarm window ----
     AlarmScheduler& Scheduler() const { return *scheduler_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
@@ -113,6 +118,7 @@ public:
     QToolButton* btnprint = nullptr;
     QToolButton* btnExit = nullptr;
     QMenu* PmFormenu = nullptr;
+    QAction* CompactDatabase1 = nullptr;
     QMenu* pmForBtn = nullptr;
     QMenu* pmForlistbox = nullptr;
 
@@ -166,6 +172,13 @@ private:
     void sunselectallClick();
     void SetAllLayerChecks(bool checked);
     bool RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner);
+
+    // Backup, restore and compaction (MainWindowBackup.cpp).
+    void CreateMaintenanceCommands();
+    // Stops the timers and closes the database; answers whether TimerEvery15 was running.
+    bool ReleaseDatabase();
+    // Reconnects and restarts the timers after a backup or an abandoned restore.
+    void ResumeAfterRelease(bool remindAgainWasActive);
 
     // Event commands (MainWindowEvents.cpp).
     // owner: the window the editor stays above (the main window when null).
