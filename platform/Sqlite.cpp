@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/Ascii.h"
+#include "platform/UnicodeLike.h"
 
 namespace qcal::platform {
 
@@ -137,12 +138,19 @@ void Database::open(const std::string& path, OpenMode mode) {
         throw DbError(message);
     }
     sqlite3_busy_timeout(db, 5000);
+    if (const int registered = RegisterUnicodeLike(db); registered != SQLITE_OK) {
+        sqlite3_close(db);
+        throw DbError(sqlite3_errstr(registered));
+    }
     // The journal mode pragma is the first statement that reads the file header, so a file
     // that is not a database fails here or at the schema count below. A reader leaves the
-    // journal mode to the writers.
+    // journal mode to the writers. The page cache holds up to 32 MiB, a year's search over a
+    // large table then reads the file once, not page by page again for every row it fetches
+    // out of order.
     const char* check = mode == OpenMode::ReadOnly
-                            ? "SELECT count(*) FROM sqlite_master;"
-                            : "PRAGMA journal_mode=DELETE; SELECT count(*) FROM sqlite_master;";
+                            ? "PRAGMA cache_size=-32768; SELECT count(*) FROM sqlite_master;"
+                            : "PRAGMA journal_mode=DELETE; PRAGMA cache_size=-32768; "
+                              "SELECT count(*) FROM sqlite_master;";
     char* message = nullptr;
     if (sqlite3_exec(db, check, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string text = message ? message : sqlite3_errmsg(db);

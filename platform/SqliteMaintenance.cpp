@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Sqlite.h"
+#include "platform/UnicodeLike.h"
 
 namespace qcal::platform {
 
@@ -26,6 +27,7 @@ public:
             return;
         }
         sqlite3_busy_timeout(db_, 5000);
+        RegisterUnicodeLike(db_);  // LIKE means the same on every connection
     }
     ~Connection() { sqlite3_close_v2(db_); }
     Connection(const Connection&) = delete;

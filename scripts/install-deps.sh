@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
     libsqlite3-dev
+    libicu-dev
     libzip-dev unzip
     libbenchmark-dev
     fonts-liberation

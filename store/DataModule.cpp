@@ -38,10 +38,24 @@ bool TDataMod::Connect() {
     ADOConnectionWillConnect(connectionString_, userId, password);
     try {
         ADOConnection.open(connectionString_, access_);
-        return true;
     } catch (const platform::DbError& e) {
         errors_.ShowError(e.what());
         return false;
+    }
+    // A reader never writes: it reads an older file without the index.
+    if (access_ == platform::OpenMode::ReadWrite) {
+        AddDateIndex();
+    }
+    return true;
+}
+
+void TDataMod::AddDateIndex() {
+    // The same index as in the delivered file. A file from before it gets it on first use; one
+    // that cannot be written to is searched without it, only more slowly.
+    try {
+        ADOConnection.exec(
+            "CREATE INDEX IF NOT EXISTS eventtable_begin ON eventtable (begindate, begintime)");
+    } catch (const platform::DbError&) {
     }
 }
 

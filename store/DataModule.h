@@ -97,6 +97,9 @@ public:
     static constexpr int kMaxLayers = 10000;
 
 private:
+    // Makes sure the event table has the index on begin date and time.
+    void AddDateIndex();
+
     std::string programFolder_;
     ErrorReporter& errors_;
     std::string connectionString_;

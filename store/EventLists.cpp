@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "core/Clock.h"
 #include "store/Transaction.h"
@@ -417,13 +418,15 @@ void tlist_of_event_for_Query::LoadFound(const std::string& sql, std::uint8_t mo
     }
     try {
         const EventColumns columns(query);
+        // The rule decides from the dates and repeat fields alone, so the texts are read only
+        // for the rows that are kept, straight into their place in the list.
         tfield scratch;
         while (!query.eof()) {
-            columns.Read(query, scratch, dm_.Layers);
-            query.next();
+            columns.ReadRuleFields(query, scratch);
             if (mode != 0 || tsatisfy(scratch).OccursBetween(start, end)) {
-                found.push_back(scratch);
+                columns.ReadTexts(query, found.emplace_back(std::move(scratch)), dm_.Layers);
             }
+            query.next();
         }
         query.close();
     } catch (const platform::DbError& error) {

@@ -30,3 +30,6 @@ CREATE TABLE eventtable (
     yearDayorWeek1  INTEGER,
     yearMonth1      INTEGER
 );
+
+-- Searches list events in the order of their begin date and time.
+CREATE INDEX IF NOT EXISTS eventtable_begin ON eventtable (begindate, begintime);

@@ -46,6 +46,35 @@ private slots:
         QVERIFY(!QFile::exists(QString::fromStdString(f.file("user.mdb"))));
     }
 
+    // Files from before the date index get it when they are opened; a file the index cannot be
+    // added to still connects and reports nothing.
+    void connectAddsTheDateIndex_data() {
+        QTest::addColumn<QString>("prepare");
+        QTest::addColumn<bool>("indexed");
+        QTest::newRow("delivered file") << QString() << true;
+        QTest::newRow("file without the index")
+            << QStringLiteral("drop index eventtable_begin") << true;
+        QTest::newRow("file without the event table")
+            << QStringLiteral("drop table eventtable") << false;
+    }
+
+    void connectAddsTheDateIndex() {
+        QFETCH(QString, prepare);
+        QFETCH(bool, indexed);
+        StoreFixture f;
+        if (!prepare.isEmpty()) {
+            f.dm->ADOConnection.exec(prepare.toStdString());
+            QVERIFY(f.dm->Reconnect());
+        }
+        QVERIFY(f.errors.shown.empty());
+        platform::Query q(f.dm->ADOConnection);
+        q.setSql(
+            "select count(*) as n from sqlite_master where type='index' and "
+            "name='eventtable_begin' and tbl_name='eventtable'");
+        q.open();
+        QCOMPARE(q.asInteger("n"), indexed ? 1 : 0);
+    }
+
     void brokenDatabaseIsAnError() {
         QTemporaryDir dir;
         QFile junk(dir.filePath(QStringLiteral("user.mdb")));

@@ -459,14 +459,20 @@ private slots:
 
     void searchFiltersByRuleOnlyInModeZero() {
         StoreFixture f;
+        f.dm->Layers = {{"Work", 0x00123456, true}};
         tlist_of_event_orig writer(*f.dm);
         tfield weekly = OnceEvent("mondays", kJan1);
+        weekly.content = "weekly content";
+        weekly.mynote = "weekly note";
         weekly.repeatType = kRepeatWeekly;
         weekly.enddate = EncodeDate(2006, 12, 31);
         weekly.weekEvery0 = 1;
         weekly.weekSelected0 = "FTFFFFF";
         const std::int64_t mondays = writer.AddEvent(weekly);
-        const std::int64_t once = writer.AddEvent(OnceEvent("tuesday", EncodeDate(2006, 1, 3)));
+        tfield tuesday = OnceEvent("tuesday", EncodeDate(2006, 1, 3));
+        tuesday.content = "ünïcödé";
+        tuesday.mynote = "note";
+        const std::int64_t once = writer.AddEvent(tuesday);
 
         tlist_of_event_for_Query search(*f.dm);
         const std::string sql = "select * from eventtable order by id";
@@ -477,6 +483,12 @@ private slots:
         QCOMPARE(Ids(search.found), (std::vector<std::int64_t>{mondays, once}));
         search.LoadFound(sql, 0, EncodeDate(2006, 1, 3), EncodeDate(2006, 1, 9));
         QCOMPARE(Ids(search.found), (std::vector<std::int64_t>{mondays, once}));
+        // Every field of a found event is read, texts and layer colour included.
+        for (const tfield& found : search.found) {
+            tfield stored;
+            QVERIFY(writer.LoadEvent(found.id, stored));
+            QCOMPARE(found, stored);
+        }
         search.LoadFound("select * from eventtable where id=-4", 1, 0, 0);
         QVERIFY(search.found.empty());
         search.LoadFound("select * from nowhere", 1, 0, 0);
