@@ -2,6 +2,9 @@
 
 #include <QApplication>
 
+#include <iostream>
+
+#include "cli/CommandLine.h"
 #include "platform/System.h"
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/SingleInstance.h"
@@ -10,6 +13,9 @@
 #include "ui/main/MainWindow.h"
 
 int main(int argc, char* argv[]) {
+    // The command-line options print and end before the desktop toolkit starts.
+    if (const auto status = qcal::cli::RunCommandLine(argc, argv, std::cout, std::cerr))
+        return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quenlaris Calendar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quenlaris Calendar"));

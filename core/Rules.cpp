@@ -275,6 +275,16 @@ bool torig::IsDue() const {
     return IsDue(clock::Now());
 }
 
+std::optional<int> torig::DueDay(TDateTime now) const {
+    if (!IsDue(now)) {
+        return std::nullopt;
+    }
+    if (f.repeatType == kRepeatNone) {
+        return DayOf(f.begindate);
+    }
+    return FirstOccurrence(FirstUnfiledDay(), std::min(DayOf(f.enddate), DayOf(now)));
+}
+
 bool torig::RepeatingIsDue(TDateTime now) const {
     if (!IsValidDateTime(f.beginTime) || !IsValidDateTime(f.lastFileTime)) {
         return false;
@@ -601,6 +611,11 @@ bool tsatisfy::IsDue(TDateTime now) const {
 bool tsatisfy::OccursBetween(TDateTime start, TDateTime end) const {
     const torig* r = rule();
     return r != nullptr && r->OccursBetween(start, end);
+}
+
+std::optional<int> tsatisfy::DueDay(TDateTime now) const {
+    const torig* r = rule();
+    return r != nullptr ? r->DueDay(now) : std::nullopt;
 }
 
 TDateTime tsatisfy::DayToShow(TDateTime day) const {

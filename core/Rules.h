@@ -88,6 +88,10 @@ public:
     bool IsDue() const;
     virtual bool OccursBetween(TDateTime start, TDateTime end) const = 0;
     virtual TDateTime DayToShow(TDateTime day) const = 0;
+    // The day of the occurrence that makes the alarm due at the moment now: the begin day of
+    // a one-time event, the first occurrence not archived yet of a repeating one. None when
+    // the event is not due.
+    std::optional<int> DueDay(TDateTime now) const;
 
     // Calls visit(day) for each day in [fromDay, toDay] on which the rule occurs (the days
     // OccursOn answers yes for), in order, stepping from one occurrence to the next.
@@ -208,6 +212,7 @@ public:
     bool IsDue(TDateTime now) const;
     bool OccursBetween(TDateTime start, TDateTime end) const;
     TDateTime DayToShow(TDateTime day) const;
+    std::optional<int> DueDay(TDateTime now) const;
     bool HasRule() const { return rule() != nullptr; }
     // The days in [fromDay, toDay] on which the event occurs, in order; see torig.
     template <class Visit>

@@ -126,11 +126,12 @@ Database::~Database() {
         q->orphaned_ = true;
 }
 
-void Database::open(const std::string& path) {
+void Database::open(const std::string& path, OpenMode mode) {
     close();
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      SQLITE_OPEN_NOMUTEX;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
@@ -142,14 +143,16 @@ void Database::open(const std::string& path) {
         throw DbError(sqlite3_errstr(registered));
     }
     // The journal mode pragma is the first statement that reads the file header, so a file
-    // that is not a database fails here or at the schema count below. The page cache holds up
-    // to 32 MiB, a year's search over a large table then reads the file once, not page by page
-    // again for every row it fetches out of order.
+    // that is not a database fails here or at the schema count below. A reader leaves the
+    // journal mode to the writers. The page cache holds up to 32 MiB, a year's search over a
+    // large table then reads the file once, not page by page again for every row it fetches
+    // out of order.
+    const char* check = mode == OpenMode::ReadOnly
+                            ? "PRAGMA cache_size=-32768; SELECT count(*) FROM sqlite_master;"
+                            : "PRAGMA journal_mode=DELETE; PRAGMA cache_size=-32768; "
+                              "SELECT count(*) FROM sqlite_master;";
     char* message = nullptr;
-    if (sqlite3_exec(db,
-                     "PRAGMA journal_mode=DELETE; PRAGMA cache_size=-32768; "
-                     "SELECT count(*) FROM sqlite_master;",
-                     nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(db, check, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string text = message ? message : sqlite3_errmsg(db);
         sqlite3_free(message);
         sqlite3_close(db);

@@ -24,6 +24,13 @@ public:
 
 class Query;
 
+enum class OpenMode {
+    ReadWrite,
+    // Reads only: nothing is ever written to the file, not even a journal, and another
+    // process may keep writing it meanwhile.
+    ReadOnly,
+};
+
 // One connection. Opening never creates the file: a missing database is an error.
 // Uses a rollback journal and a busy timeout, so the file is self-contained when closed.
 class Database {
@@ -34,7 +41,7 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Throws DbError with the engine's message when the file cannot be opened.
-    void open(const std::string& path);
+    void open(const std::string& path, OpenMode mode = OpenMode::ReadWrite);
     // Closes every query opened on this connection first.
     void close();
     bool isOpen() const { return db_ != nullptr; }

@@ -7,10 +7,11 @@
 
 namespace qcal {
 
-TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors)
+TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors, platform::OpenMode access)
     : Separators(platform::CurrentLocaleSeparators()),
       programFolder_(std::move(programFolder)),
-      errors_(errors) {
+      errors_(errors),
+      access_(access) {
     Connect();
     DateFormats = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "yyyy/mm/dd", "yy/mm/dd"};
     TimeFormats = {"hh:nn AM/PM", "hh:nn"};
@@ -36,12 +37,15 @@ bool TDataMod::Connect() {
     std::string password;
     ADOConnectionWillConnect(connectionString_, userId, password);
     try {
-        ADOConnection.open(connectionString_);
+        ADOConnection.open(connectionString_, access_);
     } catch (const platform::DbError& e) {
         errors_.ShowError(e.what());
         return false;
     }
-    AddDateIndex();
+    // A reader never writes: it reads an older file without the index.
+    if (access_ == platform::OpenMode::ReadWrite) {
+        AddDateIndex();
+    }
     return true;
 }
 

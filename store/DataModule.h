@@ -35,8 +35,10 @@ struct SelectedIds {
 class TDataMod {
 public:
     // Connects to programFolder/user.mdb and fills the format lists. A failed connection
-    // is reported through errors; the module then stays disconnected.
-    TDataMod(std::string programFolder, ErrorReporter& errors);
+    // is reported through errors; the module then stays disconnected. A read-only module
+    // never writes the database file (readers beside a running program).
+    TDataMod(std::string programFolder, ErrorReporter& errors,
+             platform::OpenMode access = platform::OpenMode::ReadWrite);
     ~TDataMod();
     TDataMod(const TDataMod&) = delete;
     TDataMod& operator=(const TDataMod&) = delete;
@@ -101,6 +103,7 @@ private:
     std::string programFolder_;
     ErrorReporter& errors_;
     std::string connectionString_;
+    platform::OpenMode access_ = platform::OpenMode::ReadWrite;
 };
 
 }  // namespace qcal

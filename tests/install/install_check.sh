@@ -56,6 +56,15 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the second insta
     fail "the second install replaced user.mdb, setup.ini or music/play.wav"
 [[ -L $link ]] || fail "the second install lost the link"
 
+# The manual page, and the agenda through the link: it reads the seeded month, leaves the
+# database as it was and needs no display.
+[[ -s $prefix/share/man/man1/quenlaris-calendar.1 ]] || fail "no manual page"
+[[ -x $folder/quenlaris-calendar-desktop ]] || fail "no desktop program in the program folder"
+agenda=$(env -u DISPLAY -u WAYLAND_DISPLAY "$link" --agenda --from "$(date +%Y-%m-01)" --days 31) ||
+    fail "the agenda ended with an error"
+grep -q '  Stand-up  \[Work\] ' <<<"$agenda" || fail "the agenda does not show the seeded events"
+[[ $(cat "${mine[@]}" | sha256sum) == "$before" ]] || fail "the agenda changed the user's files"
+
 # Started through the link, the program finds its folder: it holds the installed user.mdb
 # open (without its database it would end at once).
 cd /

@@ -1,0 +1,210 @@
+#include "cli/Agenda.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <ostream>
+#include <tuple>
+
+#include "core/Clock.h"
+#include "core/Rules.h"
+#include "store/DueList.h"
+#include "store/EventLists.h"
+
+namespace qcal::cli {
+
+namespace {
+
+void AppendTwoDigits(std::string& out, int value) {
+    out += char('0' + value / 10 % 10);
+    out += char('0' + value % 10);
+}
+
+void AppendOneLine(std::string& out, const std::string& text) {
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u < 0x20 || u == 0x7f) ? ' ' : c;
+    }
+}
+
+void AppendDate(std::string& out, int day) {
+    const CivilDate date = DateOfDay(day);
+    AppendTwoDigits(out, date.year / 100);
+    AppendTwoDigits(out, date.year % 100);
+    out += '-';
+    AppendTwoDigits(out, int(date.month));
+    out += '-';
+    AppendTwoDigits(out, int(date.day));
+}
+
+void AppendTime(std::string& out, TDateTime time) {
+    const TimeOfDay t = DecodeTime(time);
+    AppendTwoDigits(out, t.hour);
+    out += ':';
+    AppendTwoDigits(out, t.minute);
+}
+
+// An occurrence while the agenda is gathered: small, so that sorting tens of thousands of
+// them stays cheap. seq keeps the order in which they were found for equal days and times.
+struct Occurrence {
+    int day;
+    std::uint32_t event;
+    TDateTime time;
+    std::uint32_t seq;
+};
+
+// Orders occurrences by day, then time, then the order they were found in. The days are
+// few: the occurrences are first dealt out to their days, then each day is sorted alone.
+void SortOccurrences(std::vector<Occurrence>& occurrences, int firstDay, int days) {
+    std::vector<std::uint32_t> start(std::size_t(days) + 1, 0);
+    for (const Occurrence& o : occurrences) {
+        ++start[std::size_t(o.day - firstDay) + 1];
+    }
+    for (std::size_t d = 1; d < start.size(); ++d) {
+        start[d] += start[d - 1];
+    }
+    std::vector<Occurrence> sorted(occurrences.size());
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (const Occurrence& o : occurrences) {
+        sorted[next[std::size_t(o.day - firstDay)]++] = o;
+    }
+    for (std::size_t d = 0; d + 1 < start.size(); ++d) {
+        std::sort(sorted.begin() + start[d], sorted.begin() + start[d + 1],
+                  [](const Occurrence& a, const Occurrence& b) {
+                      return a.time < b.time || (a.time == b.time && a.seq < b.seq);
+                  });
+    }
+    occurrences = std::move(sorted);
+}
+
+// Orders lines by day and time; lines with the same day and time keep their order.
+void SortLines(std::vector<AgendaLine>& lines) {
+    std::stable_sort(lines.begin(), lines.end(), [](const AgendaLine& a, const AgendaLine& b) {
+        return std::tie(a.day, a.time) < std::tie(b.day, b.time);
+    });
+}
+
+}  // namespace
+
+std::string FormatLine(const AgendaLine& line) {
+    std::string out;
+    AppendLine(out, line);
+    return out;
+}
+
+void AppendLine(std::string& out, const AgendaLine& line) {
+    AppendDate(out, line.day);
+    out += ' ';
+    AppendTime(out, line.time);
+    out += "  ";
+    AppendOneLine(out, line.subject);
+    out += "  [";
+    AppendOneLine(out, line.layer);
+    out += ']';
+    if (line.alert) {
+        out += " !";
+    }
+}
+
+namespace {
+
+// The events that occur in a period and their occurrences, sorted.
+struct Gathered {
+    struct Texts {
+        std::string subject;
+        std::string layer;
+        bool alert;
+    };
+    std::vector<Texts> texts;
+    std::vector<Occurrence> occurrences;
+
+    AgendaLine Line(const Occurrence& o) const {
+        const Texts& t = texts[o.event];
+        return {o.day, o.time, t.subject, t.layer, t.alert};
+    }
+};
+
+Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
+    const int lastDay = firstDay + days - 1;
+    // The month view's statement: the events whose date range touches the period. The rows
+    // come in the table's order and are sorted here, by day and time, so the engine need not
+    // sort them; equal times keep the table's order, as in the month view.
+    std::string sql = "SELECT * FROM eventtable WHERE (not ((begindate>" + FormatNumber(lastDay) +
+                      ") or (enddate<" + FormatNumber(firstDay) + ")))";
+    if (!allLayers) {
+        sql += ActiveLayerCondition(dm.Layers);
+    }
+    // Reading through a memory map saves a copy of every page; the file is never written here.
+    dm.ADOConnection.exec("PRAGMA mmap_size=268435456");
+    platform::Query q(dm.ADOConnection);
+    q.setSql(sql);
+    q.open();
+    const EventColumns columns(q);
+    Gathered g;
+    g.occurrences.reserve(1 << 14);
+    tfield event;
+    for (; !q.eof(); q.next()) {
+        // Most events of a long period do not occur in a short one: their texts are read only
+        // when they do.
+        columns.ReadRuleFields(q, event);
+        bool read = false;
+        tsatisfy(event).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            if (!read) {
+                columns.ReadTexts(q, event, dm.Layers);
+                g.texts.push_back({event.subject, event.layername, event.alert});
+                read = true;
+            }
+            g.occurrences.push_back({day, std::uint32_t(g.texts.size() - 1), event.beginTime,
+                                     std::uint32_t(g.occurrences.size())});
+        });
+    }
+    q.close();
+    SortOccurrences(g.occurrences, firstDay, days);
+    return g;
+}
+
+}  // namespace
+
+std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers) {
+    const Gathered g = Gather(dm, firstDay, days, allLayers);
+    std::vector<AgendaLine> lines;
+    lines.reserve(g.occurrences.size());
+    for (const Occurrence& o : g.occurrences) {
+        lines.push_back(g.Line(o));
+    }
+    return lines;
+}
+
+void WriteAgenda(TDataMod& dm, int firstDay, int days, bool allLayers, std::ostream& out) {
+    const Gathered g = Gather(dm, firstDay, days, allLayers);
+    // Written in pieces: an agenda of many thousand lines needs no buffer of its size.
+    constexpr std::size_t kPiece = 1 << 16;
+    std::string text;
+    text.reserve(kPiece + 1024);
+    for (const Occurrence& o : g.occurrences) {
+        const Gathered::Texts& t = g.texts[o.event];
+        AppendLine(text, {o.day, o.time, t.subject, t.layer, t.alert});
+        text += '\n';
+        if (text.size() >= kPiece) {
+            out.write(text.data(), std::streamsize(text.size()));
+            text.clear();
+        }
+    }
+    out.write(text.data(), std::streamsize(text.size()));
+}
+
+bool PendingLines(TDataMod& dm, std::vector<AgendaLine>& lines) {
+    lines.clear();
+    tlist_of_event_for_timer due(dm);
+    if (!due.RebuildDue()) {
+        return false;
+    }
+    const TDateTime now = clock::Now();
+    for (const tfield& event : due.dueEvents) {
+        const int day = tsatisfy(event).DueDay(now).value_or(DayOf(now));
+        lines.push_back({day, event.beginTime, event.subject, event.layername, event.alert});
+    }
+    SortLines(lines);
+    return true;
+}
+
+}  // namespace qcal::cli

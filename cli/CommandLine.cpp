@@ -1,0 +1,357 @@
+#include "cli/CommandLine.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <ostream>
+#include <string_view>
+
+#include "cli/Agenda.h"
+#include "core/Clock.h"
+#include "core/DateTime.h"
+#include "platform/Sqlite.h"
+#include "platform/System.h"
+#include "store/DataModule.h"
+#include "store/ErrorReporter.h"
+
+#ifndef QCAL_VERSION
+#define QCAL_VERSION "unknown"
+#endif
+
+namespace qcal::cli {
+
+namespace {
+
+constexpr std::string_view kProgram = "quenlaris-calendar";
+
+// Options of the desktop toolkit, with one dash or two, that pass to the desktop program; the
+// first group takes a value (as the next argument or after "=").
+constexpr std::array<std::string_view, 17> kToolkitWithValue = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "style",  "stylesheet",
+    "display",     "geometry",           "title",         "name",   "visual",
+    "im",          "qmljsdebugger"};
+constexpr std::array<std::string_view, 6> kToolkitFlags = {"reverse", "widgetcount", "nograb",
+                                                           "dograb",  "sync",        "testability"};
+// Options the desktop program reads itself, with a value.
+constexpr std::array<std::string_view, 2> kDesktopWithValue = {"export-ics", "import-ics"};
+
+template <std::size_t N>
+bool Contains(const std::array<std::string_view, N>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// "--days=3" is "--days" with the value "3".
+struct Option {
+    std::string_view name;  // without dashes
+    std::optional<std::string_view> value;
+    int dashes = 0;
+};
+
+Option Split(std::string_view arg) {
+    Option o;
+    while (o.dashes < 2 && o.dashes < int(arg.size()) && arg[std::size_t(o.dashes)] == '-') {
+        ++o.dashes;
+    }
+    o.name = arg.substr(std::size_t(o.dashes));
+    if (const std::size_t eq = o.name.find('='); eq != std::string_view::npos) {
+        o.value = o.name.substr(eq + 1);
+        o.name = o.name.substr(0, eq);
+    }
+    return o;
+}
+
+bool IsOwnOption(std::string_view arg) {
+    if (arg == "-h") {
+        return true;
+    }
+    const Option o = Split(arg);
+    static constexpr std::array<std::string_view, 7> kOwn = {
+        "agenda", "pending", "help", "version", "from", "days", "all-layers"};
+    return o.dashes == 2 && Contains(kOwn, o.name);
+}
+
+std::string Quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+// YYYY-MM-DD, a real calendar date.
+std::optional<int> ParseDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) -> std::optional<int> {
+        int value = 0;
+        const char* begin = text.data() + at;
+        const char* end = begin + length;
+        if (std::any_of(begin, end, [](char c) { return c < '0' || c > '9'; })) {
+            return std::nullopt;
+        }
+        std::from_chars(begin, end, value);
+        return value;
+    };
+    const auto year = number(0, 4);
+    const auto month = number(5, 2);
+    const auto day = number(8, 2);
+    if (!year || !month || !day || *year < 1 || *month < 1 || *month > 12 || *day < 1 ||
+        unsigned(*day) > DaysInMonth(*year, unsigned(*month))) {
+        return std::nullopt;
+    }
+    return DayNumber(*year, unsigned(*month), unsigned(*day));
+}
+
+std::optional<int> ParseDays(std::string_view text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > kMaxAgendaDays) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Collects the first failure the data module reports.
+class FirstError final : public ErrorReporter {
+public:
+    void ShowError(const std::string& text) override {
+        if (first.empty()) {
+            first = text.empty() ? std::string("unknown error") : text;
+        }
+    }
+    std::string first;
+};
+
+// A message on one line: the line breaks of the data layer's texts become blanks.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
+int Fail(std::ostream& err, const std::string& message) {
+    err << kProgram << ": " << OneLine(message) << '\n';
+    return 2;
+}
+
+int CannotRead(std::ostream& err, const TDataMod& dm, const std::string& reason) {
+    return Fail(err, "cannot read " + dm.ConnectionString() + ": " + reason);
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    CommandLine& line = result.line;
+    const bool own = std::any_of(args.begin(), args.end(), IsOwnOption);
+    if (!own) {
+        // Everything is the desktop program's, but an option nobody knows is refused here
+        // rather than passed over in silence.
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const Option o = Split(args[i]);
+            if (o.dashes == 0) {
+                continue;
+            }
+            const bool toolkitValue = Contains(kToolkitWithValue, o.name);
+            const bool desktopValue = o.dashes == 2 && Contains(kDesktopWithValue, o.name);
+            if ((toolkitValue || desktopValue) && !o.value) {
+                ++i;  // the value follows
+                continue;
+            }
+            if (toolkitValue || desktopValue || Contains(kToolkitFlags, o.name)) {
+                continue;
+            }
+            result.error = "unrecognized option " + Quoted(args[i]) + " (see --help)";
+            return result;
+        }
+        return result;
+    }
+
+    bool agenda = false;
+    bool pending = false;
+    bool help = false;
+    bool version = false;
+    std::string agendaOnly;  // the first option that belongs to the agenda alone
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const Option o = Split(arg);
+        if (arg == "-h" || (o.dashes == 2 && o.name == "help" && !o.value)) {
+            help = true;
+            continue;
+        }
+        if (o.dashes != 2) {
+            result.error = (o.dashes == 0 ? "unexpected argument " : "unrecognized option ") +
+                           Quoted(arg) + " (see --help)";
+            return result;
+        }
+        const bool takesValue = o.name == "from" || o.name == "days";
+        if (!takesValue && o.value) {
+            if (IsOwnOption("--" + std::string(o.name))) {
+                result.error = "option '--" + std::string(o.name) + "' takes no value";
+            } else {
+                result.error = "unrecognized option " + Quoted(arg) + " (see --help)";
+            }
+            return result;
+        }
+        std::string_view value;
+        if (takesValue) {
+            if (o.value) {
+                value = *o.value;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                result.error = "option '--" + std::string(o.name) + "' requires an argument";
+                return result;
+            }
+        }
+        if (o.name == "agenda") {
+            agenda = true;
+        } else if (o.name == "pending") {
+            pending = true;
+        } else if (o.name == "version") {
+            version = true;
+        } else if (o.name == "all-layers") {
+            line.allLayers = true;
+            agendaOnly = agendaOnly.empty() ? "--all-layers" : agendaOnly;
+        } else if (o.name == "from") {
+            line.fromDay = ParseDate(value);
+            if (!line.fromDay) {
+                result.error = "invalid date " + Quoted(value) + " for --from (YYYY-MM-DD)";
+                return result;
+            }
+            agendaOnly = agendaOnly.empty() ? "--from" : agendaOnly;
+        } else if (o.name == "days") {
+            const auto days = ParseDays(value);
+            if (!days) {
+                result.error = "invalid number of days " + Quoted(value) + " for --days (1 to " +
+                               std::to_string(kMaxAgendaDays) + ")";
+                return result;
+            }
+            line.days = *days;
+            agendaOnly = agendaOnly.empty() ? "--days" : agendaOnly;
+        } else {
+            result.error = "unrecognized option " + Quoted(arg) + " (see --help)";
+            return result;
+        }
+    }
+    if (help) {
+        line.action = CommandLine::Action::Help;
+        return result;
+    }
+    if (version) {
+        line.action = CommandLine::Action::Version;
+        return result;
+    }
+    if (pending && (agenda || !agendaOnly.empty())) {
+        result.error = "option '--pending' cannot be combined with '" +
+                       (agenda ? std::string("--agenda") : agendaOnly) + "'";
+        return result;
+    }
+    line.action = pending ? CommandLine::Action::Pending : CommandLine::Action::Agenda;
+    if (line.fromDay && *line.fromDay + line.days - 1 > kMaxDayNumber) {
+        result.error = "the agenda would end after the year 9999";
+    }
+    return result;
+}
+
+std::string HelpText() {
+    return R"(Usage: quenlaris-calendar [OPTION]...
+Show the events of Quenlaris Calendar on the command line.
+Without an option, start the desktop calendar.
+
+      --agenda        print the events of the coming days, one line per
+                        occurrence, in order of date and time
+      --from=DATE     begin the agenda on DATE (YYYY-MM-DD) instead of today
+      --days=N        show N days (1 to 3660; default 7: today and 6 more)
+      --all-layers    include the events of layers that are not checked
+      --pending       print the alarms that are due now
+  -h, --help          display this help and exit
+      --version       output version information and exit
+
+--from, --days and --all-layers imply --agenda.
+
+Each line reads
+  2026-12-10 10:00  Dentist  [Work] !
+with the date, the begin time (24 hours), the subject, the layer and, when
+the event has an alarm, "!". An event shows on each day its rule has it occur;
+a one-time event shows on its begin date only. Events of an unchecked layer
+show only with --all-layers. --pending lists every alarm that the alarm window
+would show now, on the day of the occurrence that made it due.
+
+The events are read from user.mdb and setup.ini in the program's folder; they
+are only read, so this works while the desktop calendar runs.
+
+Exit status:
+ 0  if OK,
+ 2  if an argument is wrong or the calendar cannot be read.
+)";
+}
+
+std::optional<int> RunCommandLine(const std::vector<std::string>& args,
+                                  const std::string& programFolder, std::ostream& out,
+                                  std::ostream& err) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.error.empty()) {
+        return Fail(err, parsed.error);
+    }
+    const CommandLine& line = parsed.line;
+    switch (line.action) {
+        case CommandLine::Action::Desktop:
+            return std::nullopt;
+        case CommandLine::Action::Help:
+            out << HelpText();
+            return 0;
+        case CommandLine::Action::Version:
+            out << kProgram << ' ' << QCAL_VERSION << '\n';
+            return 0;
+        case CommandLine::Action::Agenda:
+        case CommandLine::Action::Pending:
+            break;
+    }
+
+    FirstError errors;
+    TDataMod dm(programFolder, errors, platform::OpenMode::ReadOnly);
+    if (!dm.Connected()) {
+        return CannotRead(err, dm, errors.first);
+    }
+    dm.LoadLayers();
+    if (line.action == CommandLine::Action::Agenda) {
+        const int first = line.fromDay.value_or(clock::Today());
+        const int days = std::min(line.days, kMaxDayNumber - first + 1);
+        try {
+            WriteAgenda(dm, first, days, line.allLayers, out);
+        } catch (const platform::DbError& error) {
+            return CannotRead(err, dm, error.what());
+        }
+    } else {
+        std::vector<AgendaLine> lines;
+        if (!PendingLines(dm, lines)) {
+            return CannotRead(err, dm, errors.first);
+        }
+        std::string text;
+        for (const AgendaLine& l : lines) {
+            AppendLine(text, l);
+            text += '\n';
+        }
+        out << text;
+    }
+    out.flush();
+    if (!out) {
+        return Fail(err, "cannot write the output");
+    }
+    return 0;
+}
+
+std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    // The folder is looked up only when it is needed: the desktop program finds it itself.
+    const ParseResult parsed = ParseCommandLine(args);
+    if (parsed.error.empty() && parsed.line.action == CommandLine::Action::Desktop) {
+        return std::nullopt;
+    }
+    return RunCommandLine(args, platform::ProgramFolder(), out, err);
+}
+
+}  // namespace qcal::cli

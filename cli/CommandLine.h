@@ -1,0 +1,44 @@
+#pragma once
+
+// The command-line options: the agenda, the pending alarms, help and version. They read the
+// program folder and print; no window is opened and nothing is written.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qcal::cli {
+
+inline constexpr int kMaxAgendaDays = 3660;  // ten years
+
+struct CommandLine {
+    enum class Action { Desktop, Agenda, Pending, Help, Version };
+    Action action = Action::Desktop;
+    std::optional<int> fromDay;  // none: today
+    int days = 7;
+    bool allLayers = false;
+};
+
+// Reads the arguments (without the program name). Arguments that are no option of the command
+// line (the "autorun" word, the toolkit's own options) leave the action Desktop: they are the
+// desktop program's. Answers the one-line complaint when the arguments are wrong.
+struct ParseResult {
+    CommandLine line;
+    std::string error;  // empty when the arguments are good
+};
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// Runs the command line over the program folder. No value when the desktop program is to
+// start; otherwise the exit status: 0 done, 2 wrong arguments or an unreadable database (one
+// line on err).
+std::optional<int> RunCommandLine(const std::vector<std::string>& args,
+                                  const std::string& programFolder, std::ostream& out,
+                                  std::ostream& err);
+// The same for main(), over the folder of the executable.
+std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+// The text of --help.
+std::string HelpText();
+
+}  // namespace qcal::cli
