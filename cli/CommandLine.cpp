@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/IcsCommands.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -7,6 +9,7 @@
 #include <string_view>
 
 #include "cli/Agenda.h"
+#include "cli/IcsCommands.h"
 #include "core/Clock.h"
 #include "core/DateTime.h"
 #include "platform/Sqlite.h"
@@ -66,8 +69,9 @@ bool IsOwnOption(std::string_view arg) {
         return true;
     }
     const Option o = Split(arg);
-    static constexpr std::array<std::string_view, 7> kOwn = {
-        "agenda", "pending", "help", "version", "from", "days", "all-layers"};
+    static constexpr std::array<std::string_view, 9> kOwn = {
+        "agenda", "pending",    "help",       "version",   "from",
+        "days",   "all-layers", "export-ics", "import-ics"};
     return o.dashes == 2 && Contains(kOwn, o.name);
 }
 
@@ -171,6 +175,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     bool help = false;
     bool version = false;
     std::string agendaOnly;  // the first option that belongs to the agenda alone
+    std::string icsOption;   // --export-ics or --import-ics, when given
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const Option o = Split(arg);
@@ -183,7 +188,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                            Quoted(arg) + " (see --help)";
             return result;
         }
-        const bool takesValue = o.name == "from" || o.name == "days";
+        const bool takesValue = o.name == "from" || o.name == "days" || o.name == "export-ics" ||
+                                o.name == "import-ics";
         if (!takesValue && o.value) {
             if (IsOwnOption("--" + std::string(o.name))) {
                 result.error = "option '--" + std::string(o.name) + "' takes no value";
@@ -205,6 +211,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (o.name == "agenda") {
             agenda = true;
+        } else if (o.name == "export-ics" || o.name == "import-ics") {
+            if (!icsOption.empty() || value.empty()) {
+                result.error = value.empty()
+                                   ? "option '--" + std::string(o.name) + "' requires a file name"
+                                   : "only one of '--export-ics' and '--import-ics' "
+                                     "may be given, once";
+                return result;
+            }
+            icsOption = "--" + std::string(o.name);
+            line.icsFile = std::string(value);
         } else if (o.name == "pending") {
             pending = true;
         } else if (o.name == "version") {
@@ -241,6 +257,19 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         line.action = CommandLine::Action::Version;
         return result;
     }
+    if (!icsOption.empty()) {
+        if (pending || agenda || !agendaOnly.empty()) {
+            result.error = "option " + Quoted(icsOption) + " cannot be combined with '" +
+                           (pending  ? std::string("--pending")
+                            : agenda ? std::string("--agenda")
+                                     : agendaOnly) +
+                           "'";
+            return result;
+        }
+        line.action = icsOption == "--export-ics" ? CommandLine::Action::ExportIcs
+                                                  : CommandLine::Action::ImportIcs;
+        return result;
+    }
     if (pending && (agenda || !agendaOnly.empty())) {
         result.error = "option '--pending' cannot be combined with '" +
                        (agenda ? std::string("--agenda") : agendaOnly) + "'";
@@ -264,6 +293,10 @@ Without an option, start the desktop calendar.
       --days=N        show N days (1 to 3660; default 7: today and 6 more)
       --all-layers    include the events of layers that are not checked
       --pending       print the alarms that are due now
+      --export-ics=FILE  write every event to the iCalendar file FILE
+                        ("-": standard output)
+      --import-ics=FILE  add the events of the iCalendar file FILE ("-": standard
+                        input); events imported before are matched by their UID
   -h, --help          display this help and exit
       --version       output version information and exit
 
@@ -277,8 +310,10 @@ a one-time event shows on its begin date only. Events of an unchecked layer
 show only with --all-layers. --pending lists every alarm that the alarm window
 would show now, on the day of the occurrence that made it due.
 
-The events are read from user.mdb and setup.ini in the program's folder; they
-are only read, so this works while the desktop calendar runs.
+The events are read from user.mdb and setup.ini in the program's folder; the
+agenda and --pending only read them, so they work while the desktop calendar
+runs. --import-ics adds the events in one transaction; the desktop calendar
+shows them after its next refresh.
 
 Exit status:
  0  if OK,
@@ -303,6 +338,10 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
         case CommandLine::Action::Version:
             out << kProgram << ' ' << QCAL_VERSION << '\n';
             return 0;
+        case CommandLine::Action::ExportIcs:
+            return ExportIcsCommand(programFolder, line.icsFile, out, err);
+        case CommandLine::Action::ImportIcs:
+            return ImportIcsCommand(programFolder, line.icsFile, out, err);
         case CommandLine::Action::Agenda:
         case CommandLine::Action::Pending:
             break;

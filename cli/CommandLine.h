@@ -1,7 +1,7 @@
 #pragma once
 
-// The command-line options: the agenda, the pending alarms, help and version. They read the
-// program folder and print; no window is opened and nothing is written.
+// The command-line options: the agenda, the pending alarms, help and version, and the
+// iCalendar export and import. No window is opened; only --import-ics writes.
 
 #include <iosfwd>
 #include <optional>
@@ -13,11 +13,12 @@ namespace qcal::cli {
 inline constexpr int kMaxAgendaDays = 3660;  // ten years
 
 struct CommandLine {
-    enum class Action { Desktop, Agenda, Pending, Help, Version };
+    enum class Action { Desktop, Agenda, Pending, Help, Version, ExportIcs, ImportIcs };
     Action action = Action::Desktop;
     std::optional<int> fromDay;  // none: today
     int days = 7;
     bool allLayers = false;
+    std::string icsFile;  // --export-ics / --import-ics: the file ("-" standard output/input)
 };
 
 // Reads the arguments (without the program name). Arguments that are no option of the command

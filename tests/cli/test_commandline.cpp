@@ -327,6 +327,14 @@ private slots:
         QTest::newRow("past the last year")
             << Args{"--from", "9999-12-30", "--days", "3"}
             << std::string("the agenda would end after the year 9999");
+        QTest::newRow("export without a file")
+            << Args{"--export-ics"} << std::string("option '--export-ics' requires an argument");
+        QTest::newRow("export and import")
+            << Args{"--export-ics=a.ics", "--import-ics", "b.ics"}
+            << std::string("only one of '--export-ics' and '--import-ics' may be given, once");
+        QTest::newRow("import with the agenda")
+            << Args{"--import-ics", "b.ics", "--agenda"}
+            << std::string("option '--import-ics' cannot be combined with '--agenda'");
     }
     void arguments() {
         QFETCH(std::vector<std::string>, args);
@@ -351,14 +359,33 @@ private slots:
             const Run r = RunIn(f.folder(), args);
             QCOMPARE(r.status, std::optional<int>(0));
             QVERIFY(r.out.starts_with("Usage: quenlaris-calendar [OPTION]...\n"));
-            for (const char* option : {"--agenda", "--from=DATE", "--days=N", "--all-layers",
-                                       "--pending", "-h, --help", "--version"}) {
+            for (const char* option :
+                 {"--agenda", "--from=DATE", "--days=N", "--all-layers", "--pending",
+                  "--export-ics=FILE", "--import-ics=FILE", "-h, --help", "--version"}) {
                 QVERIFY2(r.out.find(option) != std::string::npos, option);
             }
         }
         const Run v = RunIn(f.folder(), {"--version"});
         QCOMPARE(v.status, std::optional<int>(0));
         QVERIFY(v.out.starts_with("quenlaris-calendar "));
+    }
+
+    // The iCalendar options reach their commands: a week exported and imported into an empty
+    // folder reads the same there.
+    void icsOptionsRunTheirCommands() {
+        StoreFixture from;
+        SeedWeek(from);
+        StoreFixture to;
+        const std::string file = from.folder() + "/out.ics";
+        const Run e = RunIn(from.folder(), {"--export-ics", file});
+        QCOMPARE(e.status, std::optional<int>(0));
+        const Run i = RunIn(to.folder(), {"--import-ics=" + file});
+        QCOMPARE(i.status, std::optional<int>(0));
+        const std::vector<std::string> week = {"--from=2026-12-07", "--days=7", "--all-layers"};
+        const Run expected = RunIn(from.folder(), week);
+        const Run imported = RunIn(to.folder(), week);
+        QVERIFY(!expected.out.empty());
+        QCOMPARE(imported.out, expected.out);
     }
 
     void unreadableDatabase_data() {
