@@ -23,6 +23,13 @@ std::string ExecutablePath() {
     }
 }
 
+std::string LauncherPath() {
+    const std::string launcher = JoinPath(ProgramFolder(), "quenlaris-calendar");
+    if (::access(launcher.c_str(), X_OK) == 0)
+        return launcher;
+    return ExecutablePath();
+}
+
 std::string ProgramFolder() {
     const std::string exe = ExecutablePath();
     const std::size_t slash = exe.rfind('/');

@@ -8,6 +8,9 @@ namespace qcal::platform {
 std::string ProgramFolder();
 // Full path of the running executable.
 std::string ExecutablePath();
+// The command that starts the program as the user types it: the launcher "quenlaris-calendar"
+// in the program folder when it is there, else this executable.
+std::string LauncherPath();
 // Joins with "/".
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool FileExists(const std::string& path);

@@ -15,7 +15,7 @@ namespace qcal {
 
 void TFormMainCalendar::Preferences1Click() {
     auto dialog = std::make_unique<TFormPreferences>(dm_, platform::Autorun(),
-                                                     platform::ExecutablePath(), this);
+                                                     platform::LauncherPath(), this);
     if (desktop::ExecModal(*dialog) != QDialog::Accepted)
         return;
     // Saving the options also registers the hot key again (OnOptionsSaved).
