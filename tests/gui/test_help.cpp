@@ -237,9 +237,8 @@ private slots:
         desktop::SetUrlOpenerForTesting([&](const QUrl& url) { opened << url; });
         QTest::mouseClick(about.Label6, Qt::LeftButton);
         QTest::mouseClick(about.Label4, Qt::LeftButton);
-        QCOMPARE(opened,
-                 (QList<QUrl>{QUrl(Q(desktop::kWebsiteAddress)),
-                              QUrl(Q("mailto:") + Q(desktop::kSupportMailAddress))}));
+        QCOMPARE(opened, (QList<QUrl>{QUrl(Q(desktop::kWebsiteAddress)),
+                                      QUrl(Q("mailto:") + Q(desktop::kSupportMailAddress))}));
         QCOMPARE(opened[1].scheme(), Q("mailto"));
 
         // Under the pointer a link turns red and underlined, and back to navy when it leaves.

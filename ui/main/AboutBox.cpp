@@ -102,10 +102,8 @@ Taboutform::Taboutform(QWidget* parent)
     Button1->setDefault(true);
 
     // A failure to open is left to the desktop to show.
-    connect(Label6, &TLinkLabel::clicked, this,
-            [] { desktop::OpenWebsite(); });
-    connect(Label4, &TLinkLabel::clicked, this,
-            [] { desktop::OpenSupportMail(); });
+    connect(Label6, &TLinkLabel::clicked, this, [] { desktop::OpenWebsite(); });
+    connect(Label4, &TLinkLabel::clicked, this, [] { desktop::OpenSupportMail(); });
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 }
