@@ -14,6 +14,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     extra=(-DQCAL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
 fi
 
 # QCAL_WERROR=ON in the environment (as continuous integration sets it) fails the build on a warning.
