@@ -35,13 +35,29 @@ public:
 
     bool ok() const { return db_ != nullptr; }
 
+    // Runs exactly one statement; text after it (a second statement) is refused unrun.
     bool exec(const char* sql, std::string& error) {
-        char* message = nullptr;
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
-            return true;
-        error = message ? message : sqlite3_errmsg(db_);
-        sqlite3_free(message);
-        return false;
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, &tail) != SQLITE_OK) {
+            error = sqlite3_errmsg(db_);
+            return false;
+        }
+        while (tail &&
+               (*tail == ' ' || *tail == '\t' || *tail == '\n' || *tail == '\r' || *tail == ';'))
+            ++tail;
+        if (!stmt || (tail && *tail)) {
+            sqlite3_finalize(stmt);
+            error = "not exactly one statement";
+            return false;
+        }
+        int rc = SQLITE_ROW;
+        while (rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt);
+        if (rc != SQLITE_DONE)
+            error = sqlite3_errmsg(db_);
+        sqlite3_finalize(stmt);
+        return rc == SQLITE_DONE;
     }
 
     // The first column of the first row of sql as text; false when the statement fails.
