@@ -11,6 +11,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/desktop/Shell.h"
 #include "store/Options.h"
 
 class QPainter;
@@ -51,7 +52,8 @@ struct MonthPageLayout {
 MonthPageLayout LayoutMonthPage(int width, int height, int scale, int fontHeight, int titleHeight);
 
 inline constexpr int kTitlePointSize = 12;
-inline constexpr char kProductWebAddress[] = "https://quenlaris-calendar.org";
+// The product's web page, as the about box and "Visit Website..." open it.
+inline constexpr const char* kProductWebAddress = desktop::kWebsiteAddress;
 // The footer under the grid.
 QString FooterText();
 
