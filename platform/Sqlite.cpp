@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "core/Ascii.h"
 #include "platform/UnicodeLike.h"
@@ -147,16 +148,17 @@ void Database::open(const std::string& path, OpenMode mode) {
     // journal mode to the writers. The page cache holds up to 32 MiB, a year's search over a
     // large table then reads the file once, not page by page again for every row it fetches
     // out of order.
-    const char* check = mode == OpenMode::ReadOnly
-                            ? "PRAGMA cache_size=-32768; SELECT count(*) FROM sqlite_master;"
-                            : "PRAGMA journal_mode=DELETE; PRAGMA cache_size=-32768; "
-                              "SELECT count(*) FROM sqlite_master;";
-    char* message = nullptr;
-    if (sqlite3_exec(db, check, nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
+    std::vector<std::string> checks;
+    if (mode != OpenMode::ReadOnly)
+        checks.emplace_back("PRAGMA journal_mode=DELETE");
+    checks.emplace_back("PRAGMA cache_size=-32768");
+    checks.emplace_back("SELECT count(*) FROM sqlite_master");
+    try {
+        for (const std::string& check : checks)
+            Statement(db, check).run();
+    } catch (const DbError&) {
         sqlite3_close(db);
-        throw DbError(text);
+        throw;
     }
     db_ = db;
     path_ = path;
