@@ -33,11 +33,16 @@ void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
     const QColor ink = ContrastingTextColor(background);
     painter.setPen(ink);
     painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-    if (selected) {
-        painter.setPen(QPen(ink, 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect.adjusted(0, 0, -1, -1));
-    }
+    if (selected)
+        PaintSelectionFrame(painter, rect, background);
+    painter.restore();
+}
+
+void PaintSelectionFrame(QPainter& painter, const QRect& rect, const QColor& background) {
+    painter.save();
+    painter.setPen(QPen(ContrastingTextColor(background), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
     painter.restore();
 }
 

@@ -22,6 +22,9 @@ QColor ContrastingTextColor(const QColor& background);
 void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
                       const QColor& background, bool selected);
 
+// Frames a selected line of the given background in its text colour, inside rect.
+void PaintSelectionFrame(QPainter& painter, const QRect& rect, const QColor& background);
+
 // Draws list rows with PaintColouredRow; the row's colour is its background role. A row with
 // a check mark gets the check box left of its coloured part.
 class ColouredRowDelegate : public QStyledItemDelegate {

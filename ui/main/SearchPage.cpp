@@ -90,11 +90,8 @@ public:
             }
             left += width;
         }
-        if (option.state & QStyle::State_Selected) {
-            painter->setPen(QPen(ContrastingTextColor(background), 1));
-            painter->setBrush(Qt::NoBrush);
-            painter->drawRect(rect.adjusted(0, 0, -1, -1));
-        }
+        if (option.state & QStyle::State_Selected)
+            PaintSelectionFrame(*painter, rect, background);
         painter->restore();
     }
 
