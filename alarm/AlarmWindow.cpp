@@ -21,11 +21,11 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "alarm/AlarmScheduler.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 
 namespace qcal {
@@ -106,9 +106,8 @@ QPushButton* Button(QWidget* parent, const char* name, const char* text, const c
 
 }  // namespace
 
-TFormAlarm::TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks hooks,
-                       QWidget* parent)
-    : QDialog(parent), dm_(dm), scheduler_(scheduler), hooks_(std::move(hooks)), events_(dm) {
+TFormAlarm::TFormAlarm(CalendarSession& session, AlarmWindowHooks hooks, QWidget* parent)
+    : QDialog(parent), session_(session), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("FormAlarm"));
     setWindowTitle(QStringLiteral("Quenlaris Calendar Reminder -  Pending Events"));
     // Fixed border, system menu only.
@@ -162,7 +161,7 @@ TFormAlarm::TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks
         QStringLiteral("Double-click to edit event\nRight-click to open menu\n"
                        "Ctrl+click or Alt+click to select multi-event"));
     ListBoxEventActived->setItemDelegate(
-        new AlarmRowDelegate(dm_, Events(), *HeaderControl1, ListBoxEventActived));
+        new AlarmRowDelegate(session_.Data(), Events(), *HeaderControl1, ListBoxEventActived));
     ListBoxEventActived->setContextMenuPolicy(Qt::CustomContextMenu);
     MemoContent = Memo(Splitter, "MemoContent", 73);
     MemoNote = Memo(Splitter, "MemoNote", 58);
@@ -220,6 +219,12 @@ TFormAlarm::TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks
     DeleteEvents1 = PopupMenu1->addAction(QStringLiteral("&Delete Events"));
     PopupMenu1->addSeparator();
     SelectAll1 = PopupMenu1->addAction(QStringLiteral("&Select All"));
+    const std::pair<QAction*, const char*> actionNames[] = {
+        {FileCurrentEvent1, "FileCurrentEvent1"}, {FileSelectedEvents1, "FileSelectedEvents1"},
+        {FileAllEvents1, "FileAllEvents1"},       {EditEvent1, "EditEvent1"},
+        {DeleteEvents1, "DeleteEvents1"},         {SelectAll1, "SelectAll1"}};
+    for (const auto& [action, name] : actionNames)
+        action->setObjectName(QString::fromLatin1(name));
 
     connect(HeaderControl1, &QHeaderView::sectionResized, ListBoxEventActived->viewport(),
             qOverload<>(&QWidget::update));
@@ -249,12 +254,15 @@ TFormAlarm::TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks
     connect(EditEvent1, &QAction::triggered, this, &TFormAlarm::ListBoxEventActivedDblClick);
     connect(DeleteEvents1, &QAction::triggered, this, &TFormAlarm::DeleteEvents1Click);
     connect(SelectAll1, &QAction::triggered, this, &TFormAlarm::SelectAll1Click);
+
+    connect(&session_, &CalendarSession::dueListChanged, this, &TFormAlarm::FillAlarmList);
+    connect(&session_, &CalendarSession::alarmsRaised, this, &TFormAlarm::ShowAlarm);
 }
 
 TFormAlarm::~TFormAlarm() = default;
 
 const tArrayofField& TFormAlarm::Events() const {
-    return scheduler_.Due().dueEvents;
+    return session_.DueEvents();
 }
 
 void TFormAlarm::FormCreate() {
@@ -277,11 +285,10 @@ void TFormAlarm::FillAlarmList() {
     }
 }
 
-void TFormAlarm::ExecAlarm() {
-    desktop::ExecModal(*this);
-    // A window hidden without being closed (a test's answer) still ends as closed.
-    if (open_)
-        FormClose();
+void TFormAlarm::ShowAlarm() {
+    show();
+    raise();
+    activateWindow();
 }
 
 void TFormAlarm::showEvent(QShowEvent* event) {
@@ -300,11 +307,11 @@ void TFormAlarm::FormShow() {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     SetTopmost(true);
-    scheduler_.StopRemindAgain();
-    dm_.IsAlarmShowing = true;
-    chRemindAgain->setChecked(dm_.Options.IsAgainDisplay);
-    RxSpinRemindAgain->setValue(dm_.Options.AgainHowLong);
-    chArchiveAll->setChecked(dm_.Options.IsArchiveAllAfterClose);
+    session_.AlarmWindowShown();
+    const ROptions& options = session_.Data().Options;
+    chRemindAgain->setChecked(options.IsAgainDisplay);
+    RxSpinRemindAgain->setValue(options.AgainHowLong);
+    chArchiveAll->setChecked(options.IsArchiveAllAfterClose);
     SelectFirstRow();
 }
 
@@ -357,14 +364,9 @@ void TFormAlarm::Archive(ArchiveMode mode, bool reshow) {
     if (ids.empty())
         return;
     ClearMemos();
-    events_.FileEvents(ids, blanks);
-    scheduler_.Due().RebuildDue();
-    if (hooks_.refreshMonth)
-        hooks_.refreshMonth();
-    if (reshow) {
-        scheduler_.ShowAlarms();
+    session_.ArchiveEvents(ids, blanks, reshow);
+    if (reshow)
         SelectFirstRow();
-    }
 }
 
 void TFormAlarm::ListBoxEventActivedDblClick() {
@@ -374,21 +376,16 @@ void TFormAlarm::ListBoxEventActivedDblClick() {
     SetTopmost(false);
     const std::int64_t id = Events()[std::size_t(row)].id;
     tfield event;
-    if (!events_.LoadEvent(id, event)) {
+    if (!session_.LoadEvent(id, event)) {
         // The event went while it was listed: show the list as it is now.
-        scheduler_.Due().RebuildDue();
-        scheduler_.ShowAlarms();
+        session_.ShowPending(false);
         SelectFirstRow();
         SetTopmost(true);
         return;
     }
     if (hooks_.editEvent(event)) {
-        if (events_.SaveEditedEvent(event) == EditedEventSave::RowGone)
+        if (session_.SaveEditedEvent(event, true) == EditedEventSave::RowGone)
             desktop::MessageBox::Information(this, QString::fromUtf8(kEditedEventGone));
-        if (hooks_.refreshMonth)
-            hooks_.refreshMonth();
-        scheduler_.Due().RebuildDue();
-        scheduler_.ShowAlarms();
         ClearMemos();
         const tArrayofField& due = Events();
         for (std::size_t i = 0; i < due.size(); ++i) {
@@ -414,10 +411,7 @@ void TFormAlarm::DeleteEvents1Click() {
     } else if (desktop::MessageBox::Question(
                    this,
                    QStringLiteral("Are you sure to delete the %1 event?").arg(selected.count))) {
-        if (hooks_.deleteEventIds)
-            hooks_.deleteEventIds(selected.ids);
-        scheduler_.Due().RebuildDue();
-        scheduler_.ShowAlarms();
+        session_.DeleteEvents(selected.ids, IdListBlanks::Around, true);
         SelectFirstRow();
     }
     SetTopmost(true);
@@ -448,14 +442,9 @@ void TFormAlarm::done(int result) {
 void TFormAlarm::FormClose() {
     open_ = false;
     SetTopmost(false);
-    dm_.IsAlarmShowing = false;
-    dm_.Options.IsAgainDisplay = chRemindAgain->isChecked();
-    dm_.Options.AgainHowLong = RxSpinRemindAgain->value();
-    dm_.Options.IsArchiveAllAfterClose = chArchiveAll->isChecked();
-    dm_.SaveOptions();
-    if (dm_.Options.IsArchiveAllAfterClose)
-        Archive(ArchiveMode::All, false);
-    scheduler_.ArmRemindAgain();
+    ClearMemos();
+    session_.AlarmWindowClosed(chRemindAgain->isChecked(), RxSpinRemindAgain->value(),
+                               chArchiveAll->isChecked());
 }
 
 void TFormAlarm::SetTopmost(bool on) {

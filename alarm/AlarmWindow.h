@@ -8,7 +8,6 @@
 #include <functional>
 #include <span>
 
-#include "alarm/AlarmView.h"
 #include "core/Event.h"
 #include "store/EventLists.h"
 
@@ -24,15 +23,10 @@ class QAction;
 
 namespace qcal {
 
-class AlarmScheduler;
-class TDataMod;
+class CalendarSession;
 
-// What the window asks of the main window.
+// What the window asks of the program around it.
 struct AlarmWindowHooks {
-    // Refreshes the month view (RxSpinYearChange).
-    std::function<void()> refreshMonth;
-    // Deletes the events and refreshes (the main window's DeleteEventIds).
-    std::function<void(std::span<const std::int64_t> ids)> deleteEventIds;
     // Runs the event editor modally on the record as "Edit Event"; true when it ended with
     // OK (the record then holds the edits). The main window reloads its layers afterwards.
     std::function<bool(tfield& event)> editEvent;
@@ -40,15 +34,19 @@ struct AlarmWindowHooks {
     std::function<void(int topic)> showHelp;
 };
 
-class TFormAlarm : public QDialog, public AlarmView {
+// Shows the session's due list. It comes up, without waiting for its close, when the session
+// raises alarms; it refills whenever the due list changes; its commands go to the session.
+class TFormAlarm : public QDialog {
     Q_OBJECT
 public:
-    TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks hooks,
-               QWidget* parent = nullptr);
+    TFormAlarm(CalendarSession& session, AlarmWindowHooks hooks, QWidget* parent = nullptr);
     ~TFormAlarm() override;
 
-    void FillAlarmList() override;
-    void ExecAlarm() override;
+    // Rebuilds the rows from the due list (one row per entry); when there is a row, row 0
+    // becomes current and selected and its content and note are shown.
+    void FillAlarmList();
+    // Shows the window (it stays open until the user closes it) and brings it forward.
+    void ShowAlarm();
 
     enum class ArchiveMode { Current, All, Selected };
     // Archives the current, every or the selected listed event; reshow shows the window's
@@ -69,6 +67,25 @@ public:
     // Whether the window is kept above other windows just now.
     bool IsTopmost() const { return topmost_; }
 
+    static constexpr int kHelpTopic = 25;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void SetTopmost(bool on);
+    void ClearMemos();
+    std::vector<int> SelectedRows() const;
+    const tArrayofField& Events() const;
+
+    CalendarSession& session_;
+    AlarmWindowHooks hooks_;
     QHeaderView* HeaderControl1 = nullptr;
     QListWidget* ListBoxEventActived = nullptr;
     QSplitter* Splitter = nullptr;
@@ -89,28 +106,6 @@ public:
     QAction* DeleteEvents1 = nullptr;
     QAction* SelectAll1 = nullptr;
 
-    static constexpr int kHelpTopic = 25;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void done(int result) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void SetTopmost(bool on);
-    void ClearMemos();
-    std::vector<int> SelectedRows() const;
-    const tArrayofField& Events() const;
-
-    TDataMod& dm_;
-    AlarmScheduler& scheduler_;
-    AlarmWindowHooks hooks_;
-    // Loads, saves and archives events for the window, on a query object of its own.
-    tlist_of_event_orig events_;
     bool topmost_ = false;
     // Between FormShow and FormClose.
     bool open_ = false;

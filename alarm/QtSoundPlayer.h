@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "alarm/AlarmView.h"
+#include "session/SoundPlayer.h"
 
 class QSoundEffect;
 

@@ -11,6 +11,7 @@
 #include "store/DataModule.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/ProgramShell.h"
 
 int main(int argc, char* argv[]) {
     // The command-line options print and end before the desktop toolkit starts.
@@ -41,16 +42,12 @@ int main(int argc, char* argv[]) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    qcal::TFormMainCalendar window(dm, arguments);
+    qcal::ProgramShell shell(dm, arguments);
     // exit() rather than quit(): the window refuses close requests, and Exit must not ask it.
-    QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app,
+    QObject::connect(&shell, &qcal::ProgramShell::exitRequested, &app,
                      [] { QCoreApplication::exit(0); });
-    QObject::connect(&instance, &qcal::desktop::SingleInstance::activationRequested, &window,
-                     &qcal::TFormMainCalendar::BringToFront);
-    if (window.StartsMinimised()) {
-        window.showMinimized();
-    } else {
-        window.showMaximized();
-    }
+    QObject::connect(&instance, &qcal::desktop::SingleInstance::activationRequested,
+                     &shell.Window(), &qcal::TFormMainCalendar::BringToFront);
+    shell.Show();
     return QApplication::exec();
 }

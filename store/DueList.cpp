@@ -9,53 +9,22 @@ namespace qcal {
 
 namespace {
 
-// Clears a flag when the scope ends, however it ends.
-class FlagGuard {
-public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& flag_;
-};
-
-// The ids of the due list, for lookups while a walk runs. The list may change under the walk
-// (a nested event loop can archive or rebuild it); a change of its size or storage makes the
-// set be gathered again.
-class ListedIds {
-public:
-    explicit ListedIds(const tArrayofField& list) { Gather(list); }
-
-    bool Contains(const tArrayofField& list, std::int64_t id) {
-        if (list.size() != size_ || list.data() != data_) {
-            Gather(list);
+// The moment, to the millisecond, at which an event that is not due at from becomes due by
+// to: the statement lets it through from its begin moment on, and the rule answers yes from
+// then until it is archived, so the answer is found by halving the interval.
+TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, TDateTime to) {
+    constexpr TDateTime kMillisecond = 1.0 / 86'400'000.0;
+    const auto due = [&](TDateTime t) { return begin <= t && rule.IsDue(t); };
+    while (to - from > kMillisecond) {
+        const TDateTime mid = from + (to - from) / 2;
+        if (due(mid)) {
+            to = mid;
+        } else {
+            from = mid;
         }
-        return ids_.contains(id);
     }
-    // After the walk itself put id into the list.
-    void Added(const tArrayofField& list, std::int64_t id) {
-        ids_.insert(id);
-        size_ = list.size();
-        data_ = list.data();
-    }
-
-private:
-    void Gather(const tArrayofField& list) {
-        ids_.clear();
-        ids_.reserve(list.size());
-        for (const tfield& e : list) {
-            ids_.insert(e.id);
-        }
-        size_ = list.size();
-        data_ = list.data();
-    }
-
-    std::unordered_set<std::int64_t> ids_;
-    std::size_t size_ = 0;
-    const tfield* data_ = nullptr;
-};
+    return to;
+}
 
 }  // namespace
 
@@ -101,19 +70,16 @@ void tlist_of_event_for_timer::CheckNewDue() {
     // The statement and the rule of every row are asked about one moment.
     const TDateTime now = clock::Now();
     // Most rows of a tick are listed already: they are passed over by their id alone.
-    ListedIds listed(dueEvents);
+    std::unordered_set<std::int64_t> listed;
+    listed.reserve(dueEvents.size());
+    for (const tfield& e : dueEvents) {
+        listed.insert(e.id);
+    }
     try {
         OpenDueQuery(q, now);
         const EventColumns columns(q);
-        for (; q.active() && !q.eof(); q.next()) {
-            if (processEvents) {
-                processEvents();
-                // A nested action (a backup, say) may have closed the connection.
-                if (!q.active()) {
-                    break;
-                }
-            }
-            if (listed.Contains(dueEvents, columns.ReadId(q))) {
+        for (; !q.eof(); q.next()) {
+            if (listed.contains(columns.ReadId(q))) {
                 continue;
             }
             tfield event;
@@ -121,12 +87,9 @@ void tlist_of_event_for_timer::CheckNewDue() {
             if (!tsatisfy(event).IsDue(now)) {
                 continue;
             }
-            if (busy) {
-                break;
-            }
             columns.ReadTexts(q, event, dm_.Layers);
             InsertFirst(event);
-            listed.Added(dueEvents, event.id);
+            listed.insert(event.id);
             hasNew = true;
         }
     } catch (const platform::DbError& error) {
@@ -136,7 +99,6 @@ void tlist_of_event_for_timer::CheckNewDue() {
 }
 
 bool tlist_of_event_for_timer::RebuildDue() {
-    FlagGuard guard(busy);
     SaveIds();
     platform::Query& q = dm_.ADOQueryForUpdate;
     tArrayofField rebuilt;
@@ -162,6 +124,36 @@ bool tlist_of_event_for_timer::RebuildDue() {
     dueEvents = std::move(rebuilt);
     hasNew = HasNewIds();
     return true;
+}
+
+std::optional<TDateTime> tlist_of_event_for_timer::NextDueMoment(TDateTime now, TDateTime horizon) {
+    platform::Query& q = dm_.ADOQueryForTimer;
+    const TDateTime until = now + horizon;
+    std::optional<TDateTime> next;
+    try {
+        // Every row the statement lets through at the end of the interval; those it lets
+        // through already now and whose rule says due are due now, not next.
+        OpenDueQuery(q, until);
+        const EventColumns columns(q);
+        for (; !q.eof(); q.next()) {
+            tfield event;
+            columns.ReadRuleFields(q, event);
+            const tsatisfy rule(event);
+            const TDateTime begin = event.begindate + event.beginTime;
+            if ((begin <= now && rule.IsDue(now)) || !(begin <= until && rule.IsDue(until))) {
+                continue;
+            }
+            const TDateTime moment = FirstDueMoment(rule, begin, now, until);
+            if (!next || moment < *next) {
+                next = moment;
+            }
+        }
+    } catch (const platform::DbError& error) {
+        ReportError(error);
+        next.reset();
+    }
+    q.close();
+    return next;
 }
 
 bool tlist_of_event_for_timer::IsNotListed(const tfield& event) const {

@@ -3,7 +3,7 @@
 // The due list: the events with an alarm that are due now.
 
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +27,10 @@ public:
     // Replaces dueEvents by every event due now; hasNew tells whether an id is new.
     // On a database failure the list stays as it was and the failure is reported.
     bool RebuildDue();
+    // The first moment in (now, now + horizon] at which an event not due at now becomes due,
+    // asked of the same statement and rules as the due list; none when nothing falls due in
+    // that time. A database failure is reported and answered with none.
+    std::optional<TDateTime> NextDueMoment(TDateTime now, TDateTime horizon);
     bool IsNotListed(const tfield& event) const;
     void InsertFirst(const tfield& event);
     void SaveIds();
@@ -34,11 +38,7 @@ public:
 
     std::vector<std::int64_t> oldIds;
     tArrayofField dueEvents;
-    bool busy = false;
     bool hasNew = false;
-
-    // Lets the user interface handle pending messages; called once per row by CheckNewDue.
-    std::function<void()> processEvents;
 };
 
 }  // namespace qcal

@@ -22,11 +22,11 @@
 #include <string_view>
 #include <utility>
 
-#include "alarm/AlarmWindow.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/Help.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/SearchPage.h"
@@ -116,8 +116,13 @@ QFrame* Separator(QWidget* parent, int left, QFrame::Shadow shadow) {
 
 }  // namespace
 
-TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidget* parent)
-    : QWidget(parent), dm_(dm), arguments_(std::move(arguments)), monthList_(dm) {
+TFormMainCalendar::TFormMainCalendar(CalendarSession& session, QStringList arguments,
+                                     QWidget* parent)
+    : QWidget(parent),
+      session_(session),
+      dm_(session.Data()),
+      arguments_(std::move(arguments)),
+      monthList_(dm_) {
     setObjectName(QStringLiteral("FormMainCalendar"));
     setWindowTitle(QStringLiteral("Quenlaris Calendar"));
     resize(763, 581);
@@ -126,11 +131,6 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     // Start-up. The data module has already opened the database; keep it open.
     if (!dm_.Connected())
         dm_.Connect();
-    scheduler_ = std::make_unique<AlarmScheduler>(dm_, sound_, this);
-    scheduler_->onDayChanged = [this] {
-        if (DatePageShowing())
-            RxSpinYearChange();
-    };
 
     CreateEventActions();
     auto* outer = new QVBoxLayout(this);
@@ -153,8 +153,8 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     CreateGrid();
     ApplyDisplayFont();
     GoToToday();
-    CreateAlarms();
     CreateShell();
+    ListenToSession();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
@@ -168,11 +168,10 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
 void TFormMainCalendar::CreateEventActions() {
     actNewEvent = new QAction(QStringLiteral("New Event"), this);
     actNewEvent->setToolTip(QStringLiteral("New Event"));
-    connect(actNewEvent, &QAction::triggered, this, [this] {
-        AddEventAt(SelectedCell());
-        RerunSearch();
-    });
+    actNewEvent->setObjectName(QStringLiteral("actNewEvent"));
+    connect(actNewEvent, &QAction::triggered, this, [this] { AddEventAt(SelectedCell()); });
     actEditEvent = new QAction(QStringLiteral("Edit Event"), this);
+    actEditEvent->setObjectName(QStringLiteral("actEditEvent"));
     actEditEvent->setToolTip(QStringLiteral("Edit Event"));
     connect(actEditEvent, &QAction::triggered, this, [this] {
         if (DatePageShowing())
@@ -181,6 +180,7 @@ void TFormMainCalendar::CreateEventActions() {
             searchPage->ListBoxQueryDblClick();
     });
     actDeleteEvent = new QAction(QStringLiteral("Del  Event"), this);
+    actDeleteEvent->setObjectName(QStringLiteral("actDeleteEvent"));
     actDeleteEvent->setToolTip(QStringLiteral("Delete Events"));
     connect(actDeleteEvent, &QAction::triggered, this, [this] {
         if (DatePageShowing())
@@ -190,26 +190,17 @@ void TFormMainCalendar::CreateEventActions() {
     });
 }
 
-TFormMainCalendar::~TFormMainCalendar() {
-    dm_.OnOptionsSaved = nullptr;
-    // The alarm window goes before the scheduler it draws from.
-    if (scheduler_)
-        scheduler_->SetView(nullptr);
-    alarmWindow_.reset();
-}
+TFormMainCalendar::~TFormMainCalendar() = default;
 
-void TFormMainCalendar::CreateAlarms() {
-    AlarmWindowHooks hooks;
-    hooks.refreshMonth = [this] { RxSpinYearChange(); };
-    hooks.deleteEventIds = [this](std::span<const std::int64_t> ids) {
-        DeleteEventIds(ids, IdListBlanks::Around);
-    };
-    hooks.editEvent = [this](tfield& event) {
-        return EditFromAlarmWindow(event, alarmWindow_.get());
-    };
-    hooks.showHelp = [this](int context) { desktop::ShowHelp(context, alarmWindow_.get()); };
-    alarmWindow_ = std::make_unique<TFormAlarm>(dm_, *scheduler_, std::move(hooks), this);
-    scheduler_->SetView(alarmWindow_.get());
+void TFormMainCalendar::ListenToSession() {
+    connect(&session_, &CalendarSession::eventsChanged, this, &TFormMainCalendar::EventsChanged);
+    connect(&session_, &CalendarSession::layersChanged, this, &TFormMainCalendar::LayersChanged);
+    connect(&session_, &CalendarSession::optionsChanged, this, &TFormMainCalendar::OptionsChanged);
+    connect(&session_, &CalendarSession::nothingPending, this, &TFormMainCalendar::NothingPending);
+    connect(&session_, &CalendarSession::dayChanged, this, [this] {
+        if (DatePageShowing())
+            RxSpinYearChange();
+    });
 }
 
 void TFormMainCalendar::CreateToolbar() {
@@ -265,10 +256,16 @@ void TFormMainCalendar::CreateToolbar() {
     PmFormenu = new QMenu(this);
     Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
     CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
+    CompactDatabase1->setObjectName(QStringLiteral("CompactDatabase1"));
     PmFormenu->addSeparator();
     VisitsWebsite1 = PmFormenu->addAction(QStringLiteral("Visit Website..."));
     Help1 = PmFormenu->addAction(QStringLiteral("Help..."));
     About1 = PmFormenu->addAction(QStringLiteral("About..."));
+    PmFormenu->setObjectName(QStringLiteral("PmFormenu"));
+    Preferences1->setObjectName(QStringLiteral("Preferences1"));
+    VisitsWebsite1->setObjectName(QStringLiteral("VisitsWebsite1"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    About1->setObjectName(QStringLiteral("About1"));
     btnOption->setMenu(PmFormenu);
     btnOption->setPopupMode(QToolButton::InstantPopup);
 
@@ -291,7 +288,9 @@ void TFormMainCalendar::CreateToolbar() {
     connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
     connect(btnpending, &QToolButton::clicked, this, &TFormMainCalendar::btnpendingClick);
     connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::btnExitClick);
-    CreateMaintenanceCommands();
+    connect(btnbackup, &QToolButton::clicked, this, &TFormMainCalendar::backupRequested);
+    connect(btnrestore, &QToolButton::clicked, this, &TFormMainCalendar::restoreRequested);
+    connect(CompactDatabase1, &QAction::triggered, this, &TFormMainCalendar::compactRequested);
     ConnectPrinting();
 }
 
@@ -422,7 +421,7 @@ void TFormMainCalendar::FormActivate() {
                                                  : QStringLiteral("Disabled Alarm"));
     // Events that fell due while the program was not running are shown once the window is
     // on the screen, whether or not the alarms are enabled.
-    QTimer::singleShot(0, this, [this] { scheduler_->FirstActivation(); });
+    QTimer::singleShot(0, &session_, &CalendarSession::Start);
 }
 
 bool TFormMainCalendar::StartsMinimised() const {
@@ -454,9 +453,7 @@ void TFormMainCalendar::btnactiveClick() {
     } else {
         btnactive->setChecked(true);
     }
-    dm_.Options.IsAlarmEnabled = btnactive->isChecked();
-    dm_.SaveOptions();
-    scheduler_->AlarmsEnabledChanged();
+    session_.SetAlarmsEnabled(btnactive->isChecked());
 }
 
 }  // namespace qcal

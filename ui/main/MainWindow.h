@@ -11,8 +11,6 @@
 #include <span>
 #include <string>
 
-#include "alarm/AlarmScheduler.h"
-#include "alarm/QtSoundPlayer.h"
 #include "core/Event.h"
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
@@ -27,29 +25,26 @@ class QListWidgetItem;
 class QMenu;
 class QPrinter;
 class QSpinBox;
-class QSystemTrayIcon;
 class QTabWidget;
 class QToolButton;
 
 namespace qcal {
 
-namespace desktop {
-class GlobalHotKey;
-}
-
-class AlarmScheduler;
-class SoundPlayer;
+class CalendarSession;
+struct DayRange;
 class TDataMod;
-class TFormAlarm;
 class TSearchPage;
 class Tlable_listbox;
 class TmyFormNewOrEdit;
 
+// A view of the session: it asks the session for every change and shows what the session
+// announces. The services around it (tray, hot key, alarm window, maintenance) are built by
+// the program shell; the window reaches them only through its signals.
 class TFormMainCalendar : public QWidget {
     Q_OBJECT
 public:
     // arguments are the command-line arguments after the program name.
-    TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidget* parent = nullptr);
+    TFormMainCalendar(CalendarSession& session, QStringList arguments, QWidget* parent = nullptr);
     ~TFormMainCalendar() override;
 
     // True when the autorun entry started the program and the options ask to start
@@ -59,10 +54,16 @@ public:
     // ---- month grid (MainWindowMonth.cpp) ----
     void FormResize();
     void LayoutGrid();
-    // The month refresh. fromLayerList: a layer check mark was toggled; the layers are
-    // saved afterwards.
-    void RxSpinYearChange(bool fromLayerList = false);
+    // The year box's handler, also the month list's and the preview's: shows the month
+    // picked.
+    void RxSpinYearChange();
     void GoToToday();
+    // The year and month (1..12) the pickers name; ShowMonth sets both and shows the month.
+    int ShownYear() const;
+    int ShownMonth() const;
+    void ShowMonth(int year, int month);
+    // Brings the Date page to the front and shows the month there.
+    void ShowDatePage();
     int SelectedCell() const;
     std::int64_t SelectedEventId() const;  // -1 when the cell has no line
     void SyncSelection(int cell);
@@ -77,8 +78,8 @@ public:
     void About1Click();
 
     // ---- layers (MainWindowLayers.cpp) ----
+    // Reads the layers of the settings file into the list (at the start).
     void LoadLayers();
-    void SaveLayers();
 
     // ---- event commands (MainWindowEvents.cpp) ----
     void AddEventAt(int cell);
@@ -86,26 +87,11 @@ public:
     void DeleteSelectedEvent();
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
-
-    // ---- the search page (MainWindowSearch.cpp) ----
-    // Searches again with the period unchanged when the search page is shown (after the
-    // preferences changed the formats, for one); does nothing on the Date page.
-    void RerunSearch();
-
-    // ---- backup, restore and compaction (MainWindowBackup.cpp) ----
-    void btnbackupClick();
-    void btnrestoreClick();
-    void CompactDatabase1Click();
-
-    // ---- alarms: the due list, its timers and the requests that raise the alarm window ----
-    AlarmScheduler& Scheduler() const { return *scheduler_; }
-    TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
+    // Runs the event editor on event for the alarm window or the search page; true when it
+    // ended with OK (event then holds the edits). owner: the window it stays above.
+    bool EditFromAlarmWindow(tfield& event, QWidget* owner);
 
     // ---- application shell (MainWindowShell.cpp) ----
-    // Registers the hot key of the options (true), releasing the one registered before, or
-    // releases it (false). Call it with true after every save of the options, so that a new
-    // key works at once.
-    void ApplyHotKey(bool registering);
     // Shows the pending alarms, or says that nothing is pending.
     void btnpendingClick();
     // Brings the window back from the tray (or the task bar) to the front.
@@ -113,13 +99,12 @@ public:
     // A later start of the program asked for this one: the window comes forward, then its
     // open modal dialog.
     void BringToFront();
-    // Ends the program: the hot key is released and exitRequested() is emitted.
+    // Ends the program: exitRequested() is emitted.
     void btnExitClick();
     // The desktop session ends: the program lets it, and lets itself be closed.
     void SessionEnding();
     // True while the window waits in the tray (hidden, the tray icon showing).
     bool InTray() const;
-    desktop::GlobalHotKey& HotKey() const { return *hotKey_; }
 
     // ---- printing (MainWindowPrint.cpp) ----
     void btnpreviewClick();
@@ -130,6 +115,22 @@ public:
     print::MonthSheet Sheet() const;
     QString MonthTitle() const;
 
+signals:
+    // Exit was chosen.
+    void exitRequested();
+    // The maintenance commands, carried out by the program shell's controller.
+    void backupRequested();
+    void restoreRequested();
+    void compactRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
     // Controls, named as in the design.
     QWidget* Panelmain = nullptr;
     QWidget* Panelleft = nullptr;
@@ -174,11 +175,6 @@ public:
     QAction* Help1 = nullptr;
     QAction* About1 = nullptr;
     QAction* VisitsWebsite1 = nullptr;
-    QSystemTrayIcon* RxTrayIcon1 = nullptr;
-    QMenu* PmTray = nullptr;
-    QAction* ShowPendingEvents1 = nullptr;
-    QAction* PmTrayRestore = nullptr;
-    QAction* Exit1 = nullptr;
 
     // The event commands of the grid, each one action shared by the toolbar button, the
     // cell menus and the cell's mouse and keys.
@@ -195,18 +191,6 @@ public:
     QAction* actExportIcal = nullptr;
     QAction* actImportIcal = nullptr;
 
-signals:
-    // Exit was chosen.
-    void exitRequested();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
     // Construction (MainWindow.cpp).
     void CreateEventActions();
     void CreateToolbar();
@@ -214,12 +198,17 @@ private:
     void CreatePages();
     void CreateGrid();
     void FormActivate();
-    void CreateAlarms();
+    void ListenToSession();
+    // The session changed events on these days: the month shows them again when it shows
+    // any of them.
+    void EventsChanged(const DayRange& days);
+    // The layer list shows the session's layer table again, then the month.
+    void LayersChanged();
+    void OptionsChanged();
+    void NothingPending();
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
     void btnactiveClick();
-    // The shown page again, after the options changed.
-    void RefreshShownPage();
 
     // Application shell (MainWindowShell.cpp).
     void CreateShell();
@@ -248,34 +237,23 @@ private:
     void sselectallClick();
     void sunselectallClick();
     void SetAllLayerChecks(bool checked);
+    // Fills the layer list from the layer table, in place when the names are the same.
+    void FillLayerList();
     bool RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner);
-
-    // Backup, restore and compaction (MainWindowBackup.cpp).
-    void CreateMaintenanceCommands();
-    // Stops the timers and closes the database; answers whether TimerEvery15 was running.
-    bool ReleaseDatabase();
-    // Reconnects and restarts the timers after a backup or an abandoned restore.
-    void ResumeAfterRelease(bool remindAgainWasActive);
 
     // Event commands (MainWindowEvents.cpp).
     // owner: the window the editor stays above (the main window when null).
     std::unique_ptr<TmyFormNewOrEdit> CreateEditor(bool newEvent, QWidget* owner = nullptr);
-    // Runs the editor on event from the alarm window; true when it ended with OK (event then
-    // holds the edits).
-    bool EditFromAlarmWindow(tfield& event, QWidget* owner);
     tfield NewEventPreset(int cell) const;
-    // The alarms are checked again after every change of events.
-    void RefreshAlarms();
 
     // iCalendar files (MainWindowIcal.cpp).
     void CreateIcalMenuItems();
     void ExportIcalendarClick();
     void ImportIcalendarClick();
 
+    CalendarSession& session_;
     TDataMod& dm_;
     QStringList arguments_;
-    QtSoundPlayer sound_;
-    std::unique_ptr<AlarmScheduler> scheduler_;
     tlist_of_event monthList_;
     QButtonGroup* dayButtons_ = nullptr;
     std::array<std::unique_ptr<Tlable_listbox>, 42> cells_;
@@ -283,14 +261,12 @@ private:
     // The month line that was current when the mouse went down on the month list: a click
     // on the month already shown reads it again.
     int monthAtPress_ = -1;
-    std::unique_ptr<TFormAlarm> alarmWindow_;
-    desktop::GlobalHotKey* hotKey_ = nullptr;
     bool exiting_ = false;
     bool sessionEnding_ = false;
     bool inTray_ = false;
-    // Set while the pending alarms or the message about them are up, so that the hot key held
-    // down opens them once.
-    bool pendingShowing_ = false;
+    // Set while the message that nothing is pending is up, so that the hot key held down
+    // shows it once.
+    bool nothingPendingShowing_ = false;
 
     std::shared_ptr<QPrinter> printer_;
 };

@@ -10,6 +10,7 @@
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/DayCell.h"
@@ -37,8 +38,6 @@ bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
     auto editor = CreateEditor(false, owner);
     editor->EventRec = event;
     const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
-    // A layer may have been added from the editor.
-    LoadLayers();
     if (accepted)
         event = editor->EventRec;
     return accepted;
@@ -69,14 +68,10 @@ void TFormMainCalendar::AddEventAt(int cell) {
     auto editor = CreateEditor(true);
     editor->EventRec = NewEventPreset(cell);
     const TDateTime reference = Cell(cell).date;
-    const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
-    LoadLayers();
-    if (!accepted)
+    if (desktop::ExecModal(*editor) != QDialog::Accepted)
         return;
-    if (monthList_.AddEvent(editor->EventRec) != 0) {
+    if (session_.AddEvent(editor->EventRec) != 0)
         ShowEventDay(editor->EventRec, reference);
-    }
-    RefreshAlarms();
 }
 
 void TFormMainCalendar::EditSelectedEvent() {
@@ -84,28 +79,24 @@ void TFormMainCalendar::EditSelectedEvent() {
         return;
     auto editor = CreateEditor(false);
     const TDateTime reference = Cell(SelectedCell()).date;
-    if (!monthList_.LoadEvent(SelectedEventId(), editor->EventRec)) {
+    if (!session_.LoadEvent(SelectedEventId(), editor->EventRec)) {
         // The row has gone meanwhile: show the month as it is now.
         RxSpinYearChange();
         return;
     }
-    const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
-    LoadLayers();
-    if (!accepted)
+    if (desktop::ExecModal(*editor) != QDialog::Accepted)
         return;
-    switch (monthList_.SaveEditedEvent(editor->EventRec)) {
+    // The session's announcement shows the month again.
+    switch (session_.SaveEditedEvent(editor->EventRec)) {
         case EditedEventSave::Saved:
             ShowEventDay(editor->EventRec, reference);
             break;
         case EditedEventSave::RowGone:
             desktop::MessageBox::Information(this, QString::fromUtf8(kEditedEventGone));
-            RxSpinYearChange();
             break;
         case EditedEventSave::Failed:
-            RxSpinYearChange();
             break;
     }
-    RefreshAlarms();
 }
 
 void TFormMainCalendar::DeleteSelectedEvent() {
@@ -116,31 +107,27 @@ void TFormMainCalendar::DeleteSelectedEvent() {
 }
 
 void TFormMainCalendar::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {
-    monthList_.DeleteEvents(ids, blanks);
-    RxSpinYearChange();
-    RefreshAlarms();
+    session_.DeleteEvents(ids, blanks);
 }
 
 void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
     if (!DatePageShowing())
         return;
     const TDateTime target = tsatisfy(event).DayToShow(reference);
-    if (DayOf(target) != DayOf(reference)) {
-        const CivilDate date = DecodeDate(target);
-        const QSignalBlocker blockYear(RxSpinYear);
-        const QSignalBlocker blockMonth(ListBoxMonth);
-        RxSpinYear->setValue(date.year);
-        ListBoxMonth->setCurrentRow(int(date.month) - 1);
+    const CivilDate date = DecodeDate(target);
+    if (RxSpinYear->value() != date.year || ListBoxMonth->currentRow() != int(date.month) - 1) {
+        {
+            const QSignalBlocker blockYear(RxSpinYear);
+            const QSignalBlocker blockMonth(ListBoxMonth);
+            RxSpinYear->setValue(date.year);
+            ListBoxMonth->setCurrentRow(int(date.month) - 1);
+        }
+        RxSpinYearChange();
     }
-    RxSpinYearChange();
     for (auto& cell : cells_) {
         if (cell->button->isEnabled() && DayOf(cell->date) == DayOf(target))
             cell->Select();
     }
-}
-
-void TFormMainCalendar::RefreshAlarms() {
-    scheduler_->RefreshAlarms();
 }
 
 }  // namespace qcal

@@ -8,6 +8,7 @@
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
@@ -44,6 +45,8 @@ QString Joined(const std::vector<std::string>& lines) {
 void TFormMainCalendar::CreateIcalMenuItems() {
     actExportIcal = new QAction(QStringLiteral("Export iCalendar..."), this);
     actImportIcal = new QAction(QStringLiteral("Import iCalendar..."), this);
+    actExportIcal->setObjectName(QStringLiteral("actExportIcal"));
+    actImportIcal->setObjectName(QStringLiteral("actImportIcal"));
     // Beside the other data commands, before the first separator.
     QAction* before = nullptr;
     for (QAction* action : PmFormenu->actions()) {
@@ -97,16 +100,12 @@ void TFormMainCalendar::ImportIcalendarClick() {
     ical::ImportResult result;
     {
         const BusyCursor busy;
-        result = ical::ImportIcsFile(dm_, Std(*path));
+        result = session_.ImportIcs(Std(*path));
     }
     if (!result.ok) {
         desktop::MessageBox::Error(this, Q(result.error));
         return;
     }
-    // New layers, the month and the alarms show what came in.
-    LoadLayers();
-    RxSpinYearChange();
-    RefreshAlarms();
     if (result.details.empty()) {
         desktop::MessageBox::Information(this, Q(result.Summary()));
     } else {

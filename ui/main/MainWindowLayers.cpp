@@ -13,8 +13,8 @@
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
-#include "store/LayerEvents.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
 
@@ -87,6 +87,7 @@ void TFormMainCalendar::CreateLayerControls() {
     };
     for (const auto& c : commands) {
         auto* action = new QAction(QString::fromLatin1(c.caption), this);
+        action->setObjectName(c.button->objectName() + QStringLiteral("Action"));
         action->setIcon(c.button->icon());
         action->setToolTip(c.button->toolTip());
         connect(action, &QAction::triggered, this, c.handler);
@@ -94,6 +95,7 @@ void TFormMainCalendar::CreateLayerControls() {
         *c.action = action;
     }
     PMForLayer = new QMenu(this);
+    PMForLayer->setObjectName(QStringLiteral("PMForLayer"));
     PMForLayer->addActions({actNewLayer, actEditLayer, actDeleteLayer});
     PMForLayer->addSeparator();
     PMForLayer->addActions({actSelectAllLayers, actUnselectAllLayers});
@@ -106,11 +108,26 @@ void TFormMainCalendar::CreateLayerControls() {
 
 void TFormMainCalendar::LoadLayers() {
     dm_.LoadLayers();
+    FillLayerList();
+}
+
+void TFormMainCalendar::FillLayerList() {
     const QSignalBlocker block(RxCheckListBoxLayer);
-    RxCheckListBoxLayer->clear();
-    for (const tlayinfo& layer : dm_.Layers) {
-        auto* item = new QListWidgetItem(Q(layer.name), RxCheckListBoxLayer);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    bool sameNames = RxCheckListBoxLayer->count() == int(dm_.Layers.size());
+    for (int i = 0; sameNames && i < RxCheckListBoxLayer->count(); ++i)
+        sameNames = RxCheckListBoxLayer->item(i)->text() == Q(dm_.Layers[std::size_t(i)].name);
+    if (!sameNames) {
+        // The list is built anew; a layer's line keeps its place when only its colour or
+        // check mark changed, so the current line stays.
+        RxCheckListBoxLayer->clear();
+        for (const tlayinfo& layer : dm_.Layers) {
+            auto* item = new QListWidgetItem(Q(layer.name), RxCheckListBoxLayer);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        }
+    }
+    for (int i = 0; i < RxCheckListBoxLayer->count(); ++i) {
+        const tlayinfo& layer = dm_.Layers[std::size_t(i)];
+        QListWidgetItem* item = RxCheckListBoxLayer->item(i);
         item->setCheckState(layer.active ? Qt::Checked : Qt::Unchecked);
         item->setBackground(desktop::ToQColor(layer.color));
     }
@@ -119,22 +136,29 @@ void TFormMainCalendar::LoadLayers() {
     }
 }
 
-void TFormMainCalendar::SaveLayers() {
-    dm_.SaveLayers();
+void TFormMainCalendar::LayersChanged() {
+    FillLayerList();
+    if (DatePageShowing())
+        RxSpinYearChange();
 }
 
 void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
-    RxSpinYearChange(true);
+    std::vector<bool> active;
+    for (int i = 0; i < RxCheckListBoxLayer->count(); ++i)
+        active.push_back(RxCheckListBoxLayer->item(i)->checkState() == Qt::Checked);
+    session_.SetLayerChecks(active);
 }
 
 bool TFormMainCalendar::RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner) {
     TmyFormLayer dialog(dm_, mode, index, owner);
-    return desktop::ExecModal(dialog) == QDialog::Accepted;
+    if (desktop::ExecModal(dialog) != QDialog::Accepted)
+        return false;
+    session_.LayersEdited();
+    return true;
 }
 
 void TFormMainCalendar::snewClick() {
-    if (RunLayerDialog(TmyFormLayer::Mode::New, -1, this))
-        LoadLayers();
+    RunLayerDialog(TmyFormLayer::Mode::New, -1, this);
 }
 
 void TFormMainCalendar::seditClick() {
@@ -147,17 +171,7 @@ void TFormMainCalendar::seditClick() {
     TmyFormLayer dialog(dm_, TmyFormLayer::Mode::Edit, index, this);
     if (desktop::ExecModal(dialog) != QDialog::Accepted)
         return;
-    const std::string newName = Std(dialog.TrimmedName());
-    if (!RenameLayerInEvents(dm_, oldName, newName)) {
-        // The events keep the old name, so the layer keeps it too: otherwise they would
-        // belong to no layer and vanish from the month.
-        if (std::size_t(index) < dm_.Layers.size()) {
-            dm_.Layers[std::size_t(index)].name = oldName;
-            SaveLayers();
-        }
-    }
-    LoadLayers();
-    RxSpinYearChange();
+    session_.RenameLayer(std::size_t(index), oldName, Std(dialog.TrimmedName()));
 }
 
 void TFormMainCalendar::sdelClick() {
@@ -171,30 +185,15 @@ void TFormMainCalendar::sdelClick() {
                                                  Q(name) + QStringLiteral("' layer?"))) {
         return;
     }
-    // Without the count the layer might still be in use: keep it.
-    const std::optional<std::int64_t> total = CountLayerEvents(dm_, name);
-    if (!total)
-        return;
-    if (*total < 1) {
-        dm_.Layers.erase(dm_.Layers.begin() + index);
-        SaveLayers();
-        LoadLayers();
-        RxSpinYearChange();
-    } else {
+    bool inUse = false;
+    if (!session_.DeleteUnusedLayer(std::size_t(index), inUse) && inUse) {
         desktop::MessageBox::Information(
             this, QStringLiteral("Some events using this layer,\ryou can not delete the layer!"));
     }
 }
 
 void TFormMainCalendar::SetAllLayerChecks(bool checked) {
-    {
-        const QSignalBlocker block(RxCheckListBoxLayer);
-        for (int i = 0; i < RxCheckListBoxLayer->count(); ++i) {
-            RxCheckListBoxLayer->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-        }
-    }
-    RxSpinYearChange();
-    SaveLayers();
+    session_.SetLayerChecks(std::vector<bool>(std::size_t(RxCheckListBoxLayer->count()), checked));
 }
 
 void TFormMainCalendar::sselectallClick() {

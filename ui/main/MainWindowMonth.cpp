@@ -11,6 +11,7 @@
 #include "core/Clock.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
@@ -81,17 +82,20 @@ void TFormMainCalendar::LayoutGrid() {
     }
 }
 
-void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
+void TFormMainCalendar::EventsChanged(const DayRange& days) {
+    if (!DatePageShowing() || ListBoxMonth->currentRow() < 0)
+        return;
+    const MonthCells month = MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
+    if (days.Overlaps(DayOf(month.first), DayOf(month.first) + month.days - 1))
+        RxSpinYearChange();
+}
+
+void TFormMainCalendar::RxSpinYearChange() {
     if (ListBoxMonth->currentRow() < 0)
         return;
     HourglassCursor hourglass;
     {
         PaintingSuspended suspended(this);
-        for (int i = 0; i < RxCheckListBoxLayer->count() && std::size_t(i) < dm_.Layers.size();
-             ++i) {
-            dm_.Layers[std::size_t(i)].active =
-                RxCheckListBoxLayer->item(i)->checkState() == Qt::Checked;
-        }
         if (DatePageShowing()) {
             if (RxSpinYear->value() < 1000) {
                 const QSignalBlocker block(RxSpinYear);
@@ -115,8 +119,31 @@ void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
             searchPage->comSearchTypeChange();
         }
     }
-    if (fromLayerList)
-        SaveLayers();
+}
+
+int TFormMainCalendar::ShownYear() const {
+    return RxSpinYear->value();
+}
+
+int TFormMainCalendar::ShownMonth() const {
+    return ListBoxMonth->currentRow() + 1;
+}
+
+void TFormMainCalendar::ShowMonth(int year, int month) {
+    {
+        const QSignalBlocker blockYear(RxSpinYear);
+        const QSignalBlocker blockMonth(ListBoxMonth);
+        RxSpinYear->setValue(year);
+        ListBoxMonth->setCurrentRow(month - 1);
+    }
+    RxSpinYearChange();
+}
+
+void TFormMainCalendar::ShowDatePage() {
+    if (DatePageShowing())
+        return;
+    PageControl1->setCurrentIndex(0);
+    RxSpinYearChange();
 }
 
 void TFormMainCalendar::GoToToday() {

@@ -6,6 +6,7 @@
 #include "platform/System.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Help.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/AboutBox.h"
 #include "ui/main/MainWindow.h"
@@ -18,18 +19,15 @@ void TFormMainCalendar::Preferences1Click() {
                                                      platform::LauncherPath(), this);
     if (desktop::ExecModal(*dialog) != QDialog::Accepted)
         return;
-    // Saving the options also registers the hot key again (OnOptionsSaved).
-    dm_.SaveOptions();
-    ApplyDisplayFont();
-    RefreshShownPage();
+    // The session announces the save: the font, the shown page and the hot key follow it.
+    session_.SaveOptions();
 }
 
-void TFormMainCalendar::RefreshShownPage() {
-    // The month, or the search page's results, in the new formats.
+void TFormMainCalendar::OptionsChanged() {
+    ApplyDisplayFont();
+    // The search page searches again by itself.
     if (DatePageShowing())
         RxSpinYearChange();
-    else
-        RerunSearch();
 }
 
 void TFormMainCalendar::btnHelpClick() {

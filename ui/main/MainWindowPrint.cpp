@@ -23,17 +23,9 @@ namespace {
 class MainWindowMonth final : public print::MonthHost {
 public:
     explicit MainWindowMonth(TFormMainCalendar& window) : window_(window) {}
-    int Year() const override { return window_.RxSpinYear->value(); }
-    int Month() const override { return window_.ListBoxMonth->currentRow() + 1; }
-    void ShowMonth(int year, int month) override {
-        {
-            const QSignalBlocker blockYear(window_.RxSpinYear);
-            const QSignalBlocker blockMonth(window_.ListBoxMonth);
-            window_.RxSpinYear->setValue(year);
-            window_.ListBoxMonth->setCurrentRow(month - 1);
-        }
-        window_.RxSpinYearChange();
-    }
+    int Year() const override { return window_.ShownYear(); }
+    int Month() const override { return window_.ShownMonth(); }
+    void ShowMonth(int year, int month) override { window_.ShowMonth(year, month); }
     print::MonthSheet Sheet() const override { return window_.Sheet(); }
 
 private:
@@ -43,10 +35,7 @@ private:
 // The day cells are filled only while the month page shows; the search page may have moved
 // the year or month since. The page printed is always the month the pickers name.
 void ShowMonthPage(TFormMainCalendar& window) {
-    if (window.DatePageShowing())
-        return;
-    window.PageControl1->setCurrentIndex(0);
-    window.RxSpinYearChange();
+    window.ShowDatePage();
 }
 
 }  // namespace

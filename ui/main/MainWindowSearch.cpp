@@ -13,14 +13,10 @@ namespace qcal {
 void TFormMainCalendar::CreateSearchPage() {
     SearchPageHooks hooks;
     hooks.editEvent = [this](tfield& event) { return EditFromAlarmWindow(event, this); };
-    hooks.deleteEventIds = [this](std::span<const std::int64_t> ids) {
-        DeleteEventIds(ids, IdListBlanks::Around);
-    };
     hooks.addEvent = [this] { actNewEvent->trigger(); };
     hooks.deleteRequested = [this] { actDeleteEvent->trigger(); };
-    hooks.refreshAlarms = [this] { RefreshAlarms(); };
     hooks.showHelp = [this](int context) { desktop::ShowHelp(context, this); };
-    searchPage = new TSearchPage(dm_, std::move(hooks), TabSheet2);
+    searchPage = new TSearchPage(session_, std::move(hooks), TabSheet2);
     auto* page = new QVBoxLayout(TabSheet2);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
@@ -38,11 +34,6 @@ void TFormMainCalendar::PageControl1Change() {
             FormResize();
         searchPage->PageShown();
     }
-}
-
-void TFormMainCalendar::RerunSearch() {
-    if (!DatePageShowing())
-        searchPage->btnSearchClick();
 }
 
 }  // namespace qcal

@@ -27,6 +27,7 @@
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/SearchStatement.h"
 
@@ -137,8 +138,12 @@ QDateEdit* DatePicker(QWidget* parent, const char* name, QRect geometry) {
 
 }  // namespace
 
-TSearchPage::TSearchPage(TDataMod& dm, SearchPageHooks hooks, QWidget* parent)
-    : QWidget(parent), dm_(dm), hooks_(std::move(hooks)), search_(dm) {
+TSearchPage::TSearchPage(CalendarSession& session, SearchPageHooks hooks, QWidget* parent)
+    : QWidget(parent),
+      session_(session),
+      dm_(session.Data()),
+      hooks_(std::move(hooks)),
+      search_(dm_) {
     setObjectName(QStringLiteral("SearchPage"));
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
@@ -150,6 +155,9 @@ TSearchPage::TSearchPage(TDataMod& dm, SearchPageHooks hooks, QWidget* parent)
     const int today = clock::Today();
     SetPickerDay(dtBetweenDate, today);
     SetPickerDay(dtAndDate, today);
+    connect(&session_, &CalendarSession::eventsChanged, this, &TSearchPage::SessionChanged);
+    connect(&session_, &CalendarSession::layersChanged, this, &TSearchPage::SessionChanged);
+    connect(&session_, &CalendarSession::optionsChanged, this, &TSearchPage::SessionChanged);
     chtextClick();
 }
 
@@ -389,11 +397,9 @@ void TSearchPage::ListBoxQueryDblClick() {
     }
     if (!hooks_.editEvent(event))
         return;
-    if (search_.SaveEditedEvent(event) == EditedEventSave::RowGone)
+    // The session's announcement searches again.
+    if (session_.SaveEditedEvent(event) == EditedEventSave::RowGone)
         desktop::MessageBox::Information(this, QString::fromUtf8(kEditedEventGone));
-    if (hooks_.refreshAlarms)
-        hooks_.refreshAlarms();
-    btnSearchClick();
     for (std::size_t i = 0; i < search_.found.size(); ++i) {
         if (search_.found[i].id != id)
             continue;
@@ -425,9 +431,7 @@ void TSearchPage::pmDeleteEventClick() {
     if (!desktop::MessageBox::Question(
             this, QStringLiteral("Are you sure to delete the %1 event?").arg(selected.count)))
         return;
-    if (hooks_.deleteEventIds)
-        hooks_.deleteEventIds(selected.ids);
-    btnSearchClick();
+    session_.DeleteEvents(selected.ids, IdListBlanks::Around);
 }
 
 void TSearchPage::SelectAll1Click() {
@@ -444,7 +448,13 @@ bool TSearchPage::pmQueryPopup(const QPoint& global) {
     return true;
 }
 
+void TSearchPage::SessionChanged() {
+    if (shown_)
+        btnSearchClick();
+}
+
 void TSearchPage::PageShown() {
+    shown_ = true;
     LayoutSearch();
     if (comSearchType->currentIndex() < 0)
         comSearchType->setCurrentIndex(kSearchThisYear);
@@ -452,6 +462,7 @@ void TSearchPage::PageShown() {
 }
 
 void TSearchPage::PageLeft() {
+    shown_ = false;
     ClearResults();
 }
 

@@ -30,6 +30,7 @@ class QToolButton;
 
 namespace qcal {
 
+class CalendarSession;
 class TDataMod;
 
 // What the page asks of the main window.
@@ -37,14 +38,10 @@ struct SearchPageHooks {
     // Runs the event editor modally on the record as "Edit Event"; true when it ended with OK
     // (the record then holds the edits). The layers are reloaded afterwards in either case.
     std::function<bool(tfield& event)> editEvent;
-    // Deletes the events and refreshes the shown page (the main window's DeleteEventIds).
-    std::function<void(std::span<const std::int64_t> ids)> deleteEventIds;
     // The main window's add command; it searches again afterwards while this page is shown.
     std::function<void()> addEvent;
     // The main window's Delete button action (the Delete and "." keys of the list).
     std::function<void()> deleteRequested;
-    // The alarms are checked again after an edit.
-    std::function<void()> refreshAlarms;
     // Opens a help topic.
     std::function<void(int context)> showHelp;
 };
@@ -52,7 +49,9 @@ struct SearchPageHooks {
 class TSearchPage : public QWidget {
     Q_OBJECT
 public:
-    TSearchPage(TDataMod& dm, SearchPageHooks hooks, QWidget* parent = nullptr);
+    // The page searches again by itself whenever the session announces a change while it is
+    // the page shown.
+    TSearchPage(CalendarSession& session, SearchPageHooks hooks, QWidget* parent = nullptr);
     ~TSearchPage() override;
 
     // Sets the period of the chosen type from today, then searches.
@@ -129,8 +128,14 @@ private:
     void SetPickerDay(QDateEdit* picker, int day);
     SearchSectionWidths SectionWidths() const;
 
+    // The session changed something the results may show.
+    void SessionChanged();
+
+    CalendarSession& session_;
     TDataMod& dm_;
     SearchPageHooks hooks_;
+    // Between PageShown and PageLeft.
+    bool shown_ = false;
     tlist_of_event_for_Query search_;
     SearchSectionWidths keptWidths_{};
     bool splitterPlaced_ = false;

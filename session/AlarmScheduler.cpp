@@ -1,14 +1,10 @@
-#include "alarm/AlarmScheduler.h"
-
-#include <QCoreApplication>
-#include <QWidget>
+#include "session/AlarmScheduler.h"
 
 #include <climits>
 #include <cmath>
 
-#include "alarm/AlarmView.h"
 #include "core/Clock.h"
-#include "platform/desktop/MessageBox.h"
+#include "session/SoundPlayer.h"
 #include "store/DataModule.h"
 
 namespace qcal {
@@ -18,28 +14,20 @@ namespace {
 constexpr int kEvery1Interval = 90'000;
 constexpr int kFortdoayInterval = 300'000;
 constexpr int kMinute = 60'000;
+constexpr double kMillisecondsPerDay = 86'400'000.0;
 // The last look of a day, this long before midnight: with the lead time of the due test it
 // sees every occurrence of the day.
 constexpr double kDayEndMargin = 30.0 / 86400.0;
-
-// Sets a flag for a scope and puts back what it held before, however the scope ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = before_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool before_;
-};
+// How far ahead the next due moment is looked for: a little beyond the next 90-second look,
+// which looks again.
+constexpr double kNextDueHorizon = (kEvery1Interval + 30'000) / kMillisecondsPerDay;
+// Added to the wait for the next due moment, so that the look comes after it, not on it.
+constexpr int kNextDueMargin = 2;
 
 }  // namespace
 
 AlarmScheduler::AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent)
     : QObject(parent), dm_(dm), sound_(sound), due_(dm) {
-    due_.processEvents = [] { QCoreApplication::processEvents(); };
     LastDay = clock::Today();
 
     TimerEvery1.setInterval(kEvery1Interval);
@@ -51,6 +39,9 @@ AlarmScheduler::AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent
     TimerDayEnd.setSingleShot(true);
     TimerDayEnd.setTimerType(Qt::PreciseTimer);
     connect(&TimerDayEnd, &QTimer::timeout, this, &AlarmScheduler::TimerDayEndTimer);
+    TimerNextDue.setSingleShot(true);
+    TimerNextDue.setTimerType(Qt::PreciseTimer);
+    connect(&TimerNextDue, &QTimer::timeout, this, &AlarmScheduler::TimerNextDueTimer);
     TimerFortdoay.start();
 }
 
@@ -60,19 +51,9 @@ void AlarmScheduler::ShowAlarms() {
     if (dm_.Options.Isplaysound) {
         sound_.Play(dm_.ProgramFolder() + "/music/" + dm_.Options.FilenameOfSound);
     }
-    FillAlarmList();
-    if (!dm_.IsAlarmShowing && view_ != nullptr) {
-        // The window keeps the flag from its show to its close as well; holding it here
-        // too means a view that returns early can never let a second window open.
-        FlagScope showing(dm_.IsAlarmShowing);
-        TimerEvery15.stop();
-        view_->ExecAlarm();
-    }
-}
-
-void AlarmScheduler::FillAlarmList() {
-    if (view_ != nullptr) {
-        view_->FillAlarmList();
+    emit dueListChanged();
+    if (!dm_.IsAlarmShowing) {
+        emit alarmsRaised();
     }
 }
 
@@ -80,12 +61,14 @@ void AlarmScheduler::ShowPending(bool sayIfEmpty) {
     due_.RebuildDue();
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
-    } else if (sayIfEmpty && !dm_.IsAlarmShowing) {
-        desktop::MessageBox::Information(
-            qobject_cast<QWidget*>(parent()),
-            QStringLiteral("There are no pending events to be displayed!"));
+    } else {
+        emit dueListChanged();
+        if (sayIfEmpty && !dm_.IsAlarmShowing) {
+            emit nothingPending();
+        }
     }
     due_.hasNew = false;
+    ArmNextDue();
 }
 
 void AlarmScheduler::RefreshAlarms() {
@@ -96,7 +79,10 @@ void AlarmScheduler::RefreshAlarms() {
     if (due_.hasNew) {
         ShowAlarms();
         due_.hasNew = false;
+    } else {
+        emit dueListChanged();
     }
+    ArmNextDue();
 }
 
 void AlarmScheduler::FirstActivation() {
@@ -120,6 +106,17 @@ void AlarmScheduler::AlarmsEnabledChanged() {
         TimerEvery15.stop();
         TimerDayEnd.stop();
     }
+    ArmNextDue();
+}
+
+void AlarmScheduler::WindowShown() {
+    dm_.IsAlarmShowing = true;
+    TimerEvery15.stop();
+}
+
+void AlarmScheduler::WindowClosed() {
+    dm_.IsAlarmShowing = false;
+    ArmRemindAgain();
 }
 
 int AlarmScheduler::RemindAgainInterval(std::int32_t minutes) {
@@ -138,32 +135,79 @@ void AlarmScheduler::ArmRemindAgain() {
     }
 }
 
+bool AlarmScheduler::Pause() {
+    const bool remindAgainWasActive = TimerEvery15.isActive();
+    for (QTimer* timer : {&TimerEvery1, &TimerEvery15, &TimerFortdoay, &TimerDayEnd, &TimerNextDue})
+        timer->stop();
+    return remindAgainWasActive;
+}
+
+void AlarmScheduler::Resume(bool remindAgainWasActive) {
+    if (dm_.Options.IsAlarmEnabled) {
+        TimerEvery1.start(kEvery1Interval);
+    }
+    if (remindAgainWasActive) {
+        TimerEvery15.start();
+    }
+    TimerFortdoay.start();
+    ArmNextDue();
+}
+
 void AlarmScheduler::ArmDayEnd() {
     const TDateTime now = clock::Now();
-    const double left = (DayOf(now) + 1 - kDayEndMargin - now) * 86'400'000.0;
+    const double left = (DayOf(now) + 1 - kDayEndMargin - now) * kMillisecondsPerDay;
     if (left >= 1 && left <= kEvery1Interval) {
         TimerDayEnd.start(static_cast<int>(std::lround(left)));
     }
 }
 
-void AlarmScheduler::TimerEvery1Timer() {
-    if (!dm_.Connected() || due_.busy || checking_) {
+void AlarmScheduler::ArmNextDue() {
+    if (!dm_.Options.IsAlarmEnabled || !dm_.Connected()) {
+        TimerNextDue.stop();
         return;
     }
-    ArmDayEnd();
+    const TDateTime now = clock::Now();
+    const std::optional<TDateTime> next = due_.NextDueMoment(now, kNextDueHorizon);
+    // A look at the moment the timer was armed for always lists what falls due then; should
+    // the statement and the rule ever disagree, the 90-second look is left to it rather than
+    // a timer that fires again at once.
+    if (!next || (nextDueFiredFor_ && *next <= *nextDueFiredFor_)) {
+        TimerNextDue.stop();
+        return;
+    }
+    const double wait = std::ceil((*next - now) * kMillisecondsPerDay);
+    TimerNextDue.start(static_cast<int>(std::max(0.0, wait)) + kNextDueMargin);
+    nextDueArmedFor_ = next;
+}
+
+void AlarmScheduler::Look() {
     if (!due_.hasNew) {
-        {
-            FlagScope checking(checking_);
-            due_.CheckNewDue();
-        }
-        // A message handled during the check may have closed the connection or shown the
-        // new events already.
-        if (!due_.hasNew || !dm_.Connected()) {
+        due_.CheckNewDue();
+        if (!due_.hasNew) {
             return;
         }
     }
     ShowAlarms();
     due_.hasNew = false;
+}
+
+void AlarmScheduler::TimerEvery1Timer() {
+    if (!dm_.Connected()) {
+        return;
+    }
+    ArmDayEnd();
+    Look();
+    ArmNextDue();
+}
+
+void AlarmScheduler::TimerNextDueTimer() {
+    if (!dm_.Options.IsAlarmEnabled || !dm_.Connected()) {
+        return;
+    }
+    Look();
+    nextDueFiredFor_ = nextDueArmedFor_;
+    ArmNextDue();
+    nextDueFiredFor_.reset();
 }
 
 void AlarmScheduler::TimerEvery15Timer() {
@@ -185,10 +229,12 @@ void AlarmScheduler::TimerFortdoayTimer() {
     }
     LastDay = today;
     due_.dueEvents.clear();
-    RefreshAlarms();
-    if (onDayChanged) {
-        onDayChanged();
+    if (dm_.Options.IsAlarmEnabled) {
+        RefreshAlarms();
+    } else {
+        emit dueListChanged();
     }
+    emit dayChanged();
 }
 
 }  // namespace qcal
