@@ -2,7 +2,11 @@
 
 #include <QTest>
 
+#include <cmath>
+#include <optional>
+
 #include "core/Clock.h"
+#include "core/Rules.h"
 #include "store/DueList.h"
 #include "support/StoreFixture.h"
 
@@ -18,6 +22,8 @@ namespace {
 const TDateTime kToday = EncodeDate(2027, 1, 1);
 
 }  // namespace
+
+Q_DECLARE_METATYPE(std::vector<qcal::tfield>)
 
 class TestDueList : public QObject {
     Q_OBJECT
@@ -116,11 +122,8 @@ private slots:
         QVERIFY(!due.hasNew);  // the same events again
 
         writer.AddEvent(Alarm(OnceEvent("C", kToday, EncodeTime(7, 0))));
-        int pumped = 0;
-        due.processEvents = [&] { ++pumped; };
         due.CheckNewDue();
         QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"C", "A", "B"}));
-        QCOMPARE(pumped, 3);
         QVERIFY(due.hasNew);
         due.hasNew = false;
         QVERIFY(due.RebuildDue());
@@ -132,49 +135,63 @@ private slots:
         QVERIFY(due.hasNew);
     }
 
-    void checkStopsAddingWhileARebuildRuns() {
-        StoreFixture f;
-        tlist_of_event_orig writer(*f.dm);
-        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
-        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
-        tlist_of_event_for_timer due(*f.dm);
-        due.busy = true;
-        due.CheckNewDue();
-        QVERIFY(due.dueEvents.empty());
-        QVERIFY(!due.hasNew);
+    // The next moment an event falls due within the horizon, to the millisecond: once-only
+    // events at their begin, repeating ones the lead time before it; nothing already due,
+    // archived, without alarm or beyond the horizon.
+    void nextDueMoment_data() {
+        QTest::addColumn<std::vector<tfield>>("events");
+        QTest::addColumn<double>("now");
+        QTest::addColumn<double>("expected");  // -1: none
+        const TDateTime ten = kToday + EncodeTime(10, 0);
+        const tfield soon = Alarm(OnceEvent("soon", kToday, EncodeTime(10, 1)));
+        tfield daily =
+            Alarm(DailyEvent("daily", kToday - 10, kToday + 100, 1, EncodeTime(10, 1, 30)));
+        daily.lastFileTime = kToday - 1 + EncodeTime(11, 0);
+        tfield archivedToday = daily;
+        archivedToday.lastFileTime = kToday + EncodeTime(9, 0);
+        tfield filedSoon = soon;
+        filedSoon.lastFileTime = kToday - 1;
+        tfield midnight =
+            Alarm(DailyEvent("midnight", kToday - 10, kToday + 100, 1, EncodeTime(0, 0, 30)));
+        midnight.lastFileTime = kToday + EncodeTime(0, 1);
+        QTest::newRow("once-only in a minute")
+            << std::vector<tfield>{soon} << ten << kToday + EncodeTime(10, 1);
+        QTest::newRow("beyond the horizon")
+            << std::vector<tfield>{Alarm(OnceEvent("later", kToday, EncodeTime(10, 3)))} << ten
+            << -1.0;
+        QTest::newRow("due already")
+            << std::vector<tfield>{Alarm(OnceEvent("past", kToday, EncodeTime(9, 59)))} << ten
+            << -1.0;
+        QTest::newRow("without alarm")
+            << std::vector<tfield>{OnceEvent("quiet", kToday, EncodeTime(10, 1))} << ten << -1.0;
+        QTest::newRow("archived once-only") << std::vector<tfield>{filedSoon} << ten << -1.0;
+        QTest::newRow("daily, the lead time early")
+            << std::vector<tfield>{daily} << ten << kToday + EncodeTime(10, 1, 30) - kDueLead;
+        QTest::newRow("daily archived today") << std::vector<tfield>{archivedToday} << ten << -1.0;
+        // The lead time does not reach back into the day before: due at midnight.
+        QTest::newRow("daily just after midnight")
+            << std::vector<tfield>{midnight} << kToday + EncodeTime(23, 59) << kToday + 1;
+        QTest::newRow("the earlier of two")
+            << std::vector<tfield>{soon, daily} << ten << kToday + EncodeTime(10, 0, 29, 520);
     }
 
-    void rebuildFromInsideACheckDoesNotDisturbIt() {
+    void nextDueMoment() {
+        QFETCH(std::vector<tfield>, events);
+        QFETCH(double, now);
+        QFETCH(double, expected);
         StoreFixture f;
         tlist_of_event_orig writer(*f.dm);
-        for (int i = 0; i < 3; ++i) {
-            writer.AddEvent(Alarm(OnceEvent("E" + std::to_string(i), kToday, EncodeTime(8, i))));
-        }
-        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
+        for (const tfield& e : events)
+            QVERIFY(writer.AddEvent(e) > 0);
         tlist_of_event_for_timer due(*f.dm);
-        bool rebuilt = false;
-        due.processEvents = [&] {
-            if (!rebuilt) {
-                rebuilt = true;
-                QVERIFY(due.RebuildDue());  // a timer tick handled while checking
-            }
-        };
-        due.CheckNewDue();
-        QCOMPARE(Subjects(due.dueEvents), (std::vector<std::string>{"E0", "E1", "E2"}));
-        QVERIFY(!due.busy);
-    }
-
-    void checkEndsWhenTheConnectionCloses() {
-        StoreFixture f;
-        tlist_of_event_orig writer(*f.dm);
-        writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
-        writer.AddEvent(Alarm(OnceEvent("B", kToday, EncodeTime(8, 1))));
-        clock::ScopedFakeClock fake(EncodeDateTime(2027, 1, 1, 9, 0));
-        tlist_of_event_for_timer due(*f.dm);
-        due.processEvents = [&] { f.dm->Disconnect(); };  // a backup started meanwhile
-        due.CheckNewDue();
-        QVERIFY(due.dueEvents.empty());
+        const std::optional<TDateTime> next = due.NextDueMoment(now, 120.0 / 86400);
+        QCOMPARE(next.has_value(), expected >= 0);
+        if (next)
+            QVERIFY2(std::abs(*next - expected) * 86'400'000 <= 1.5,
+                     qPrintable(QString::number((*next - expected) * 86'400'000) +
+                                QStringLiteral(" ms off")));
         QVERIFY(f.errors.shown.empty());
+        QVERIFY(!f.dm->ADOQueryForTimer.active());
     }
 
     void repeatingEventsAndArchiving() {
@@ -208,7 +225,7 @@ private slots:
         QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"daily"});
     }
 
-    void failedRebuildKeepsTheListAndClearsBusy() {
+    void failedRebuildKeepsTheList() {
         StoreFixture f;
         tlist_of_event_orig writer(*f.dm);
         writer.AddEvent(Alarm(OnceEvent("A", kToday, EncodeTime(8, 0))));
@@ -218,7 +235,6 @@ private slots:
         due.hasNew = false;
         f.dm->ADOConnection.exec("alter table eventtable rename to moved");
         QVERIFY(!due.RebuildDue());
-        QVERIFY(!due.busy);
         QCOMPARE(Subjects(due.dueEvents), std::vector<std::string>{"A"});
         QVERIFY(!due.hasNew);
         QCOMPARE(int(f.errors.shown.size()), 1);
