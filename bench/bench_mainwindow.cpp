@@ -8,6 +8,8 @@
 
 #include "BenchSupport.h"
 #include "core/Clock.h"
+#include "session/CalendarSession.h"
+#include "session/SoundPlayer.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 
@@ -15,6 +17,11 @@ using namespace qcal;
 using namespace qcal::bench;
 
 namespace {
+
+class NoSound final : public SoundPlayer {
+public:
+    void Play(const std::string&) override {}
+};
 
 BENCHMARK(BM_Reference)->Unit(benchmark::kMillisecond);
 
@@ -34,11 +41,12 @@ void BM_MonthRefresh(benchmark::State& state) {
         "CASE WHEN i%5=0 THEN " + march + "+(i%31) ELSE " + march + "+(i%71)+(i%300) END");
     SeedEventsSpread(dm, overlapping, march + "-400+(i%300)", march + "-400+(i%300)+(i%30)");
     const clock::ScopedFakeClock clock(EncodeDateTime(2027, 3, 10, 9, 0));
-    TFormMainCalendar window(dm, {});
+    NoSound sound;
+    CalendarSession session(dm, sound);
+    TFormMainCalendar window(session, {});
     window.resize(1280, 800);
     window.show();
-    window.RxSpinYear->setValue(2027);
-    window.ListBoxMonth->setCurrentRow(2);
+    window.ShowMonth(2027, 3);
     for (auto _ : state) {
         window.RxSpinYearChange();
     }

@@ -16,9 +16,10 @@
 
 #include <algorithm>
 
-#include "alarm/AlarmScheduler.h"
 #include "alarm/AlarmWindow.h"
 #include "platform/ProfileFile.h"
+#include "session/CalendarSession.h"
+#include "support/Child.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/editor/EventEditor.h"
@@ -51,44 +52,40 @@ tfield Due(const std::string& subject, int hour, int minute) {
     return e;
 }
 
-// The alarm window alone, with the scheduler that fills it and hooks that record.
+// The alarm window alone, with the session that fills it and hooks that record.
 class AlarmFixture {
 public:
-    AlarmFixture() : clock(kNow), list(*store.dm), scheduler(*store.dm, sound) {
+    AlarmFixture()
+        : clock(kNow), list(*store.dm), session(*store.dm, sound), scheduler(session.Scheduler()) {
         desktop::MessageBox::StartRecording();
         desktop::SetModalHandlerForTesting(
             [this](QDialog& dialog) { return answer ? answer(dialog) : int(QDialog::Rejected); });
         store.dm->Layers = kLayers;
         store.dm->Options.Isplaysound = true;
+        QObject::connect(&session, &CalendarSession::eventsChanged, [this] { ++monthRefreshes; });
         AlarmWindowHooks hooks;
-        hooks.refreshMonth = [this] { ++monthRefreshes; };
-        hooks.deleteEventIds = [this](std::span<const std::int64_t> ids) {
-            list.DeleteEvents(ids, IdListBlanks::Around);
-        };
         hooks.editEvent = [this](tfield& event) {
             topmostWhileEditing = window->IsTopmost();
             return edit ? edit(event) : false;
         };
         hooks.showHelp = [this](int topic) { helpTopics.push_back(topic); };
-        window = std::make_unique<TFormAlarm>(*store.dm, scheduler, std::move(hooks));
-        scheduler.SetView(window.get());
+        window = std::make_unique<TFormAlarm>(session, std::move(hooks));
     }
     ~AlarmFixture() {
-        scheduler.SetView(nullptr);
         window.reset();
         desktop::SetModalHandlerForTesting({});
         desktop::MessageBox::StopRecording();
     }
 
-    // Adds the events, rebuilds the due list and shows the window as ShowAlarms would,
-    // without a modal loop: the test acts on the open window.
+    // Adds the events, rebuilds the due list and shows the window as the session's alarms
+    // do: the window stays open for the test to act on.
     std::vector<std::int64_t> Show(const std::vector<tfield>& events) {
         std::vector<std::int64_t> ids;
         for (const tfield& e : events)
             ids.push_back(list.AddEvent(e));
         scheduler.Due().RebuildDue();
         window->FillAlarmList();
-        window->show();
+        window->ShowAlarm();
         return ids;
     }
 
@@ -104,12 +101,12 @@ public:
         return list.LoadEvent(id, e) ? e.lastFileTime : -1;
     }
 
-    int Rows() const { return window->ListBoxEventActived->count(); }
-    QString Content() const { return window->MemoContent->toPlainText(); }
-    QString Note() const { return window->MemoNote->toPlainText(); }
+    int Rows() const { return Child<QListWidget>(*window, "ListBoxEventActived")->count(); }
+    QString Content() const { return Child<QPlainTextEdit>(*window, "MemoContent")->toPlainText(); }
+    QString Note() const { return Child<QPlainTextEdit>(*window, "MemoNote")->toPlainText(); }
 
     void Select(const QList<int>& rows, int current) {
-        QListWidget& l = *window->ListBoxEventActived;
+        QListWidget& l = *Child<QListWidget>(*window, "ListBoxEventActived");
         l.setCurrentRow(current, QItemSelectionModel::NoUpdate);
         l.clearSelection();
         for (int row : rows)
@@ -120,7 +117,8 @@ public:
     StoreFixture store;
     tlist_of_event_orig list;
     RecordingSound sound;
-    AlarmScheduler scheduler;
+    CalendarSession session;
+    AlarmScheduler& scheduler;
     std::unique_ptr<TFormAlarm> window;
     std::function<int(QDialog&)> answer;
     std::function<bool(tfield&)> edit;
@@ -142,25 +140,28 @@ private slots:
         TFormAlarm& w = *fx.window;
         QCOMPARE(w.windowTitle(), Q("Quenlaris Calendar Reminder -  Pending Events"));
         QCOMPARE(w.size(), QSize(574, 446));
-        QCOMPARE(w.RxSpinRemindAgain->minimum(), 5);
-        QCOMPARE(w.RxSpinRemindAgain->maximum(), 5000);
-        QVERIFY(w.btnclose->isDefault());
+        QCOMPARE(Child<QSpinBox>(w, "RxSpinRemindAgain")->minimum(), 5);
+        QCOMPARE(Child<QSpinBox>(w, "RxSpinRemindAgain")->maximum(), 5000);
+        QVERIFY(Child<QPushButton>(w, "btnclose")->isDefault());
         QStringList sections;
         int spanned = 0;
-        for (int i = 0; i < w.HeaderControl1->count(); ++i) {
-            sections << w.HeaderControl1->model()->headerData(i, Qt::Horizontal).toString();
-            spanned += w.HeaderControl1->sectionSize(i);
+        for (int i = 0; i < Child<QHeaderView>(w, "HeaderControl1")->count(); ++i) {
+            sections << Child<QHeaderView>(w, "HeaderControl1")
+                            ->model()
+                            ->headerData(i, Qt::Horizontal)
+                            .toString();
+            spanned += Child<QHeaderView>(w, "HeaderControl1")->sectionSize(i);
         }
         QCOMPARE(sections,
                  (QStringList{Q("Begin Time"), Q("Subject"), Q("End Time"), Q("Repeat Type")}));
-        QCOMPARE(spanned, w.HeaderControl1->width());
+        QCOMPARE(spanned, Child<QHeaderView>(w, "HeaderControl1")->width());
         QStringList menu;
-        for (QAction* action : w.PopupMenu1->actions())
+        for (QAction* action : Child<QMenu>(w, "PopupMenu1")->actions())
             menu << action->text();
         QCOMPARE(menu, (QStringList{Q("Archive &Current Event"), Q("Archive Se&lected Events"),
                                     Q("Archive All Events"), QString(), Q("&Edit   Event"),
                                     Q("&Delete Events"), QString(), Q("&Select All")}));
-        w.SpeedButton4->click();
+        Child<QPushButton>(w, "SpeedButton4")->click();
         QCOMPARE(fx.helpTopics, std::vector<int>{25});
     }
 
@@ -183,11 +184,12 @@ private slots:
         fx.sound.played.clear();
         TFormAlarm& w = *fx.window;
         const std::map<QString, std::function<void()>> commands{
-            {Q("btnFileSingle"), [&] { w.btnFileSingle->click(); }},
-            {Q("btnFileAll"), [&] { w.btnFileAll->click(); }},
-            {Q("FileCurrentEvent1"), [&] { w.FileCurrentEvent1->trigger(); }},
-            {Q("FileSelectedEvents1"), [&] { w.FileSelectedEvents1->trigger(); }},
-            {Q("FileAllEvents1"), [&] { w.FileAllEvents1->trigger(); }},
+            {Q("btnFileSingle"), [&] { Child<QPushButton>(w, "btnFileSingle")->click(); }},
+            {Q("btnFileAll"), [&] { Child<QPushButton>(w, "btnFileAll")->click(); }},
+            {Q("FileCurrentEvent1"), [&] { Child<QAction>(w, "FileCurrentEvent1")->trigger(); }},
+            {Q("FileSelectedEvents1"),
+             [&] { Child<QAction>(w, "FileSelectedEvents1")->trigger(); }},
+            {Q("FileAllEvents1"), [&] { Child<QAction>(w, "FileAllEvents1")->trigger(); }},
         };
         commands.at(command)();
 
@@ -207,8 +209,8 @@ private slots:
             QCOMPARE(fx.Content(), QString());
             QCOMPARE(fx.Note(), QString());
         } else {
-            QCOMPARE(w.ListBoxEventActived->currentRow(), 0);
-            QCOMPARE(w.ListBoxEventActived->selectedItems().size(), 1);
+            QCOMPARE(Child<QListWidget>(w, "ListBoxEventActived")->currentRow(), 0);
+            QCOMPARE(Child<QListWidget>(w, "ListBoxEventActived")->selectedItems().size(), 1);
             QCOMPARE(fx.Content(), left.front() + Q(" content"));
             QCOMPARE(fx.Note(), left.front() + Q(" note"));
         }
@@ -219,8 +221,8 @@ private slots:
     void archiveWithNothingToArchiveDoesNothing() {
         AlarmFixture fx;
         const auto ids = fx.Show(kThree);
-        fx.window->ListBoxEventActived->clearSelection();
-        fx.window->FileSelectedEvents1->trigger();
+        Child<QListWidget>(*fx.window, "ListBoxEventActived")->clearSelection();
+        Child<QAction>(*fx.window, "FileSelectedEvents1")->trigger();
         QCOMPARE(fx.Rows(), 3);
         QCOMPARE(fx.monthRefreshes, 0);
         QCOMPARE(fx.LastFileTime(ids[0]), 0.0);
@@ -273,7 +275,7 @@ private slots:
         QCOMPARE(fx.Listed(), listed);
         QVERIFY(!fx.topmostWhileEditing);
         QVERIFY(fx.window->IsTopmost());
-        QListWidget& l = *fx.window->ListBoxEventActived;
+        QListWidget& l = *Child<QListWidget>(*fx.window, "ListBoxEventActived");
         if (selectedRow < 0) {
             // Row 0 stays selected and the memos stay empty.
             QCOMPARE(l.selectedItems(), QList<QListWidgetItem*>{l.item(0)});
@@ -330,7 +332,7 @@ private slots:
         fx.Show(kThree);
         fx.Select(selected, 1);
         desktop::MessageBox::PresetAnswers({yes});
-        fx.window->DeleteEvents1->trigger();
+        Child<QAction>(*fx.window, "DeleteEvents1")->trigger();
         QCOMPARE(desktop::MessageBox::TakeShown(), shown);
         QCOMPARE(fx.Listed(), listed);
         QCOMPARE(fx.Rows(), int(listed.size()));
@@ -354,16 +356,16 @@ private slots:
         QFETCH(bool, withRows);
         AlarmFixture fx;
         fx.Show(withRows ? kThree : std::vector<tfield>{});
-        QWidget* viewport = fx.window->ListBoxEventActived->viewport();
+        QWidget* viewport = Child<QListWidget>(*fx.window, "ListBoxEventActived")->viewport();
         const QPoint at(10, 5);
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
         QCoreApplication::sendEvent(viewport, &click);
-        QCOMPARE(fx.window->PopupMenu1->isVisible(), withRows);
-        fx.window->PopupMenu1->hide();
+        QCOMPARE(Child<QMenu>(*fx.window, "PopupMenu1")->isVisible(), withRows);
+        Child<QMenu>(*fx.window, "PopupMenu1")->hide();
     }
 
-    // Closing through the scheduler's ShowAlarms: the options are stored, the remind-again
-    // timer armed only when both switches are on.
+    // Shown by Show Pending without waiting for it; closed by the user: the options are
+    // stored, the remind-again timer armed only when both switches are on.
     void closeStoresTheOptionsAndArmsTheReminder_data() {
         QTest::addColumn<bool>("remind");
         QTest::addColumn<bool>("alarmsOn");
@@ -383,19 +385,14 @@ private slots:
         fx.list.AddEvent(Due("A", 9, 0));
         fx.store.dm->Options.IsAlarmEnabled = alarmsOn;
         fx.scheduler.TimerEvery15.start(1000);
-        bool showing = false, stoppedWhileShown = false;
-        fx.answer = [&](QDialog& dialog) {
-            auto& w = dynamic_cast<TFormAlarm&>(dialog);
-            showing = fx.store.dm->IsAlarmShowing;
-            stoppedWhileShown = !fx.scheduler.TimerEvery15.isActive();
-            w.chRemindAgain->setChecked(remind);
-            w.RxSpinRemindAgain->setValue(minutes);
-            w.btnclose->click();
-            return w.result();
-        };
-        fx.scheduler.ShowPending(false);
-        QVERIFY(showing);
-        QVERIFY(stoppedWhileShown);
+        fx.session.ShowPending(false);
+        TFormAlarm& w = *fx.window;
+        QVERIFY(w.isVisible());
+        QVERIFY(fx.store.dm->IsAlarmShowing);
+        QVERIFY(!fx.scheduler.TimerEvery15.isActive());
+        Child<QCheckBox>(w, "chRemindAgain")->setChecked(remind);
+        Child<QSpinBox>(w, "RxSpinRemindAgain")->setValue(minutes);
+        Child<QPushButton>(w, "btnclose")->click();
         QVERIFY(!fx.store.dm->IsAlarmShowing);
         QVERIFY(!fx.window->isVisible());
         QVERIFY(!fx.window->IsTopmost());
@@ -428,8 +425,9 @@ private slots:
         QVERIFY(fx.scheduler.TimerEvery15.isActive());
         QCOMPARE(fx.scheduler.TimerEvery15.interval(), interval);
         fx.Show(kThree);
-        QCOMPARE(fx.window->RxSpinRemindAgain->value(), std::clamp(stored, 5, 5000));
-        fx.window->btnclose->click();
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinRemindAgain")->value(),
+                 std::clamp(stored, 5, 5000));
+        Child<QPushButton>(*fx.window, "btnclose")->click();
         QCOMPARE(fx.scheduler.TimerEvery15.interval(), std::clamp(stored, 5, 5000) * 60'000);
     }
 
@@ -438,18 +436,13 @@ private slots:
         std::vector<std::int64_t> ids;
         for (const tfield& e : kThree)
             ids.push_back(fx.list.AddEvent(e));
-        int opened = 0;
-        fx.answer = [&](QDialog& dialog) {
-            ++opened;
-            auto& w = dynamic_cast<TFormAlarm&>(dialog);
-            w.chArchiveAll->setChecked(true);
-            // Only the current row selected: the close still archives every row.
-            fx.Select({1}, 1);
-            w.btnclose->click();
-            return w.result();
-        };
-        fx.scheduler.ShowPending(false);
-        QCOMPARE(opened, 1);
+        fx.session.ShowPending(false);
+        TFormAlarm& w = *fx.window;
+        QVERIFY(w.isVisible());
+        Child<QCheckBox>(w, "chArchiveAll")->setChecked(true);
+        // Only the current row selected: the close still archives every row.
+        fx.Select({1}, 1);
+        Child<QPushButton>(w, "btnclose")->click();
         QCOMPARE(fx.sound.played.size(), std::size_t(1));  // the showing, not the archive
         for (std::int64_t id : ids)
             QCOMPARE(fx.LastFileTime(id), kNow);
@@ -466,7 +459,7 @@ private slots:
         tfield home = Due("Home event", 9, 0);
         home.layername = "Home";
         fx.Show({home});
-        QListWidget& l = *fx.window->ListBoxEventActived;
+        QListWidget& l = *Child<QListWidget>(*fx.window, "ListBoxEventActived");
         l.clearSelection();
         const QImage image = l.viewport()->grab().toImage();
         const QRect row = l.visualItemRect(l.item(0));
@@ -487,11 +480,10 @@ private slots:
     void mainWindowRunsTheEditorForTheAlarmWindow() {
         WindowFixture fx(kNow, kLayers);
         const std::int64_t id = fx.Add(Due("Call", 9, 0));
-        TFormMainCalendar& main = fx.Open();
-        TFormAlarm& alarm = main.AlarmWindow();
-        main.Scheduler().Due().RebuildDue();
-        alarm.FillAlarmList();
-        alarm.show();
+        fx.Open();
+        TFormAlarm& alarm = fx.shell->AlarmWindow();
+        fx.shell->Session().ShowPending(false);
+        QVERIFY(alarm.isVisible());
         QString seen;
         bool aboveTheAlarmWindow = false;
         fx.answer = [&](QDialog& dialog) {
@@ -510,9 +502,9 @@ private slots:
         QCOMPARE(fx.Count("id=" + std::to_string(id) +
                           " and begindate=" + FormatNumber(EncodeDate(2027, 1, 9))),
                  1);
-        QCOMPARE(alarm.ListBoxEventActived->count(), 0);
-        QCOMPARE(alarm.MemoContent->toPlainText(), QString());
-        alarm.btnclose->click();
+        QCOMPARE(Child<QListWidget>(alarm, "ListBoxEventActived")->count(), 0);
+        QCOMPARE(Child<QPlainTextEdit>(alarm, "MemoContent")->toPlainText(), QString());
+        Child<QPushButton>(alarm, "btnclose")->click();
     }
 };
 

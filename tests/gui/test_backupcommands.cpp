@@ -157,9 +157,9 @@ private slots:
 
         TFormMainCalendar& w = fx.Open();
         QTest::qWait(0);  // the first activation
-        AlarmScheduler& timers = w.Scheduler();
+        AlarmScheduler& timers = fx.shell->Session().Scheduler();
         timers.TimerEvery15.start(60000);
-        const bool alarmsOn = w.btnactive->isChecked();
+        const bool alarmsOn = Child<QToolButton>(w, "btnactive")->isChecked();
         QCOMPARE(timers.TimerEvery1.isActive(), alarmsOn);
 
         if (situation == QStringLiteral("damaged")) {
@@ -172,14 +172,14 @@ private slots:
 
         QSignalSpy exits(&w, &TFormMainCalendar::exitRequested);
         if (command == QStringLiteral("backup")) {
-            QVERIFY(w.btnbackup->isEnabled());
-            w.btnbackup->click();
+            QVERIFY(Child<QToolButton>(w, "btnbackup")->isEnabled());
+            Child<QToolButton>(w, "btnbackup")->click();
         } else if (command == QStringLiteral("restore")) {
-            QVERIFY(w.btnrestore->isEnabled());
-            w.btnrestore->click();
+            QVERIFY(Child<QToolButton>(w, "btnrestore")->isEnabled());
+            Child<QToolButton>(w, "btnrestore")->click();
         } else {
-            QVERIFY(w.CompactDatabase1->isEnabled());
-            w.CompactDatabase1->trigger();
+            QVERIFY(Child<QAction>(w, "CompactDatabase1")->isEnabled());
+            Child<QAction>(w, "CompactDatabase1")->trigger();
         }
 
         if (command != QStringLiteral("compact")) {

@@ -158,7 +158,7 @@ private slots:
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 10, 0),
                          {{"Work", 0x00C0DCC0, true}, {"Night", 0x00400000, true}});
         fx.Open();
-        QListWidget* layers = fx.window->RxCheckListBoxLayer;
+        QListWidget* layers = Child<QListWidget>(*fx.window, "RxCheckListBoxLayer");
         for (int selected = 0; selected < 2; ++selected) {
             layers->setCurrentRow(selected);
             QApplication::processEvents();

@@ -86,7 +86,7 @@ private slots:
             editor.btnOK->click();
             return editor.result();
         };
-        fx.window->btnAdd->click();
+        Child<QToolButton>(*fx.window, "btnAdd")->click();
         QCOMPARE(fx.Count("subject='Dentist' and layername='Home'"), 1);
         const Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
         QCOMPARE(fx.Rows(day), QStringList{Q("09:00 AM !Dentist")});
@@ -111,7 +111,7 @@ private slots:
             editor.btnOK->click();
             return editor.result();
         };
-        fx.window->btnAdd->click();
+        Child<QToolButton>(*fx.window, "btnAdd")->click();
         QCOMPARE(fx.Count("subject='Gym' and weekSelected0='FFFFFTF'"), 1);
         QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 22).Number());
         QCOMPARE(fx.CellOfDay(2027, 1, 29).list->count(), 1);
@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(fx.Count("id=" + std::to_string(id) +
                           " and begindate=" + FormatNumber(EncodeDate(2027, 3, 3))),
                  1);
-        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 2);
+        QCOMPARE(Child<QListWidget>(*fx.window, "ListBoxMonth")->currentRow(), 2);
         QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 3, 3).Number());
         QCOMPARE(fx.window->SelectedEventId(), id);
     }
@@ -228,7 +228,7 @@ private slots:
             editor.btnOK->click();
             return editor.result();
         };
-        fx.window->btnEdit->click();
+        Child<QToolButton>(*fx.window, "btnEdit")->click();
         QStringList texts;
         for (const auto& box : fx.Shown())
             texts << box.text;
@@ -246,7 +246,7 @@ private slots:
             dynamic_cast<TmyFormNewOrEdit&>(dialog).EditSubject->setText(Q("Changed"));
             return int(QDialog::Rejected);
         };
-        fx.window->btnEdit->click();
+        Child<QToolButton>(*fx.window, "btnEdit")->click();
         QCOMPARE(fx.dialogsShown, 1);
         QCOMPARE(fx.Count("subject='Review'"), 1);
     }
@@ -263,7 +263,7 @@ private slots:
         const QString question = Q("Are you sure to delete the event?\r'09:00 AM !Meeting'");
 
         desktop::MessageBox::PresetAnswers({false});
-        fx.window->btnDel->click();
+        Child<QToolButton>(*fx.window, "btnDel")->click();
         QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{{Kind::Warning, question}}));
         QCOMPARE(fx.Count(), 1);
 
@@ -288,10 +288,10 @@ private slots:
             layer.btnOk->click();
             return layer.result();
         };
-        fx.window->sedit->click();
+        Child<QToolButton>(*fx.window, "sedit")->click();
         QCOMPARE(fx.Count("layername='Job'"), 2);
         QCOMPARE(fx.Count("layername='Home'"), 1);
-        QCOMPARE(fx.window->RxCheckListBoxLayer->item(0)->text(), Q("Job"));
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->item(0)->text(), Q("Job"));
         // The events keep their colour and stay shown.
         const Tlable_listbox& day = fx.CellOfDay(2027, 1, 12);
         QCOMPARE(day.list->count(), 2);
@@ -312,7 +312,7 @@ private slots:
             layer.btnOk->click();
             return layer.result();
         };
-        fx.window->sedit->click();
+        Child<QToolButton>(*fx.window, "sedit")->click();
         QCOMPARE(fx.store.errors.shown, std::vector<std::string>{"layer names are fixed"});
         QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Bob"));
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
@@ -334,10 +334,10 @@ private slots:
                  (QStringList{Q("08:00 AM A"), Q("09:00 AM B")}));
 
         desktop::MessageBox::PresetAnswers({true, true});
-        fx.window->RxCheckListBoxLayer->setCurrentRow(0);
-        fx.window->sdel->click();
-        fx.window->RxCheckListBoxLayer->setCurrentRow(1);
-        fx.window->sdel->click();
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->setCurrentRow(0);
+        Child<QToolButton>(*fx.window, "sdel")->click();
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->setCurrentRow(1);
+        Child<QToolButton>(*fx.window, "sdel")->click();
         const QString inUse = Q("Some events using this layer,\ryou can not delete the layer!");
         QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
                                  {Kind::Warning, Q("Do you want to delete the '") +
@@ -347,14 +347,14 @@ private slots:
                                  {Kind::Information, inUse}}));
         QCOMPARE(fx.store.dm->Layers.size(), std::size_t(2));
 
-        fx.window->RxCheckListBoxLayer->setCurrentRow(0);
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->setCurrentRow(0);
         fx.answer = [](QDialog& dialog) {
             auto& layer = dynamic_cast<TmyFormLayer&>(dialog);
             layer.Edit1->setText(Q("Safe"));
             layer.btnOk->click();
             return layer.result();
         };
-        fx.window->sedit->click();
+        Child<QToolButton>(*fx.window, "sedit")->click();
         QCOMPARE(fx.Count(), 2);
         QCOMPARE(fx.Count("layername='Safe'"), 1);
         QCOMPARE(fx.store.dm->Layers.at(0).name, std::string("Safe"));
@@ -387,7 +387,7 @@ private slots:
             editor.btnOK->click();
             return editor.result();
         };
-        fx.window->btnEdit->click();
+        Child<QToolButton>(*fx.window, "btnEdit")->click();
         QCOMPARE(loaded, Q("High"));
         QCOMPARE(fx.Count("id=4294967297 and subject='High, edited'"), 1);
         QCOMPARE(fx.Count("id=1 and subject='Low'"), 1);
@@ -396,7 +396,7 @@ private slots:
         again.Select();
         again.list->SetSelectedRow(1);
         desktop::MessageBox::PresetAnswers({true});
-        fx.window->btnDel->click();
+        Child<QToolButton>(*fx.window, "btnDel")->click();
         QCOMPARE(fx.Count("id=4294967297"), 0);
         QCOMPARE(fx.Count("id=1"), 1);
     }
@@ -406,7 +406,7 @@ private slots:
         fx.Add(OnceEvent("A", EncodeDate(2027, 5, 12), 0, "Work"));
         fx.Open();
         desktop::MessageBox::PresetAnswers({true});
-        fx.window->sdel->click();
+        Child<QToolButton>(*fx.window, "sdel")->click();
         QCOMPARE(fx.Shown(),
                  (QList<desktop::MessageBox::Shown>{
                      {Kind::Warning, Q("Do you want to delete the 'Work' layer?")},
@@ -419,14 +419,14 @@ private slots:
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0),
                          {{"A", 1, true}, {"B", 2, true}, {"C", 3, false}});
         fx.Open();
-        fx.window->RxCheckListBoxLayer->setCurrentRow(1);
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->setCurrentRow(1);
         desktop::MessageBox::PresetAnswers({true});
-        fx.window->sdel->click();
+        Child<QToolButton>(*fx.window, "sdel")->click();
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
         QCOMPARE(ini.readString("Color", "Total", ""), std::string("2"));
         QCOMPARE(ini.readString("Color", "LayerName1", ""), std::string("C"));
-        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 2);
-        QCOMPARE(fx.window->RxCheckListBoxLayer->currentRow(), 0);
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->count(), 2);
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->currentRow(), 0);
     }
 
     void newLayerFromTheListAndFromTheEditor() {
@@ -437,9 +437,10 @@ private slots:
             layer.btnOk->click();  // keeps the preset name
             return layer.result();
         };
-        fx.window->snew->click();
-        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 3);
-        QCOMPARE(fx.window->RxCheckListBoxLayer->item(2)->text(), Q("Input a new name"));
+        Child<QToolButton>(*fx.window, "snew")->click();
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->count(), 3);
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->item(2)->text(),
+                 Q("Input a new name"));
 
         // The editor's new-layer button opens the same dialog; the list follows afterwards.
         fx.answer = [](QDialog& dialog) {
@@ -452,16 +453,17 @@ private slots:
             editor.SpeedButton3->click();
             return int(QDialog::Rejected);
         };
-        fx.window->btnAdd->click();
-        QCOMPARE(fx.window->RxCheckListBoxLayer->count(), 4);
-        QCOMPARE(fx.window->RxCheckListBoxLayer->item(3)->text(), Q("Travel"));
+        Child<QToolButton>(*fx.window, "btnAdd")->click();
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->count(), 4);
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->item(3)->text(),
+                 Q("Travel"));
     }
 
     void layerActionsOnAnEmptyList() {
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0));
         fx.Open();
-        fx.window->sedit->click();
-        fx.window->sdel->click();
+        Child<QToolButton>(*fx.window, "sedit")->click();
+        Child<QToolButton>(*fx.window, "sdel")->click();
         QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
                                  {Kind::Information, Q("There is no layer to be edited")},
                                  {Kind::Information, Q("There is no layer to be deleted")}}));
@@ -471,10 +473,10 @@ private slots:
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         fx.Add(OnceEvent("A", EncodeDate(2027, 1, 12), 0, "Work"));
         fx.Open();
-        fx.window->sunselectall->click();
+        Child<QToolButton>(*fx.window, "sunselectall")->click();
         QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 0);
         QVERIFY(!fx.store.dm->Layers[0].active && !fx.store.dm->Layers[1].active);
-        fx.window->sselectall->click();
+        Child<QToolButton>(*fx.window, "sselectall")->click();
         QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
         QCOMPARE(ini.readString("Color", "IsActived1", ""), std::string("1"));
@@ -488,18 +490,24 @@ private slots:
         TFormMainCalendar& w = fx.Open();
         Tlable_listbox& day = fx.CellOfDay(2027, 1, 20);
         day.Select();
-        QCOMPARE(w.btnAdd->defaultAction(), w.actNewEvent);
-        QCOMPARE(w.btnEdit->defaultAction(), w.actEditEvent);
-        QCOMPARE(w.btnDel->defaultAction(), w.actDeleteEvent);
-        QCOMPARE(w.pmForBtn->actions(), QList<QAction*>{w.actNewEvent});
-        QCOMPARE(w.pmForlistbox->actions(),
-                 (QList<QAction*>{w.actNewEvent, w.actEditEvent, w.actDeleteEvent}));
-        QCOMPARE(w.btnAdd->toolTip(), Q("New Event"));
-        QCOMPARE(w.btnDel->toolTip(), Q("Delete Events"));
+        QCOMPARE(Child<QToolButton>(w, "btnAdd")->defaultAction(),
+                 Child<QAction>(w, "actNewEvent"));
+        QCOMPARE(Child<QToolButton>(w, "btnEdit")->defaultAction(),
+                 Child<QAction>(w, "actEditEvent"));
+        QCOMPARE(Child<QToolButton>(w, "btnDel")->defaultAction(),
+                 Child<QAction>(w, "actDeleteEvent"));
+        QCOMPARE(Child<QMenu>(w, "pmForBtn")->actions(),
+                 QList<QAction*>{Child<QAction>(w, "actNewEvent")});
+        QCOMPARE(
+            Child<QMenu>(w, "pmForlistbox")->actions(),
+            (QList<QAction*>{Child<QAction>(w, "actNewEvent"), Child<QAction>(w, "actEditEvent"),
+                             Child<QAction>(w, "actDeleteEvent")}));
+        QCOMPARE(Child<QToolButton>(w, "btnAdd")->toolTip(), Q("New Event"));
+        QCOMPARE(Child<QToolButton>(w, "btnDel")->toolTip(), Q("Delete Events"));
 
-        QSignalSpy added(w.actNewEvent, &QAction::triggered);
-        QSignalSpy edited(w.actEditEvent, &QAction::triggered);
-        QSignalSpy deleted(w.actDeleteEvent, &QAction::triggered);
+        QSignalSpy added(Child<QAction>(w, "actNewEvent"), &QAction::triggered);
+        QSignalSpy edited(Child<QAction>(w, "actEditEvent"), &QAction::triggered);
+        QSignalSpy deleted(Child<QAction>(w, "actDeleteEvent"), &QAction::triggered);
         emit day.buttonDoubleClicked(day.Number());
         emit day.listDoubleClicked(day.Number());
         QCOMPARE(fx.dialogsShown, 2);

@@ -44,9 +44,9 @@ using Trigger = std::function<void(WindowFixture&, std::vector<Asked>&)>;
 const std::map<QString, Trigger>& Triggers() {
     static const std::map<QString, Trigger> triggers{
         {Q("main window Help button"),
-         [](WindowFixture& fx, auto&) { fx.window->btnHelp->click(); }},
+         [](WindowFixture& fx, auto&) { Child<QToolButton>(*fx.window, "btnHelp")->click(); }},
         {Q("main window Help menu item"),
-         [](WindowFixture& fx, auto&) { fx.window->Help1->trigger(); }},
+         [](WindowFixture& fx, auto&) { Child<QAction>(*fx.window, "Help1")->trigger(); }},
         {Q("main window F1"),
          [](WindowFixture& fx, auto&) { QTest::keyClick(fx.window.get(), Qt::Key_F1); }},
         {Q("new event Help button"),
@@ -74,7 +74,7 @@ const std::map<QString, Trigger>& Triggers() {
              QTest::keyClick(dlg.Edit1, Qt::Key_F1);
          }},
         {Q("alarm window Help button"),
-         [](WindowFixture& fx, auto&) { fx.window->AlarmWindow().SpeedButton4->click(); }},
+         [](WindowFixture& fx, auto&) { fx.shell->AlarmWindow().SpeedButton4->click(); }},
         {Q("preferences Help button"),
          [](WindowFixture& fx, auto&) {
              TFormPreferences dlg(*fx.store.dm, platform::Autorun(fx.store.folder()), "x");
@@ -263,14 +263,15 @@ private slots:
     void mainWindowOffersPreferencesHelpAndAbout() {
         WindowFixture fx(kNow);
         TFormMainCalendar& w = fx.Open();
-        QVERIFY(w.btnHelp->isEnabled());
-        for (QAction* action : {w.Preferences1, w.Help1, w.About1})
+        QVERIFY(Child<QToolButton>(w, "btnHelp")->isEnabled());
+        for (QAction* action : {Child<QAction>(w, "Preferences1"), Child<QAction>(w, "Help1"),
+                                Child<QAction>(w, "About1")})
             QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         fx.answer = [](QDialog& dialog) {
             auto* about = qobject_cast<Taboutform*>(&dialog);
             return about ? int(QDialog::Accepted) : -1;
         };
-        w.About1->trigger();
+        Child<QAction>(w, "About1")->trigger();
         QCOMPARE(fx.dialogsShown, 1);
     }
 };

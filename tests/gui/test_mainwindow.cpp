@@ -71,8 +71,8 @@ private slots:
         const Tlable_listbox& other = fx.CellOfDay(2027, 1, 8);
         QCOMPARE(other.button->text(), Q("8"));
         QCOMPARE(other.button->captionColor(), QColor(Qt::black));
-        QCOMPARE(fx.window->RxSpinYear->value(), 2027);
-        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 0);
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), 2027);
+        QCOMPARE(Child<QListWidget>(*fx.window, "ListBoxMonth")->currentRow(), 0);
     }
 
     void linesShowTimeAlarmAndSubjectInTheLayerColour() {
@@ -103,7 +103,9 @@ private slots:
         fx.Add(Alarmed(OnceEvent("Meeting", EncodeDate(2027, 1, 12), EncodeTime(9, 0), "Work")));
         fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 12), EncodeTime(12, 30), "Home"));
         fx.Open();
-        fx.window->RxCheckListBoxLayer->item(1)->setCheckState(Qt::Unchecked);
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")
+            ->item(1)
+            ->setCheckState(Qt::Unchecked);
         QCOMPARE(fx.Rows(fx.CellOfDay(2027, 1, 12)), QStringList{Q("09:00 AM !Meeting")});
         const platform::ProfileFile ini(fx.store.file("setup.ini"));
         QCOMPARE(ini.readString("Color", "IsActived1", "?"), std::string("0"));
@@ -112,7 +114,8 @@ private slots:
         // After a restart the check state is the same.
         fx.window.reset();
         fx.Open();
-        QCOMPARE(fx.window->RxCheckListBoxLayer->item(1)->checkState(), Qt::Unchecked);
+        QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->item(1)->checkState(),
+                 Qt::Unchecked);
         QCOMPARE(fx.CellOfDay(2027, 1, 12).list->count(), 1);
     }
 
@@ -177,10 +180,10 @@ private slots:
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Add(OnceEvent("Edge", EncodeDate(year, unsigned(month), 31), EncodeTime(9, 0)));
         fx.Open();
-        QCOMPARE(fx.window->RxSpinYear->minimum(), 1000);
-        QCOMPARE(fx.window->RxSpinYear->maximum(), 9999);
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->minimum(), 1000);
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->maximum(), 9999);
         fx.ShowMonth(year, month);
-        QCOMPARE(fx.window->RxSpinYear->value(), year);
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), year);
         QCOMPARE(fx.window->SelectedCell(), firstCell);
         QCOMPARE(fx.window->Cell(lastCell).button->text(), Q("31"));
         QVERIFY(!fx.window->Cell(lastCell + 1).button->isVisible());
@@ -190,8 +193,8 @@ private slots:
     void editAndDeleteOnAnEmptyDayExplain() {
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Open();
-        fx.window->btnEdit->click();
-        fx.window->btnDel->click();
+        Child<QToolButton>(*fx.window, "btnEdit")->click();
+        Child<QToolButton>(*fx.window, "btnDel")->click();
         QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
                                  {Kind::Information, Q("There is no event to be edited!")},
                                  {Kind::Information, Q("There is no event to be delete!")}}));
@@ -201,9 +204,9 @@ private slots:
     void alarmSwitchAsksBeforeDisabling() {
         WindowFixture fx(kJan7);
         fx.Open();
-        QToolButton* active = fx.window->btnactive;
+        QToolButton* active = Child<QToolButton>(*fx.window, "btnactive");
         QVERIFY(active->isChecked());
-        AlarmScheduler& alarms = fx.window->Scheduler();
+        AlarmScheduler& alarms = fx.shell->Session().Scheduler();
         QTRY_VERIFY(alarms.TimerEvery1.isActive());  // the first activation runs once shown
 
         desktop::MessageBox::PresetAnswers({false});
@@ -235,13 +238,13 @@ private slots:
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Add(Alarmed(OnceEvent("missed", EncodeDate(2027, 1, 6), EncodeTime(9, 0))));
         fx.Open();
-        AlarmScheduler& alarms = fx.window->Scheduler();
+        AlarmScheduler& alarms = fx.shell->Session().Scheduler();
         QTRY_COMPARE(alarms.Due().dueEvents.size(), std::size_t(1));
         QVERIFY(!alarms.TimerEvery15.isActive());
 
         fx.list.FileEvents(std::vector<std::int64_t>{alarms.Due().dueEvents[0].id},
                            IdListBlanks::Around);
-        fx.window->btnpending->click();
+        Child<QToolButton>(*fx.window, "btnpending")->click();
         QVERIFY(alarms.Due().dueEvents.empty());
         QCOMPARE(fx.Shown(),
                  (QList<desktop::MessageBox::Shown>{
@@ -271,25 +274,25 @@ private slots:
             const char* hint;
             bool enabled;
         } expected[] = {
-            {fx.window->btnAdd, "New Event", true},
-            {fx.window->btnEdit, "Edit Event", true},
-            {fx.window->btnDel, "Delete Events", true},
-            {fx.window->btnpending, "Show Pending Events", true},
-            {fx.window->btntoday, "Today", true},
-            {fx.window->btnbackup, "Backup Events", true},
-            {fx.window->btnrestore, "Restore Events", true},
-            {fx.window->btnOption, "Menus", true},
-            {fx.window->btnHelp, "Help", true},
-            {fx.window->btnpreview, "Preview Calendar", true},
-            {fx.window->btnprint, "Print Calendar", true},
-            {fx.window->btnExit, "Exit", true},
+            {Child<QToolButton>(*fx.window, "btnAdd"), "New Event", true},
+            {Child<QToolButton>(*fx.window, "btnEdit"), "Edit Event", true},
+            {Child<QToolButton>(*fx.window, "btnDel"), "Delete Events", true},
+            {Child<QToolButton>(*fx.window, "btnpending"), "Show Pending Events", true},
+            {Child<QToolButton>(*fx.window, "btntoday"), "Today", true},
+            {Child<QToolButton>(*fx.window, "btnbackup"), "Backup Events", true},
+            {Child<QToolButton>(*fx.window, "btnrestore"), "Restore Events", true},
+            {Child<QToolButton>(*fx.window, "btnOption"), "Menus", true},
+            {Child<QToolButton>(*fx.window, "btnHelp"), "Help", true},
+            {Child<QToolButton>(*fx.window, "btnpreview"), "Preview Calendar", true},
+            {Child<QToolButton>(*fx.window, "btnprint"), "Print Calendar", true},
+            {Child<QToolButton>(*fx.window, "btnExit"), "Exit", true},
         };
         for (const auto& e : expected) {
             QCOMPARE(e.button->toolTip(), Q(e.hint));
             QCOMPARE(e.button->isEnabled(), e.enabled);
         }
         QSignalSpy exit(fx.window.get(), &TFormMainCalendar::exitRequested);
-        fx.window->btnExit->click();
+        Child<QToolButton>(*fx.window, "btnExit")->click();
         QCOMPARE(exit.count(), 1);
     }
 
@@ -321,9 +324,9 @@ private slots:
         WindowFixture fx(kJan7);
         fx.Open();
         fx.ShowMonth(2030, 6);
-        fx.window->btntoday->click();
-        QCOMPARE(fx.window->RxSpinYear->value(), 2027);
-        QCOMPARE(fx.window->ListBoxMonth->currentRow(), 0);
+        Child<QToolButton>(*fx.window, "btntoday")->click();
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), 2027);
+        QCOMPARE(Child<QListWidget>(*fx.window, "ListBoxMonth")->currentRow(), 0);
         QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 7).Number());
     }
 
@@ -380,17 +383,21 @@ private slots:
     void weekdayHeaderFollowsTheColumns() {
         WindowFixture fx(kJan7);
         fx.Open();
-        for (std::size_t k = 0; k < 7; ++k) {
-            QCOMPARE(fx.window->weekdayLabels[k]->x(), fx.window->V[k]->x());
+        const auto line = [&](int k) {
+            return Child<QFrame>(*fx.window, qPrintable(QStringLiteral("V%1").arg(k)));
+        };
+        for (int k = 0; k < 7; ++k) {
+            QCOMPARE(Child<QLabel>(*fx.window, qPrintable(QStringLiteral("l%1").arg(k + 1)))->x(),
+                     line(k)->x());
         }
         const Tlable_listbox& last = fx.window->Cell(42);
-        QCOMPARE(last.button->geometry().right() + 1, fx.window->V[7]->x());
+        QCOMPARE(last.button->geometry().right() + 1, line(7)->x());
     }
 
     void tabsShareTheWidthAfterEveryResize() {
         WindowFixture fx(kJan7);
         fx.Open();
-        QTabWidget* pages = fx.window->PageControl1;
+        QTabWidget* pages = Child<QTabWidget>(*fx.window, "PageControl1");
         for (const QSize size : {QSize(1400, 900), QSize(800, 600), QSize(1600, 1000)}) {
             fx.window->resize(size);
             QCoreApplication::processEvents();
@@ -407,8 +414,10 @@ private slots:
         QVERIFY(w.width() > 1 && w.height() > 1);
         const QRect inside = w.rect();
         const QList<QToolButton*> buttons =
-            w.Panelmain->findChildren<QToolButton*>() +
-            QList<QToolButton*>{w.snew, w.sedit, w.sdel, w.sselectall, w.sunselectall};
+            Child<QWidget>(w, "Panelmain")->findChildren<QToolButton*>() +
+            QList<QToolButton*>{Child<QToolButton>(w, "snew"), Child<QToolButton>(w, "sedit"),
+                                Child<QToolButton>(w, "sdel"), Child<QToolButton>(w, "sselectall"),
+                                Child<QToolButton>(w, "sunselectall")};
         QCOMPARE(buttons.size(), 13 + 5);
         for (QToolButton* b : buttons) {
             QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
@@ -416,13 +425,13 @@ private slots:
             QVERIFY2(inside.contains(inWindow), qPrintable(b->objectName()));
         }
         // The layer list keeps some height above its buttons.
-        QVERIFY(w.RxCheckListBoxLayer->height() >= 2 * 17);
+        QVERIFY(Child<QListWidget>(w, "RxCheckListBoxLayer")->height() >= 2 * 17);
     }
 
     void clickOnTheShownMonthReadsItAgain() {
         WindowFixture fx(kJan7, kTwoLayers);
         fx.Open();
-        QListWidget* months = fx.window->ListBoxMonth;
+        QListWidget* months = Child<QListWidget>(*fx.window, "ListBoxMonth");
         fx.Add(OnceEvent("Late", EncodeDate(2027, 1, 20), EncodeTime(9, 0)));
         QVERIFY(fx.Rows(fx.CellOfDay(2027, 1, 20)).isEmpty());
         const QPoint january = months->visualItemRect(months->item(0)).center();
@@ -452,12 +461,12 @@ private slots:
             fx.Add(OnceEvent("Party", EncodeDate(2027 + k * step, 1, 1), EncodeTime(20, 0)));
         fx.Open();
         QVERIFY(QTest::qWaitForWindowActive(fx.window.get()));
-        fx.window->RxSpinYear->setFocus();
+        Child<QSpinBox>(*fx.window, "RxSpinYear")->setFocus();
         // Twice, as a user's keys arrive: at the widget that has the focus.
         for (int k = 1; k <= 2; ++k) {
             QVERIFY(QApplication::focusWidget());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-            QCOMPARE(fx.window->RxSpinYear->value(), 2027 + k * step);
+            QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), 2027 + k * step);
             QCOMPARE(fx.Rows(fx.CellOfDay(2027 + k * step, 1, 1)),
                      QStringList{Q("08:00 PM Party")});
         }

@@ -16,7 +16,7 @@ namespace {
 const arraylayinfo kLayers = {{"Work", 0x000000FF, true}};
 
 QAction* MenuItem(TFormMainCalendar& w, const QString& text) {
-    for (QAction* action : w.PmFormenu->actions()) {
+    for (QAction* action : Child<QMenu>(w, "PmFormenu")->actions()) {
         if (action->text() == text)
             return action;
     }
@@ -94,8 +94,9 @@ private slots:
         QCOMPARE(fx.dialogsShown, alarms);
         if (!cellRows.isEmpty()) {
             QCOMPARE(fx.Rows(fx.CellOfDay(2026, 12, 10)), cellRows);
-            QCOMPARE(w.RxCheckListBoxLayer->count(), 2);
-            QCOMPARE(w.RxCheckListBoxLayer->item(1)->text(), QStringLiteral("Trips"));
+            QCOMPARE(Child<QListWidget>(w, "RxCheckListBoxLayer")->count(), 2);
+            QCOMPARE(Child<QListWidget>(w, "RxCheckListBoxLayer")->item(1)->text(),
+                     QStringLiteral("Trips"));
             QCOMPARE(desktop::MessageBox::TakeDetails(),
                      QStringList{QStringLiteral("New layer \"Trips\".\n")});
         }

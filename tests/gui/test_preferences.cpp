@@ -14,6 +14,7 @@
 
 #include "platform/Autorun.h"
 #include "platform/ProfileFile.h"
+#include "session/CalendarSession.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/main/PreferencesDialog.h"
@@ -394,8 +395,8 @@ private slots:
             return dlg.result();
         };
         int saves = 0;
-        fx.store.dm->OnOptionsSaved = [&] { ++saves; };
-        w.Preferences1->trigger();
+        QObject::connect(&fx.shell->Session(), &CalendarSession::optionsChanged, [&] { ++saves; });
+        Child<QAction>(w, "Preferences1")->trigger();
         qunsetenv("XDG_CONFIG_HOME");
 
         QCOMPARE(fx.dialogsShown, 1);
@@ -420,7 +421,7 @@ private slots:
             dlg.SpeedButton2->click();
             return dlg.result();
         };
-        w.Preferences1->trigger();
+        Child<QAction>(w, "Preferences1")->trigger();
         QCOMPARE(fx.dialogsShown, 1);
         QCOMPARE(fx.store.dm->Options, before);
         QCOMPARE(ReadFile(Q(fx.store.dm->SetupIniPath().c_str())), ini);

@@ -233,7 +233,7 @@ bool RunPreview(WindowFixture& fx, const std::function<void(TFormPreview&)>& ste
         steps(*preview);
         return preview->result();
     };
-    fx.window->btnpreview->click();
+    Child<QToolButton>(*fx.window, "btnpreview")->click();
     fx.answer = nullptr;
     return ran;
 }
@@ -406,7 +406,7 @@ private slots:
             return qobject_cast<QPrintDialog*>(&d) ? int(QDialog::Accepted)
                                                    : int(QDialog::Rejected);
         };
-        fx.window->btnprint->click();
+        Child<QToolButton>(*fx.window, "btnprint")->click();
         QCOMPARE(fx.dialogsShown, 1);
         QVERIFY(fx.store.errors.shown.empty());
         QVERIFY(fx.store.dm->Connected());
@@ -487,7 +487,7 @@ private slots:
         QPrinter& printer = fx.window->Printer();
         const QString pdf = dir.filePath(Q("month.pdf"));
         PrintToPdf(printer, pdf);
-        fx.window->btnprint->click();  // the dialog is cancelled
+        Child<QToolButton>(*fx.window, "btnprint")->click();  // the dialog is cancelled
         QCOMPARE(fx.dialogsShown, 1);
         QVERIFY(!QFile::exists(pdf));
 
@@ -495,7 +495,7 @@ private slots:
         // goes on with its database.
         printer.setOutputFileName(dir.filePath(Q("missing/month.pdf")));
         fx.answer = [](QDialog&) { return int(QDialog::Accepted); };
-        fx.window->btnprint->click();
+        Child<QToolButton>(*fx.window, "btnprint")->click();
         QCOMPARE(fx.store.errors.shown.size(), std::size_t(1));
         QVERIFY(fx.store.dm->Connected());
         QCOMPARE(fx.Count(), 0);
@@ -507,7 +507,7 @@ private slots:
             ++asked;
             return request.save ? std::optional<QString>() : std::optional<QString>(pdf);
         });
-        fx.window->btnprint->click();
+        Child<QToolButton>(*fx.window, "btnprint")->click();
         QCOMPARE(asked, 1);
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(fx.store.errors.shown.size(), std::size_t(1));
@@ -535,8 +535,8 @@ private slots:
         fx.Add(OnceEvent("March event", EncodeDate(2027, 3, 3), EncodeTime(8, 0), "Work"));
         fx.Open();
         fx.ShowMonth(2027, 1);
-        fx.window->PageControl1->setCurrentIndex(1);
-        fx.window->ListBoxMonth->setCurrentRow(2);
+        Child<QTabWidget>(*fx.window, "PageControl1")->setCurrentIndex(1);
+        Child<QListWidget>(*fx.window, "ListBoxMonth")->setCurrentRow(2);
         QString title;
         print::MonthSheet sheet;
         QTemporaryDir dir;
@@ -547,7 +547,9 @@ private slots:
             sheet = fx.window->Sheet();
             return int(QDialog::Accepted);
         };
-        (preview ? fx.window->btnpreview : fx.window->btnprint)->click();
+        (preview ? Child<QToolButton>(*fx.window, "btnpreview")
+                 : Child<QToolButton>(*fx.window, "btnprint"))
+            ->click();
         if (!preview)
             title = fx.window->MonthTitle();
         QCOMPARE(title, Q("March 2027"));
@@ -572,7 +574,9 @@ private slots:
         print::SetPrinterListerForTesting([] { return QStringList(); });
         WindowFixture fx(kJan7, kLayers);
         fx.Open();
-        (preview ? fx.window->btnpreview : fx.window->btnprint)->click();
+        (preview ? Child<QToolButton>(*fx.window, "btnpreview")
+                 : Child<QToolButton>(*fx.window, "btnprint"))
+            ->click();
         QCOMPARE(fx.dialogsShown, 0);
         QCOMPARE(fx.Shown(), (QList<desktop::MessageBox::Shown>{
                                  {Kind::Information, Q("No print in your system!")}}));
@@ -668,11 +672,11 @@ private slots:
 
                 // Another month moves the main window with it.
                 preview->comMonth->setCurrentIndex(2);
-                QCOMPARE(fx.window->ListBoxMonth->currentRow(), 2);
+                QCOMPARE(Child<QListWidget>(*fx.window, "ListBoxMonth")->currentRow(), 2);
                 QCOMPARE(preview->title, Q("March 2027"));
                 QCOMPARE(fx.Rows(fx.CellOfDay(2027, 3, 3)), QStringList{Q("08:00 AM March event")});
                 preview->RxSpinYear->stepBy(1);
-                QCOMPARE(fx.window->RxSpinYear->value(), 2028);
+                QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), 2028);
                 QCOMPARE(preview->title, Q("March 2028"));
                 preview->RxSpinYear->stepBy(-1);
 
@@ -723,7 +727,7 @@ private slots:
                 seen = dialog->printer()->pageLayout().orientation();
             return int(QDialog::Accepted);
         };
-        fx.window->btnprint->click();
+        Child<QToolButton>(*fx.window, "btnprint")->click();
         QCOMPARE(seen, QPageLayout::Landscape);
         QVERIFY(QFile::exists(pdf));
         QVERIFY(fx.store.errors.shown.empty());

@@ -66,10 +66,10 @@ struct SearchWindow : WindowFixture {
 
     TSearchPage& OpenSearch() {
         Open();
-        window->PageControl1->setCurrentIndex(1);
+        Child<QTabWidget>(*window, "PageControl1")->setCurrentIndex(1);
         return Page();
     }
-    TSearchPage& Page() { return *window->searchPage; }
+    TSearchPage& Page() { return *Child<TSearchPage>(*window, "SearchPage"); }
 
     std::vector<std::string> Found() { return Subjects(Page().Found()); }
 
@@ -143,11 +143,11 @@ private slots:
 
         // Back to the month: the results go; the next visit keeps the chosen type.
         fx.Choose(kSearchThisMonth);
-        fx.window->PageControl1->setCurrentIndex(0);
+        Child<QTabWidget>(*fx.window, "PageControl1")->setCurrentIndex(0);
         QVERIFY(page.Found().empty());
         QCOMPARE(page.ListBoxQuery->count(), 0);
         QVERIFY(page.MemoContent->toPlainText().isEmpty());
-        fx.window->PageControl1->setCurrentIndex(1);
+        Child<QTabWidget>(*fx.window, "PageControl1")->setCurrentIndex(1);
         QCOMPARE(page.comSearchType->currentIndex(), int(kSearchThisMonth));
         QCOMPARE(fx.Found(), std::vector<std::string>{"new year"});
         QVERIFY(fx.Shown().isEmpty());
@@ -233,10 +233,14 @@ private slots:
         page.btnSearch->click();
         QCOMPARE(fx.Found(), (std::vector<std::string>{"weekly, Mondays", "today"}));
         // A layer switched off searches again from a fresh period.
-        fx.window->RxCheckListBoxLayer->item(1)->setCheckState(Qt::Unchecked);
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")
+            ->item(1)
+            ->setCheckState(Qt::Unchecked);
         QCOMPARE(page.dtBetweenDate->date(), DateOf(1980, 1, 1));
         QCOMPARE(fx.Found(), (std::vector<std::string>{"in 1980", "weekly, Mondays", "today"}));
-        fx.window->RxCheckListBoxLayer->item(0)->setCheckState(Qt::Unchecked);
+        Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")
+            ->item(0)
+            ->setCheckState(Qt::Unchecked);
         QVERIFY(fx.Found().empty());
     }
 
@@ -356,7 +360,7 @@ private slots:
         page.ListBoxQuery->item(0)->setSelected(true);
         page.ListBoxQuery->item(2)->setSelected(true);
         desktop::MessageBox::PresetAnswers({false});
-        fx.window->btnDel->click();
+        Child<QToolButton>(*fx.window, "btnDel")->click();
         QCOMPARE(fx.Shown(),
                  (QList<Shown>{{Kind::Warning, Q("Are you sure to delete the 2 event?")}}));
         QCOMPARE(fx.Count(), 3);
@@ -487,7 +491,7 @@ private slots:
         // Edited within the period: the edited row becomes current, and alone selected.
         page.ListBoxQuery->setCurrentRow(1);
         fx.EditWith([](TmyFormNewOrEdit& editor) { editor.EditSubject->setText(Q("renamed")); });
-        fx.window->btnEdit->click();
+        Child<QToolButton>(*fx.window, "btnEdit")->click();
         QCOMPARE(fx.Found(), (std::vector<std::string>{"stays", "renamed"}));
         QCOMPARE(page.ListBoxQuery->currentRow(), 1);
         QCOMPARE(page.SelectedRows(), std::vector<int>{1});
@@ -571,7 +575,7 @@ private slots:
         fx.Add(dentist);
         fx.Add(OnceEvent("Gym", EncodeDate(2027, 3, 3)));
         fx.Open();
-        QTabBar* tabs = fx.window->PageControl1->tabBar();
+        QTabBar* tabs = Child<QTabWidget>(*fx.window, "PageControl1")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
         TSearchPage& page = fx.Page();
         QVERIFY(page.isVisible());

@@ -80,16 +80,18 @@ private slots:
         fx.store.dm->SaveOptions();
         TFormMainCalendar& w = fx.Open();
 
-        QCOMPARE(w.HotKey().Registered(), std::optional(HotKeyChoice{row, letter}));
+        QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::optional(HotKeyChoice{row, letter}));
         QCOMPARE(desktop::HotKeyFromOptions(myIndex, myKey).Text(), text);
-        QCOMPARE(w.RxTrayIcon1->toolTip(), QStringLiteral("Quenlaris Calendar \n") + text +
-                                               QStringLiteral(" to show pending events"));
+        QCOMPARE(Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->toolTip(),
+                 QStringLiteral("Quenlaris Calendar \n") + text +
+                     QStringLiteral(" to show pending events"));
         QCOMPARE(
-            Captions(*w.PmTray),
+            Captions(*Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->contextMenu()),
             QStringList({QStringLiteral("&Show Pending Events   ") + text, QString(),
                          QStringLiteral("&Restore Quenlaris Calendar"), QStringLiteral("E&xit")}));
-        QCOMPARE(w.RxTrayIcon1->contextMenu(), w.PmTray);
-        QVERIFY(!w.RxTrayIcon1->icon().isNull());
+        QCOMPARE(Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->contextMenu(),
+                 Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->contextMenu());
+        QVERIFY(!Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->icon().isNull());
     }
 
     // Saving the options re-registers the key: the new one works at once, the old one is
@@ -100,12 +102,13 @@ private slots:
         TFormMainCalendar& w = fx.Open();
         fx.store.dm->Options.myIndex = 1;
         fx.store.dm->Options.myKey = 7;
-        w.ApplyHotKey(false);
-        QCOMPARE(w.HotKey().Registered(), std::nullopt);
-        w.ApplyHotKey(true);
-        QCOMPARE(w.HotKey().Registered(), std::optional(HotKeyChoice{1, 7}));
-        QCOMPARE(w.ShowPendingEvents1->text(), QStringLiteral("&Show Pending Events   Ctrl+H"));
-        QCOMPARE(w.RxTrayIcon1->toolTip(),
+        fx.shell->Tray().ApplyHotKey(false);
+        QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::nullopt);
+        fx.shell->Tray().ApplyHotKey(true);
+        QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::optional(HotKeyChoice{1, 7}));
+        QCOMPARE(Child<QAction>(fx.shell->Tray(), "ShowPendingEvents1")->text(),
+                 QStringLiteral("&Show Pending Events   Ctrl+H"));
+        QCOMPARE(Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->toolTip(),
                  QStringLiteral("Quenlaris Calendar \nCtrl+H to show pending events"));
     }
 
@@ -115,10 +118,11 @@ private slots:
         PretendDesktop desk(true, false);
         WindowFixture fx(kJan7, kWork);
         TFormMainCalendar& w = fx.Open();
-        QCOMPARE(w.HotKey().Registered(), std::nullopt);
-        QCOMPARE(w.RxTrayIcon1->toolTip(),
+        QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::nullopt);
+        QCOMPARE(Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->toolTip(),
                  QStringLiteral("Quenlaris Calendar \nNo global hot key on this desktop"));
-        QCOMPARE(w.ShowPendingEvents1->text(), QStringLiteral("&Show Pending Events"));
+        QCOMPARE(Child<QAction>(fx.shell->Tray(), "ShowPendingEvents1")->text(),
+                 QStringLiteral("&Show Pending Events"));
     }
 
     // The real offscreen platform has no X display: asking for the key must neither crash nor
@@ -149,8 +153,8 @@ private slots:
         WindowFixture fx(kJan7, kWork);
         TFormMainCalendar& w = fx.Open();
         QSignalSpy exits(&w, &TFormMainCalendar::exitRequested);
-        w.PageControl1->setTabEnabled(1, true);
-        w.PageControl1->setCurrentIndex(1);
+        Child<QTabWidget>(w, "PageControl1")->setTabEnabled(1, true);
+        Child<QTabWidget>(w, "PageControl1")->setCurrentIndex(1);
 
         if (byClose) {
             QVERIFY(!w.close());
@@ -161,14 +165,15 @@ private slots:
         QCOMPARE(w.InTray(), tray);
         if (!tray)
             QVERIFY(w.isMinimized());
-        QCOMPARE(w.PageControl1->currentIndex(), 0);
+        QCOMPARE(Child<QTabWidget>(w, "PageControl1")->currentIndex(), 0);
         QCOMPARE(exits.count(), 0);
         QVERIFY(fx.Shown().isEmpty());
 
         if (tray) {
-            emit w.RxTrayIcon1->activated(QSystemTrayIcon::DoubleClick);
+            emit Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")
+                ->activated(QSystemTrayIcon::DoubleClick);
         } else {
-            w.PmTrayRestore->trigger();
+            Child<QAction>(fx.shell->Tray(), "PmTrayRestore")->trigger();
         }
         QVERIFY(w.isVisible());
         QVERIFY(!w.isMinimized());
@@ -210,12 +215,12 @@ private slots:
         TFormMainCalendar& w = fx.Open();
         QSignalSpy exits(&w, &TFormMainCalendar::exitRequested);
         if (fromTray) {
-            w.Exit1->trigger();
+            Child<QAction>(fx.shell->Tray(), "Exit1")->trigger();
         } else {
-            w.btnExit->click();
+            Child<QToolButton>(w, "btnExit")->click();
         }
         QCOMPARE(exits.count(), 1);
-        QCOMPARE(w.HotKey().Registered(), std::nullopt);
+        QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::nullopt);
         QVERIFY(w.close());
     }
 
@@ -247,18 +252,18 @@ private slots:
         fx.Shown();
         switch (source) {
             case 0:
-                w.btnpending->click();
+                Child<QToolButton>(w, "btnpending")->click();
                 break;
             case 1:
-                w.ShowPendingEvents1->trigger();
+                Child<QAction>(fx.shell->Tray(), "ShowPendingEvents1")->trigger();
                 break;
             default:
-                emit w.HotKey().pressed();
+                emit fx.shell->Tray().HotKey().pressed();
                 break;
         }
         QCOMPARE(fx.Shown(),
                  (QList<desktop::MessageBox::Shown>{{Kind::Information, kNothingPending}}));
-        QVERIFY(w.btnpending->isEnabled());
+        QVERIFY(Child<QToolButton>(w, "btnpending")->isEnabled());
     }
 
     // Visit Website opens the product's page with the desktop's handler.
@@ -267,9 +272,9 @@ private slots:
         TFormMainCalendar& w = fx.Open();
         QList<QUrl> opened;
         desktop::SetUrlOpenerForTesting([&](const QUrl& url) { opened << url; });
-        QVERIFY(w.VisitsWebsite1 != nullptr);
-        QVERIFY(w.VisitsWebsite1->isEnabled());
-        w.VisitsWebsite1->trigger();
+        QVERIFY(Child<QAction>(w, "VisitsWebsite1") != nullptr);
+        QVERIFY(Child<QAction>(w, "VisitsWebsite1")->isEnabled());
+        Child<QAction>(w, "VisitsWebsite1")->trigger();
         desktop::OpenSupportMail();
         desktop::SetUrlOpenerForTesting({});
         QCOMPARE(opened, (QList<QUrl>{QUrl(QString::fromLatin1(desktop::kWebsiteAddress)),

@@ -1,7 +1,7 @@
 #pragma once
 
-// A main window on a temporary program folder: the clock pinned, message boxes recorded
-// and modal dialogs answered by the test.
+// The program's windows on a temporary program folder: the clock pinned, message boxes
+// recorded and modal dialogs answered by the test, the alarm sound recorded.
 
 #include <QDialog>
 #include <QListWidget>
@@ -9,17 +9,28 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "Child.h"
 #include "StoreFixture.h"
 #include "core/Clock.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/SoundPlayer.h"
 #include "store/EventLists.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
+#include "ui/main/ProgramShell.h"
 
 namespace qcal::test {
+
+class SilentSound final : public SoundPlayer {
+public:
+    void Play(const std::string& path) override { played.push_back(path); }
+    std::vector<std::string> played;
+};
 
 class WindowFixture {
 public:
@@ -34,7 +45,8 @@ public:
         store.dm->SaveLayers();
     }
     ~WindowFixture() {
-        window.reset();
+        window = nullptr;
+        shell.reset();
         desktop::SetModalHandlerForTesting({});
         desktop::MessageBox::StopRecording();
     }
@@ -43,16 +55,18 @@ public:
     std::int64_t Add(const tfield& event) { return list.AddEvent(event); }
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
-        window = std::make_unique<TFormMainCalendar>(*store.dm, arguments);
+        shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound);
+        window = &shell->Window();
         window->resize(1000, 700);
         window->show();
         return *window;
     }
 
-    void ShowMonth(int year, int month) {
-        window->RxSpinYear->setValue(year);
-        window->ListBoxMonth->setCurrentRow(month - 1);
-        window->RxSpinYearChange();
+    void ShowMonth(int year, int month) { window->ShowMonth(year, month); }
+    // Closes the program's windows (as the end of the program does).
+    void Close() {
+        window = nullptr;
+        shell.reset();
     }
 
     Tlable_listbox& CellOfDay(int year, int month, int day) {
@@ -78,7 +92,9 @@ public:
     clock::ScopedFakeClock clock;
     StoreFixture store;
     tlist_of_event_orig list;
-    std::unique_ptr<TFormMainCalendar> window;
+    SilentSound sound;
+    std::unique_ptr<ProgramShell> shell;
+    TFormMainCalendar* window = nullptr;
     std::function<int(QDialog&)> answer;
     int dialogsShown = 0;
 };

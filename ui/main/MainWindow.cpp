@@ -353,7 +353,9 @@ void TFormMainCalendar::CreatePages() {
     PageControl1 = new PageControl(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     PageControl1->addTab(TabSheet1, QStringLiteral("Date"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Search Events"));
 
@@ -361,6 +363,7 @@ void TFormMainCalendar::CreatePages() {
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
     Paneltext = new QWidget(TabSheet1);
+    Paneltext->setObjectName(QStringLiteral("Paneltext"));
     Paneltext->setFixedHeight(22);
     page->addWidget(Paneltext);
     for (int k = 0; k < 7; ++k) {
@@ -381,14 +384,20 @@ void TFormMainCalendar::CreatePages() {
 }
 
 void TFormMainCalendar::CreateGrid() {
-    for (std::size_t k = 0; k < V.size(); ++k)
+    for (std::size_t k = 0; k < V.size(); ++k) {
         V[k] = new GridLine(Qt::Vertical, PanelDay);
-    for (std::size_t k = 0; k < H.size(); ++k)
+        V[k]->setObjectName(QStringLiteral("V%1").arg(k));
+    }
+    for (std::size_t k = 0; k < H.size(); ++k) {
         H[k] = new GridLine(Qt::Horizontal, PanelDay);
+        H[k]->setObjectName(QStringLiteral("H%1").arg(k));
+    }
 
     pmForBtn = new QMenu(this);
+    pmForBtn->setObjectName(QStringLiteral("pmForBtn"));
     pmForBtn->addAction(actNewEvent);
     pmForlistbox = new QMenu(this);
+    pmForlistbox->setObjectName(QStringLiteral("pmForlistbox"));
     pmForlistbox->addActions({actNewEvent, actEditEvent, actDeleteEvent});
 
     dayButtons_ = new QButtonGroup(this);
