@@ -10,6 +10,7 @@
 
 #include <zip.h>
 
+#include "session/AlarmScheduler.h"
 #include "store/Backup.h"
 #include "support/WindowFixture.h"
 

@@ -48,7 +48,7 @@ const std::map<QString, Trigger>& Triggers() {
         {Q("main window Help menu item"),
          [](WindowFixture& fx, auto&) { Child<QAction>(*fx.window, "Help1")->trigger(); }},
         {Q("main window F1"),
-         [](WindowFixture& fx, auto&) { QTest::keyClick(fx.window.get(), Qt::Key_F1); }},
+         [](WindowFixture& fx, auto&) { QTest::keyClick(fx.window, Qt::Key_F1); }},
         {Q("new event Help button"),
          [](WindowFixture& fx, auto&) {
              TmyFormNewOrEdit dlg(*fx.store.dm, TmyFormNewOrEdit::Mode::New, {}, nullptr);
@@ -74,7 +74,9 @@ const std::map<QString, Trigger>& Triggers() {
              QTest::keyClick(dlg.Edit1, Qt::Key_F1);
          }},
         {Q("alarm window Help button"),
-         [](WindowFixture& fx, auto&) { fx.shell->AlarmWindow().SpeedButton4->click(); }},
+         [](WindowFixture& fx, auto&) {
+             Child<QPushButton>(fx.shell->AlarmWindow(), "SpeedButton4")->click();
+         }},
         {Q("preferences Help button"),
          [](WindowFixture& fx, auto&) {
              TFormPreferences dlg(*fx.store.dm, platform::Autorun(fx.store.folder()), "x");

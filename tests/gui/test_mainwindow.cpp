@@ -4,12 +4,14 @@
 #include <QButtonGroup>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
 
 #include "platform/ProfileFile.h"
+#include "session/AlarmScheduler.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 
@@ -112,7 +114,7 @@ private slots:
         QCOMPARE(ini.readString("Color", "IsActived0", "?"), std::string("1"));
 
         // After a restart the check state is the same.
-        fx.window.reset();
+        fx.Close();
         fx.Open();
         QCOMPARE(Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")->item(1)->checkState(),
                  Qt::Unchecked);
@@ -242,6 +244,10 @@ private slots:
         QTRY_COMPARE(alarms.Due().dueEvents.size(), std::size_t(1));
         QVERIFY(!alarms.TimerEvery15.isActive());
 
+        // The reminder window came up and stays open beside the main window; closed, the
+        // pending button has nothing to show.
+        QVERIFY(fx.shell->AlarmWindow().isVisible());
+        Child<QPushButton>(fx.shell->AlarmWindow(), "btnclose")->click();
         fx.list.FileEvents(std::vector<std::int64_t>{alarms.Due().dueEvents[0].id},
                            IdListBlanks::Around);
         Child<QToolButton>(*fx.window, "btnpending")->click();
@@ -291,7 +297,7 @@ private slots:
             QCOMPARE(e.button->toolTip(), Q(e.hint));
             QCOMPARE(e.button->isEnabled(), e.enabled);
         }
-        QSignalSpy exit(fx.window.get(), &TFormMainCalendar::exitRequested);
+        QSignalSpy exit(fx.window, &TFormMainCalendar::exitRequested);
         Child<QToolButton>(*fx.window, "btnExit")->click();
         QCOMPARE(exit.count(), 1);
     }
@@ -460,7 +466,7 @@ private slots:
         for (int k = 1; k <= 2; ++k)
             fx.Add(OnceEvent("Party", EncodeDate(2027 + k * step, 1, 1), EncodeTime(20, 0)));
         fx.Open();
-        QVERIFY(QTest::qWaitForWindowActive(fx.window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(fx.window));
         Child<QSpinBox>(*fx.window, "RxSpinYear")->setFocus();
         // Twice, as a user's keys arrive: at the widget that has the focus.
         for (int k = 1; k <= 2; ++k) {

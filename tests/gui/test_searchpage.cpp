@@ -518,7 +518,7 @@ private slots:
         fx.Add(OnceEvent("in May", EncodeDate(2027, 5, 5)));
         TSearchPage& page = fx.OpenSearch();
         fx.Period(DateOf(2027, 5, 1), DateOf(2027, 5, 31));
-        fx.window->RerunSearch();
+        fx.shell->Session().SaveOptions();  // the options announced: the page searches again
         QCOMPARE(fx.Found(), std::vector<std::string>{"in May"});
         QCOMPARE(page.dtBetweenDate->date(), DateOf(2027, 5, 1));
     }
@@ -560,7 +560,7 @@ private slots:
         const platform::ProfileFile ini(fx.store.dm->SetupIniPath());
         QCOMPARE(ini.readInteger("SearchHeader", "EndTime", 0), 150);
 
-        fx.window.reset();
+        fx.Close();
         TSearchPage& again = fx.OpenSearch();
         QCOMPARE(again.HeaderControl1->sectionSize(2), 150);
         QCOMPARE(again.HeaderControl1->sectionSize(0), 120);

@@ -78,7 +78,7 @@ private slots:
         fx.store.dm->Options.myIndex = myIndex;
         fx.store.dm->Options.myKey = myKey;
         fx.store.dm->SaveOptions();
-        TFormMainCalendar& w = fx.Open();
+        fx.Open();
 
         QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::optional(HotKeyChoice{row, letter}));
         QCOMPARE(desktop::HotKeyFromOptions(myIndex, myKey).Text(), text);
@@ -99,7 +99,7 @@ private slots:
     void hotKeyChangesWithoutRestart() {
         PretendDesktop desk(true, true);
         WindowFixture fx(kJan7, kWork);
-        TFormMainCalendar& w = fx.Open();
+        fx.Open();
         fx.store.dm->Options.myIndex = 1;
         fx.store.dm->Options.myKey = 7;
         fx.shell->Tray().ApplyHotKey(false);
@@ -117,7 +117,7 @@ private slots:
     void noHotKeyOnThisDesktop() {
         PretendDesktop desk(true, false);
         WindowFixture fx(kJan7, kWork);
-        TFormMainCalendar& w = fx.Open();
+        fx.Open();
         QCOMPARE(fx.shell->Tray().HotKey().Registered(), std::nullopt);
         QCOMPARE(Child<QSystemTrayIcon>(fx.shell->Tray(), "RxTrayIcon1")->toolTip(),
                  QStringLiteral("Quenlaris Calendar \nNo global hot key on this desktop"));

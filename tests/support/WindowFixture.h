@@ -14,15 +14,18 @@
 
 #include "Child.h"
 #include "StoreFixture.h"
+#include "alarm/AlarmWindow.h"
 #include "core/Clock.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
+#include "session/CalendarSession.h"
 #include "session/SoundPlayer.h"
 #include "store/EventLists.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
 #include "ui/main/ProgramShell.h"
+#include "ui/main/TrayShell.h"
 
 namespace qcal::test {
 

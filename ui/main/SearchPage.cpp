@@ -156,7 +156,11 @@ TSearchPage::TSearchPage(CalendarSession& session, SearchPageHooks hooks, QWidge
     SetPickerDay(dtBetweenDate, today);
     SetPickerDay(dtAndDate, today);
     connect(&session_, &CalendarSession::eventsChanged, this, &TSearchPage::SessionChanged);
-    connect(&session_, &CalendarSession::layersChanged, this, &TSearchPage::SessionChanged);
+    // Another choice of layers searches again from a fresh period.
+    connect(&session_, &CalendarSession::layersChanged, this, [this] {
+        if (shown_)
+            comSearchTypeChange();
+    });
     connect(&session_, &CalendarSession::optionsChanged, this, &TSearchPage::SessionChanged);
     chtextClick();
 }
