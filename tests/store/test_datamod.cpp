@@ -1,9 +1,13 @@
 // The data module: connecting, display texts, id lists.
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include "store/EventLists.h"
 #include "support/StoreFixture.h"
+#include "support/TestText.h"
+#include "support/Unwritable.h"
 
 using namespace qcal;
 using qcal::test::RecordingErrorReporter;
@@ -73,6 +77,45 @@ private slots:
             "name='eventtable_begin' and tbl_name='eventtable'");
         q.open();
         QCOMPARE(q.asInteger("n"), indexed ? 1 : 0);
+    }
+
+    // A data folder that cannot be written is said once, at the start, with its path and the
+    // reason; then every change is refused with the same words, and nothing is written.
+    void unwritableFolderRefusesChanges() {
+        using test::ReadFile;
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(
+            QFile::copy(QStringLiteral(QCAL_DELIVERED_DB), folder + QStringLiteral("/user.mdb")));
+        QVERIFY(
+            QFile::copy(QStringLiteral(QCAL_DELIVERED_INI), folder + QStringLiteral("/setup.ini")));
+        const auto files = [&] {
+            return ReadFile(folder + QStringLiteral("/user.mdb")) +
+                   ReadFile(folder + QStringLiteral("/setup.ini"));
+        };
+        const QByteArray before = files();
+        RecordingErrorReporter errors;
+        {
+            const test::Unwritable guard(dir.path(), folder);
+            TDataMod dm(folder.toStdString(), errors);
+            QVERIFY(dm.Connected());
+            QCOMPARE(int(errors.shown.size()), 1);
+            const std::string refusal = errors.shown[0];
+            QVERIFY2(refusal.find(folder.toStdString() + ": ") != std::string::npos,
+                     refusal.c_str());
+            dm.LoadOptions();
+            dm.LoadLayers();
+            // Saving what the file holds is no change: nothing to refuse.
+            QVERIFY(dm.SaveLayers());
+            QCOMPARE(int(errors.shown.size()), 1);
+            dm.Options.IsAlarmEnabled = !dm.Options.IsAlarmEnabled;
+            QVERIFY(!dm.SaveOptions());
+            tlist_of_event_orig list(dm);
+            QCOMPARE(list.AddEvent(test::OnceEvent("Lost", 46000)), std::int64_t(0));
+            QCOMPARE(errors.shown, std::vector<std::string>(3, refusal));
+        }
+        QCOMPARE(files(), before);
     }
 
     void brokenDatabaseIsAnError() {
