@@ -14,13 +14,13 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quenlaris-calendar.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The Wayland platform plugin lets the program run as a Wayland client.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# The extended description; the summary above is its first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "desktop calendar and reminder
- Quenlaris Calendar keeps events that occur once or repeat daily, weekly,
- monthly or yearly, shows them in a month grid with colour layers, and raises
- an alarm window with a sound when one falls due. Events can be searched,
- printed, backed up and exchanged as iCalendar files; the command
- quenlaris-calendar --agenda prints the coming days in a terminal.")
+    "Quenlaris Calendar keeps events that occur once or repeat daily, weekly,
+monthly or yearly, shows them in a month grid with colour layers, and raises
+an alarm window with a sound when one falls due. Events can be searched,
+printed, backed up and exchanged as iCalendar files; the command
+quenlaris-calendar --agenda prints the coming days in a terminal.")
 
 # Debian wants the copyright and a changelog in the documentation folder.
 set(QCAL_PACKAGE_DOC ${CMAKE_BINARY_DIR}/package-doc)
