@@ -1,6 +1,5 @@
 // The data module: connecting, display texts, id lists.
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -82,40 +81,27 @@ private slots:
     // A data folder that cannot be written is said once, at the start, with its path and the
     // reason; then every change is refused with the same words, and nothing is written.
     void unwritableFolderRefusesChanges() {
-        using test::ReadFile;
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("data"));
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(
-            QFile::copy(QStringLiteral(QCAL_DELIVERED_DB), folder + QStringLiteral("/user.mdb")));
-        QVERIFY(
-            QFile::copy(QStringLiteral(QCAL_DELIVERED_INI), folder + QStringLiteral("/setup.ini")));
-        const auto files = [&] {
-            return ReadFile(folder + QStringLiteral("/user.mdb")) +
-                   ReadFile(folder + QStringLiteral("/setup.ini"));
-        };
-        const QByteArray before = files();
-        RecordingErrorReporter errors;
-        {
-            const test::Unwritable guard(dir.path(), folder);
-            TDataMod dm(folder.toStdString(), errors);
-            QVERIFY(dm.Connected());
-            QCOMPARE(int(errors.shown.size()), 1);
-            const std::string refusal = errors.shown[0];
-            QVERIFY2(refusal.find(folder.toStdString() + ": ") != std::string::npos,
-                     refusal.c_str());
-            dm.LoadOptions();
-            dm.LoadLayers();
-            // Saving what the file holds is no change: nothing to refuse.
-            QVERIFY(dm.SaveLayers());
-            QCOMPARE(int(errors.shown.size()), 1);
-            dm.Options.IsAlarmEnabled = !dm.Options.IsAlarmEnabled;
-            QVERIFY(!dm.SaveOptions());
-            tlist_of_event_orig list(dm);
-            QCOMPARE(list.AddEvent(test::OnceEvent("Lost", 46000)), std::int64_t(0));
-            QCOMPARE(errors.shown, std::vector<std::string>(3, refusal));
-        }
-        QCOMPARE(files(), before);
+        StoreFixture f;
+        f.dm.reset();
+        QVERIFY(QFile::copy(QStringLiteral(QCAL_DELIVERED_INI),
+                            QString::fromStdString(f.file("setup.ini"))));
+        QFile::setPermissions(
+            QString::fromStdString(f.file("user.mdb")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QByteArray before = test::ReadFile(f.dir.path() + QStringLiteral("/user.mdb"));
+        const test::Unwritable guard(f.dir.path(), f.dir.path());
+        TDataMod dm(f.folder(), f.errors);
+        QVERIFY2(dm.Connected(), f.errors.shown.front().c_str());
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        const std::string refusal = f.errors.shown[0];
+        QVERIFY2(refusal.find(f.folder() + ": ") != std::string::npos, refusal.c_str());
+        dm.LoadLayers();
+        QVERIFY(dm.SaveLayers());  // what the file holds already: no change to refuse
+        dm.Options.IsAlarmEnabled = !dm.Options.IsAlarmEnabled;
+        QVERIFY(!dm.SaveOptions());
+        QCOMPARE(tlist_of_event_orig(dm).AddEvent(test::OnceEvent("Lost", 46000)), 0);
+        QCOMPARE(f.errors.shown, std::vector<std::string>(3, refusal));
+        QCOMPARE(test::ReadFile(f.dir.path() + QStringLiteral("/user.mdb")), before);
     }
 
     void brokenDatabaseIsAnError() {
