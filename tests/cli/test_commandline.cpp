@@ -340,9 +340,6 @@ private slots:
         QTest::newRow("data folder without a value")
             << Args{"autorun", "--data-dir"}
             << std::string("option '--data-dir' requires an argument");
-        QTest::newRow("empty data folder")
-            << Args{"--agenda", "--data-dir="}
-            << std::string("option '--data-dir' requires a folder name");
         QTest::newRow("data folder twice") << Args{"--data-dir=a", "--agenda", "--data-dir", "b"}
                                            << std::string("option '--data-dir' may be given once");
     }
