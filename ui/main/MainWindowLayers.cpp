@@ -150,6 +150,8 @@ void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
 }
 
 bool TFormMainCalendar::RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner) {
+    if (dm_.RefuseChange())
+        return false;
     TmyFormLayer dialog(dm_, mode, index, owner);
     if (desktop::ExecModal(dialog) != QDialog::Accepted)
         return false;
