@@ -16,18 +16,13 @@ namespace {
 const TDateTime kJan7 = EncodeDateTime(2027, 1, 7, 10, 0);
 const arraylayinfo kNavy{{"Work", 0x00800000, true}};
 
+// A dark Fusion palette, as dark desktop themes give.
 QPalette DarkPalette() {
-    QPalette p;
-    const QColor window(53, 53, 53), base(35, 35, 35), text(230, 230, 230);
-    for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
-        p.setColor(role, window);
-    p.setColor(QPalette::Base, base);
+    QPalette p(QColor(53, 53, 53), QColor(53, 53, 53));  // button and window
+    p.setColor(QPalette::Base, QColor(35, 35, 35));
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, text);
+        p.setColor(role, QColor(230, 230, 230));
     p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Dark, QColor(25, 25, 25));
-    p.setColor(QPalette::Light, QColor(90, 90, 90));
     return p;
 }
 
