@@ -494,8 +494,8 @@ private slots:
         QCOMPARE(w.pmForBtn->actions(), QList<QAction*>{w.actNewEvent});
         QCOMPARE(w.pmForlistbox->actions(),
                  (QList<QAction*>{w.actNewEvent, w.actEditEvent, w.actDeleteEvent}));
-        QCOMPARE(w.btnAdd->toolTip(), Q("New Event"));
-        QCOMPARE(w.btnDel->toolTip(), Q("Delete Events"));
+        QCOMPARE(w.btnAdd->toolTip(), Q("New Event (Ctrl+N)"));
+        QCOMPARE(w.btnDel->toolTip(), Q("Delete Events (Del)"));
 
         QSignalSpy added(w.actNewEvent, &QAction::triggered);
         QSignalSpy edited(w.actEditEvent, &QAction::triggered);

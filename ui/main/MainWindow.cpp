@@ -155,6 +155,7 @@ TFormMainCalendar::TFormMainCalendar(TDataMod& dm, QStringList arguments, QWidge
     GoToToday();
     CreateAlarms();
     CreateShell();
+    CreateShortcuts();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
@@ -264,7 +265,7 @@ void TFormMainCalendar::CreateToolbar() {
 
     PmFormenu = new QMenu(this);
     Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
-    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
+    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database…"));
     PmFormenu->addSeparator();
     VisitsWebsite1 = PmFormenu->addAction(QStringLiteral("Visit Website..."));
     Help1 = PmFormenu->addAction(QStringLiteral("Help..."));

@@ -111,6 +111,11 @@ void TFormMainCalendar::btnrestoreClick() {
         desktop::MessageBox::Error(this, kRestoreFails);
         return;
     }
+    if (!desktop::MessageBox::Question(
+            this, QStringLiteral("Replace all events, layers and settings with the backup '") +
+                      QFileInfo(*chosen).fileName() + QStringLiteral("'?"))) {
+        return;
+    }
 
     const bool remindAgainWasActive = ReleaseDatabase();
     const RestoreReport report = RestoreBackup(dm_.ProgramFolder(), path);
@@ -136,6 +141,11 @@ void TFormMainCalendar::CompactDatabase1Click() {
             this, QStringLiteral("To Compress Database,please install one of the following "
                                  "products:Microsoft Office 2000,Microsoft Access 2000,Microsoft "
                                  "Jet database engine 4.0,Microsoft Visual Basic 6.0"));
+        return;
+    }
+    if (!desktop::MessageBox::Question(
+            this, QStringLiteral("Compact the database now? Quenlaris Calendar ends afterwards "
+                                 "and must be started again."))) {
         return;
     }
     BusyCursor busy;

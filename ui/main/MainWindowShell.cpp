@@ -22,6 +22,12 @@ const QString kTitle = QStringLiteral("Quenlaris Calendar");
 
 }  // namespace
 
+const QString TFormMainCalendar::kKeepsRunningMessage = QStringLiteral(
+    "Quenlaris Calendar keeps running in the tray and raises your alarms. "
+    "Choose Exit in its menu to end it.");
+
+namespace {}  // namespace
+
 void TFormMainCalendar::CreateShell() {
     setWindowIcon(desktop::ProgramIcon());
 
@@ -138,6 +144,13 @@ void TFormMainCalendar::closeEvent(QCloseEvent* event) {
     }
     event->ignore();
     SendToTray();
+    if (inTray_ && !dm_.Options.TrayMessageShown) {
+        // The first time only: a window that vanishes on its close box would look ended.
+        ++trayMessagesShown_;
+        RxTrayIcon1->showMessage(kTitle, kKeepsRunningMessage, QSystemTrayIcon::Information);
+        dm_.Options.TrayMessageShown = true;
+        dm_.SaveOptions();
+    }
 }
 
 void TFormMainCalendar::changeEvent(QEvent* event) {
