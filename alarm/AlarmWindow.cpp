@@ -21,9 +21,12 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
+#include "platform/desktop/Glyphs.h"
 #include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
@@ -32,6 +35,8 @@ namespace qcal {
 namespace {
 
 constexpr int kRowHeight = 17;
+// The least minutes the remind-again box offers.
+constexpr int kLeastRemindAgain = 5;
 constexpr int kSectionCount = 4;
 
 // Draws a row of the alarm list from its due event: the begin time at the row's left edge,
@@ -44,7 +49,8 @@ public:
         : QStyledItemDelegate(parent), dm_(dm), events_(events), header_(header) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
+        return {QStyledItemDelegate::sizeHint(option, index).width(),
+                RowHeightFor(option.fontMetrics, kRowHeight)};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -185,7 +191,7 @@ TFormAlarm::TFormAlarm(CalendarSession& session, AlarmWindowHooks hooks, QWidget
     chRemindAgain->setObjectName(QStringLiteral("chRemindAgain"));
     RxSpinRemindAgain = new QSpinBox(strip);
     RxSpinRemindAgain->setObjectName(QStringLiteral("RxSpinRemindAgain"));
-    RxSpinRemindAgain->setRange(5, 5000);
+    RxSpinRemindAgain->setRange(kLeastRemindAgain, 5000);
     auto* minutes = new QLabel(QStringLiteral("minutes"), strip);
     chArchiveAll =
         new QCheckBox(QStringLiteral("Archive all events after the window closed"), strip);
@@ -200,6 +206,7 @@ TFormAlarm::TFormAlarm(CalendarSession& session, AlarmWindowHooks hooks, QWidget
     // The buttons.
     auto* buttons = new QHBoxLayout;
     SpeedButton4 = Button(this, "SpeedButton4", "&Help", "Help");
+    SpeedButton4->setIcon(desktop::HelpGlyph());
     btnFileSingle = Button(this, "btnFileSingle", "&Archive", "Archive Current Event");
     btnFileAll = Button(this, "btnFileAll", "Archive A&ll", "Archive All Events");
     btnclose = Button(this, "btnclose", "Cl&ose", "Close");
@@ -310,7 +317,10 @@ void TFormAlarm::FormShow() {
     session_.AlarmWindowShown();
     const ROptions& options = session_.Data().Options;
     chRemindAgain->setChecked(options.IsAgainDisplay);
-    RxSpinRemindAgain->setValue(options.AgainHowLong);
+    // A stored value below the box's least one is what the alarms use: the box shows it.
+    const int remindAgain = std::max(1, int(options.AgainHowLong));
+    RxSpinRemindAgain->setMinimum(std::min(remindAgain, kLeastRemindAgain));
+    RxSpinRemindAgain->setValue(remindAgain);
     chArchiveAll->setChecked(options.IsArchiveAllAfterClose);
     SelectFirstRow();
 }

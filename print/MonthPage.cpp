@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "core/Names.h"
+#include "core/WeekStart.h"
+#include "platform/desktop/ColouredRow.h"
 
 namespace qcal::print {
 namespace {
@@ -49,9 +51,9 @@ MonthPageLayout LayoutMonthPage(int width, int height, int scale, int fontHeight
     return l;
 }
 
-QString FooterText() {
-    return QStringLiteral("Powered by Quenlaris Calendar at ") +
-           QString::fromLatin1(kProductWebAddress);
+QString FooterText(const QString& printedOn) {
+    const QString name = QStringLiteral("Quenlaris Calendar");
+    return printedOn.isEmpty() ? name : name + QStringLiteral(", ") + printedOn;
 }
 
 QFont PrintFont(const RForPrint& options, int pointSize) {
@@ -84,8 +86,9 @@ void DrawMonth(QPainter& painter, const MonthPageLayout& l, const RForPrint& opt
 
     // Weekday header.
     for (int k = 0; k < 7; ++k) {
+        const int weekday = WeekdayOfColumn(k + 1, sheet.firstWeekday);
         CentredText(painter, l.X(k), l.X(k + 1), l.top - hF - 4,
-                    Text(kWeekdayShortNames[std::size_t(k)]));
+                    Text(kWeekdayShortNames[std::size_t(weekday - 1)]));
     }
 
     // Title over the middle column, which is over the page's centre.
@@ -98,7 +101,7 @@ void DrawMonth(QPainter& painter, const MonthPageLayout& l, const RForPrint& opt
     for (int r = 0; r <= 6; ++r)
         painter.drawLine(l.X(0), l.Y(r), l.X(7), l.Y(r));
 
-    const QString footer = FooterText();
+    const QString footer = FooterText(sheet.printedOn);
     TextOut(painter, l.X(7) - painter.fontMetrics().horizontalAdvance(footer), l.Y(6) + hF, footer);
 
     for (int k = 0; k <= 7; ++k)
@@ -128,9 +131,12 @@ void DrawMonth(QPainter& painter, const MonthPageLayout& l, const RForPrint& opt
                     break;
                 const QRect rect(QPoint(cellLeft + 1, lineTop),
                                  QPoint(cellRight - 2, lineBottom - 1));
-                painter.fillRect(rect, cell.lines[i].color);
+                const QColor background = PrintedBackground(
+                    cell.lines[i].color, static_cast<PrintColours>(options.PrintColours));
+                painter.fillRect(rect, background);
                 painter.save();
                 painter.setClipRect(rect);
+                painter.setPen(ContrastingTextColor(background));
                 TextOut(painter, rect.left(), rect.top(), cell.lines[i].text);
                 painter.restore();
             }

@@ -29,7 +29,9 @@ struct SheetCell {
     std::vector<SheetLine> lines;
 };
 struct MonthSheet {
-    std::array<SheetCell, 42> cells;  // Sunday first, row by row
+    std::array<SheetCell, 42> cells;  // row by row, each row from the first day of the week
+    int firstWeekday = 1;             // the weekday of the first column, 1 Sunday .. 7 Saturday
+    QString printedOn;                // the date of printing, as the footer shows it
 };
 
 // Where everything goes on a page of width x height pixels.
@@ -54,8 +56,8 @@ MonthPageLayout LayoutMonthPage(int width, int height, int scale, int fontHeight
 inline constexpr int kTitlePointSize = 12;
 // The product's web page, as the about box and "Visit Website..." open it.
 inline constexpr const char* kProductWebAddress = desktop::kWebsiteAddress;
-// The footer under the grid.
-QString FooterText();
+// The footer under the grid: the program's name and the date of printing.
+QString FooterText(const QString& printedOn);
 
 // Draws the page with the print font measured on the painter's device.
 void DrawMonth(QPainter& painter, int width, const RForPrint& options, const QString& title,

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "core/Names.h"
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/Help.h"
@@ -121,6 +122,14 @@ TFormPreview::TFormPreview(TDataMod& dm, print::MonthHost& host, QPrinter& print
     spinscale->setRange(20, 100);
     row->addWidget(spinscale);
 
+    row->addSpacing(8);
+    row->addWidget(Caption(QStringLiteral("Colours:"), toolbar));
+    comColours = new QComboBox(toolbar);
+    comColours->setObjectName(QStringLiteral("comColours"));
+    comColours->addItems(
+        {QStringLiteral("full"), QStringLiteral("light tint"), QStringLiteral("none")});
+    row->addWidget(comColours);
+
     btnrefresh =
         Button(toolbar, "btnrefresh", "Refresh View", "view-refresh", QStyle::SP_BrowserReload);
     btnsetup = Button(toolbar, "btnsetup", "Print Setup", "document-page-setup",
@@ -153,6 +162,7 @@ TFormPreview::TFormPreview(TDataMod& dm, print::MonthHost& host, QPrinter& print
     connect(RxSpinYear, &QSpinBox::valueChanged, this, &TFormPreview::RxSpinYearChange);
     connect(comMonth, &QComboBox::currentIndexChanged, this, &TFormPreview::RxSpinYearChange);
     connect(SpeedButton4, &QToolButton::clicked, this, &TFormPreview::SpeedButton4Click);
+    connect(comColours, &QComboBox::currentIndexChanged, this, &TFormPreview::btnrefreshClick);
     connect(spinscale, &print::ScaleSpinBox::returnPressed, this, &TFormPreview::btnrefreshClick);
     connect(btnrefresh, &QToolButton::clicked, this, &TFormPreview::btnrefreshClick);
     connect(btnsetup, &QToolButton::clicked, this, &TFormPreview::btnsetupClick);
@@ -207,6 +217,10 @@ void TFormPreview::FormActivate() {
     {
         const QSignalBlocker block(spinscale);
         spinscale->setValue(int(options.scaleOfPrint));
+        const QSignalBlocker blockColours(comColours);
+        const int colours = int(options.PrintColours);
+        comColours->setCurrentIndex(
+            colours >= 0 && colours < comColours->count() ? colours : int(PrintColours::LightTint));
     }
     SetPrintFont(QString::fromStdString(options.PrintFontName), int(options.PrintFontSize));
 
@@ -257,6 +271,7 @@ void TFormPreview::btnrefreshClick() {
     options.scaleOfPrint = spinscale->value();
     options.PrintFontName = EFontOfPrint->font().family().toStdString();
     options.PrintFontSize = EFontOfPrint->font().pointSize();
+    options.PrintColours = comColours->currentIndex();
     dm_.SaveOptions();
     FitPreview();
     DrawPreview();

@@ -75,6 +75,8 @@ public:
     QLineEdit* EFontOfPrint = nullptr;
     QToolButton* SpeedButton4 = nullptr;
     print::ScaleSpinBox* spinscale = nullptr;
+    // How the layer colours print: full, a light tint, or none.
+    QComboBox* comColours = nullptr;
     QToolButton* btnrefresh = nullptr;
     QToolButton* btnsetup = nullptr;
     QToolButton* btnprint = nullptr;

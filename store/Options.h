@@ -18,6 +18,8 @@ struct RForPrint {
     std::int32_t scaleOfPrint = 80;
     std::string PrintFontName = "Arial";
     std::int32_t PrintFontSize = 8;
+    // How the layer colours print: 0 full, 1 a light tint of them (saves ink), 2 none.
+    std::int32_t PrintColours = 1;
     bool operator==(const RForPrint&) const = default;
 };
 
@@ -37,6 +39,10 @@ struct ROptions {
     std::string TimeFormat = "hh:nn AM/PM";
     std::int32_t myIndex = 4;  // 0 Alt, 1 Ctrl, 2 Shift, 3 Ctrl+Alt, 4 Ctrl+Shift
     std::int32_t myKey = 25;   // 0 = A .. 25 = Z
+    // The first column of the month: 0 Sunday, 1 Monday, 2 the one of the user's locale.
+    std::int32_t FirstDayOfWeek = 0;
+    // The tray has said once that the program keeps running there after the close box.
+    bool TrayMessageShown = false;
     bool operator==(const ROptions&) const = default;
 };
 

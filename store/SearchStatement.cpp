@@ -1,5 +1,6 @@
 #include "store/SearchStatement.h"
 
+#include "core/WeekStart.h"
 #include "store/EventLists.h"
 
 namespace qcal {
@@ -39,18 +40,19 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int currentAnd) {
+SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int currentAnd,
+                                int firstWeekday) {
     SearchPeriod period;
-    const int sunday = today - (WeekdayOfDay(today) - 1);
+    const int weekStart = StartOfWeek(today, firstWeekday);
     const int year = DateOfDay(today).year;
     switch (type) {
         case kSearchThisWeek:
-            period.between = sunday;
-            period.andDay = sunday + 6;
+            period.between = weekStart;
+            period.andDay = weekStart + 6;
             break;
         case kSearchNextWeek:
-            period.between = sunday + 7;
-            period.andDay = sunday + 13;
+            period.between = weekStart + 7;
+            period.andDay = weekStart + 13;
             break;
         case kSearchThisMonth:
             period.between = FirstOfMonth(today);

@@ -40,7 +40,9 @@ struct SearchPeriod {
 // The period of type on the day today; the definite period keeps the dates the pickers hold
 // (currentBetween, currentAnd). An unknown type keeps them too and leaves the pickers as a
 // definite period does.
-SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int currentAnd);
+// Weeks begin on firstWeekday (1 Sunday .. 7 Saturday).
+SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int currentAnd,
+                                int firstWeekday = 1);
 
 // The moments a period runs between: from the very start of the Between day (an event
 // stored on that day is at 00:00:00 of it) to 23:59:59 of the And day.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qcal {
@@ -25,6 +26,50 @@ QColor ContrastingTextColor(const QColor& background) {
     return (l + 0.05) * (l + 0.05) > 0.05 * 1.05 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableAccent(const QColor& accent, const QColor& background) {
+    const QColor ink = ContrastingTextColor(background);
+    QColor mixed = accent;
+    // Ten steps toward the ink; the ink itself always reads.
+    for (int step = 1; step <= 10 && ContrastRatio(mixed, background) < kReadableContrast; ++step) {
+        const double t = step / 10.0;
+        mixed = QColor::fromRgbF(float(accent.redF() * (1 - t) + ink.redF() * t),
+                                 float(accent.greenF() * (1 - t) + ink.greenF() * t),
+                                 float(accent.blueF() * (1 - t) + ink.blueF() * t));
+    }
+    return mixed;
+}
+
+QColor PrintedBackground(const QColor& layer, PrintColours colours) {
+    switch (colours) {
+        case PrintColours::Full:
+            return layer;
+        case PrintColours::None:
+            return Qt::white;
+        case PrintColours::LightTint:
+        default:
+            // A quarter of the colour on white paper.
+            return QColor::fromRgbF(float(0.75 + layer.redF() / 4),
+                                    float(0.75 + layer.greenF() / 4),
+                                    float(0.75 + layer.blueF() / 4));
+    }
+}
+
+QString FittedRowText(const QFontMetrics& metrics, const QString& text, int width) {
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    return metrics.elidedText(text, Qt::ElideRight, width);
+}
+
+int RowHeightFor(const QFontMetrics& metrics, int least) {
+    return std::max(least, metrics.lineSpacing());
+}
+
 void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
                       const QColor& background, bool selected) {
     painter.save();
@@ -32,7 +77,8 @@ void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
     painter.fillRect(rect, background);
     const QColor ink = ContrastingTextColor(background);
     painter.setPen(ink);
-    painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     FittedRowText(painter.fontMetrics(), text, rect.width()));
     if (selected)
         PaintSelectionFrame(painter, rect, background);
     painter.restore();
@@ -51,7 +97,8 @@ ColouredRowDelegate::ColouredRowDelegate(int rowHeight, QObject* parent)
 
 QSize ColouredRowDelegate::sizeHint(const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), rowHeight_};
+    return {QStyledItemDelegate::sizeHint(option, index).width(),
+            RowHeightFor(option.fontMetrics, rowHeight_)};
 }
 
 void ColouredRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

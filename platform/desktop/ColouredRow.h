@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QStyledItemDelegate>
 
+class QFontMetrics;
 class QPainter;
 class QRect;
 class QString;
@@ -17,8 +18,28 @@ namespace qcal {
 // Black on light colours, white on dark ones, chosen by relative luminance.
 QColor ContrastingTextColor(const QColor& background);
 
-// Fills rect with background and writes text at its top-left corner, clipped at its edges
-// (never elided). A selected line is framed.
+// The contrast ratio of two colours, 1 (the same) to 21 (black and white).
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// The least ratio text needs to be read with ease.
+inline constexpr double kReadableContrast = 4.5;
+
+// accent itself when it reads on background; otherwise accent moved toward the readable ink
+// of background (darker on light colours, lighter on dark ones) until it does.
+QColor ReadableAccent(const QColor& accent, const QColor& background);
+
+// How a layer colour goes on paper.
+enum class PrintColours { Full = 0, LightTint = 1, None = 2 };
+// The background a line of that layer colour gets on paper.
+QColor PrintedBackground(const QColor& layer, PrintColours colours);
+
+// text as it fits into width pixels: whole when it fits, else cut with an ellipsis at its end.
+QString FittedRowText(const QFontMetrics& metrics, const QString& text, int width);
+// The height of a row that shows a whole line of the font, and never less than least.
+int RowHeightFor(const QFontMetrics& metrics, int least);
+
+// Fills rect with background and writes text at its top-left corner; a text longer than the
+// row ends with an ellipsis. A selected line is framed.
 void PaintColouredRow(QPainter& painter, const QRect& rect, const QString& text,
                       const QColor& background, bool selected);
 

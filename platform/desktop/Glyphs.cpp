@@ -12,6 +12,10 @@ QIcon Glyph(const char* themeName, QStyle::StandardPixmap fallback) {
     return QApplication::style()->standardIcon(fallback);
 }
 
+QIcon HelpGlyph() {
+    return Glyph("help-contents", QStyle::SP_DialogHelpButton);
+}
+
 QToolButton* FlatButton(QWidget* parent, const char* name, const QRect& bounds, const QString& hint,
                         const QIcon& icon) {
     auto* button = new QToolButton(parent);

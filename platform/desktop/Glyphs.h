@@ -13,6 +13,8 @@ class QWidget;
 namespace qcal::desktop {
 
 QIcon Glyph(const char* themeName, QStyle::StandardPixmap fallback);
+// The desktop's help icon, for every help button.
+QIcon HelpGlyph();
 
 // A flat tool button with its object name, bounds, hint and glyph.
 QToolButton* FlatButton(QWidget* parent, const char* name, const QRect& bounds, const QString& hint,

@@ -406,13 +406,14 @@ private slots:
         QCOMPARE(fx.Listed(), QStringList{Q("A")});
     }
 
-    // A hand-edited setup.ini: the window shows the spin box's least value, and the timer
-    // armed from such a value waits a minute rather than firing at once.
+    // A hand-edited setup.ini: the timer armed from such a value waits a minute rather than
+    // firing at once, and the window shows the minutes the timer uses, keeping them on close.
     void remindAgainFromAHandEditedValue_data() {
         QTest::addColumn<int>("stored");
         QTest::addColumn<int>("interval");
         QTest::newRow("zero") << 0 << 60'000;
         QTest::newRow("negative") << -3 << 60'000;
+        QTest::newRow("below the box's least") << 2 << 2 * 60'000;
         QTest::newRow("ordinary") << 12 << 12 * 60'000;
     }
     void remindAgainFromAHandEditedValue() {
@@ -425,10 +426,9 @@ private slots:
         QVERIFY(fx.scheduler.TimerEvery15.isActive());
         QCOMPARE(fx.scheduler.TimerEvery15.interval(), interval);
         fx.Show(kThree);
-        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinRemindAgain")->value(),
-                 std::clamp(stored, 5, 5000));
+        QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinRemindAgain")->value(), interval / 60'000);
         Child<QPushButton>(*fx.window, "btnclose")->click();
-        QCOMPARE(fx.scheduler.TimerEvery15.interval(), std::clamp(stored, 5, 5000) * 60'000);
+        QCOMPARE(fx.scheduler.TimerEvery15.interval(), interval);
     }
 
     void closeWithArchiveAllArchivesSilently() {

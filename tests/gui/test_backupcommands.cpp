@@ -98,8 +98,12 @@ private slots:
             << "junk database" << restoreFails << error << false << false;
         QTest::newRow("restore") << "restore"
                                  << "archive" << restoreDone << info << true << true;
+        QTest::newRow("restore declined") << "restore"
+                                          << "declined" << QString() << 0 << false << false;
         QTest::newRow("compaction") << "compact"
                                     << "" << compacted << info << true << true;
+        QTest::newRow("compaction declined") << "compact"
+                                             << "declined" << QString() << 0 << false << false;
         QTest::newRow("compaction that cannot move the database aside")
             << "compact"
             << "bak folder" << compactFails << error << false << false;
@@ -123,7 +127,11 @@ private slots:
         QTemporaryDir archives;
         QString chosen = archives.filePath(QStringLiteral("data.zip"));
 
-        if (situation == QStringLiteral("archive") && command == QStringLiteral("restore")) {
+        // Restore and compaction ask first; only "declined" says no.
+        const bool declined = situation == QStringLiteral("declined");
+        desktop::MessageBox::PresetAnswers({!declined});
+        if ((situation == QStringLiteral("archive") || declined) &&
+            command == QStringLiteral("restore")) {
             fx.store.dm->Disconnect();
             QVERIFY(WriteBackup(fx.store.folder(), chosen.toStdString()).ok);
             fx.store.dm->Connect();
@@ -192,7 +200,19 @@ private slots:
                          : QStringLiteral("Restore the data and settings from ZIP file"));
             QCOMPARE(asked->filter, QStringLiteral("ZIP file (*.zip)"));
         }
-        const auto shown = fx.Shown();
+        auto shown = fx.Shown();
+        // The question comes first wherever the archive passed its checks.
+        const bool asks = command == QStringLiteral("compact") ||
+                          (command == QStringLiteral("restore") &&
+                           (declined || ends || situation == QStringLiteral("junk database")));
+        if (asks) {
+            QVERIFY(!shown.isEmpty());
+            QCOMPARE(shown[0].kind, Kind::Warning);
+            QVERIFY(shown[0].text.startsWith(command == QStringLiteral("restore")
+                                                 ? QStringLiteral("Replace all events")
+                                                 : QStringLiteral("Compact the database")));
+            shown.removeFirst();
+        }
         if (message.isEmpty()) {
             QVERIFY(shown.isEmpty());
         } else {

@@ -502,8 +502,8 @@ private slots:
             Child<QMenu>(w, "pmForlistbox")->actions(),
             (QList<QAction*>{Child<QAction>(w, "actNewEvent"), Child<QAction>(w, "actEditEvent"),
                              Child<QAction>(w, "actDeleteEvent")}));
-        QCOMPARE(Child<QToolButton>(w, "btnAdd")->toolTip(), Q("New Event"));
-        QCOMPARE(Child<QToolButton>(w, "btnDel")->toolTip(), Q("Delete Events"));
+        QCOMPARE(Child<QToolButton>(w, "btnAdd")->toolTip(), Q("New Event (Ctrl+N)"));
+        QCOMPARE(Child<QToolButton>(w, "btnDel")->toolTip(), Q("Delete Events (Del)"));
 
         QSignalSpy added(Child<QAction>(w, "actNewEvent"), &QAction::triggered);
         QSignalSpy edited(Child<QAction>(w, "actEditEvent"), &QAction::triggered);

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
@@ -110,10 +111,9 @@ private slots:
         const QColor swatch = desktop::ToQColor(TColor(color));
         QCOMPARE(Background(dlg.Panel1), swatch);
         QCOMPARE(Background(dlg.Panel2), swatch);
-        QCOMPARE(dlg.Panel1->palette().color(QPalette::WindowText),
-                 dlg.palette().color(QPalette::HighlightedText));
-        QCOMPARE(dlg.Panel2->palette().color(QPalette::WindowText),
-                 dlg.palette().color(QPalette::WindowText));
+        // Both samples write in the ink that reads on the layer colour.
+        QCOMPARE(dlg.Panel1->palette().color(QPalette::WindowText), ContrastingTextColor(swatch));
+        QCOMPARE(dlg.Panel2->palette().color(QPalette::WindowText), ContrastingTextColor(swatch));
         QVERIFY(dlg.btnOk->isDefault());
         QVERIFY(dlg.btnOk->isEnabled());
         QCOMPARE(dlg.size(), QSize(266, 188));

@@ -10,10 +10,17 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <QComboBox>
+#include <QDateEdit>
+#include <QPushButton>
+
 #include "platform/ProfileFile.h"
 #include "session/AlarmScheduler.h"
+#include "store/SearchStatement.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
+#include "ui/main/PreferencesDialog.h"
+#include "ui/main/SearchPage.h"
 
 using namespace qcal;
 using namespace qcal::test;
@@ -67,7 +74,9 @@ private slots:
         fx.Open();
         Tlable_listbox& today = fx.CellOfDay(2027, 1, 7);
         QCOMPARE(today.button->text(), Q("7 Today"));
-        QCOMPARE(today.button->captionColor(), QColor(Qt::red));
+        // Red, darkened as far as the button face needs to read it.
+        const QColor red = today.button->captionColor();
+        QVERIFY(red.red() > 2 * red.green() && red.red() > 2 * red.blue());
         QVERIFY(today.today);
         QCOMPARE(fx.window->SelectedCell(), today.Number());
         const Tlable_listbox& other = fx.CellOfDay(2027, 1, 8);
@@ -75,6 +84,49 @@ private slots:
         QCOMPARE(other.button->captionColor(), QColor(Qt::black));
         QCOMPARE(Child<QSpinBox>(*fx.window, "RxSpinYear")->value(), 2027);
         QCOMPARE(Child<QListWidget>(*fx.window, "ListBoxMonth")->currentRow(), 0);
+    }
+
+    // The first day of the week chosen in the preferences leads the grid, the weekday
+    // header, the printed page and the search's weeks.
+    void weekStartsOnTheChosenDay_data() {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("first");   // the header's first name
+        QTest::addColumn<int>("cellOfDay1");  // 1 January 2027 is a Friday
+        QTest::addColumn<int>("weekStart");   // This Week's first day in January 2027
+        QTest::newRow("Sunday") << 0 << Q("en_US") << Q("Sun") << 6 << 3;
+        QTest::newRow("Monday") << 1 << Q("en_US") << Q("Mon") << 5 << 4;
+        QTest::newRow("as the locale, German") << 2 << Q("de_DE") << Q("Mon") << 5 << 4;
+        QTest::newRow("as the locale, American") << 2 << Q("en_US") << Q("Sun") << 6 << 3;
+    }
+    void weekStartsOnTheChosenDay() {
+        QFETCH(int, option);
+        QFETCH(QString, locale);
+        QFETCH(QString, first);
+        QFETCH(int, cellOfDay1);
+        QFETCH(int, weekStart);
+        struct DefaultLocale {
+            explicit DefaultLocale(const QString& name) { QLocale::setDefault(QLocale(name)); }
+            ~DefaultLocale() { QLocale::setDefault(before); }
+            QLocale before;
+        } defaultLocale(locale);
+        WindowFixture fx(kJan7);
+        TFormMainCalendar& w = fx.Open();
+        fx.answer = [&](QDialog& d) {
+            auto* preferences = qobject_cast<TFormPreferences*>(&d);
+            preferences->cbWeekStart->setCurrentIndex(option);
+            preferences->SpeedButton1->click();
+            return d.result();
+        };
+        Child<QAction>(w, "Preferences1")->trigger();
+        QCOMPARE(Child<QLabel>(w, "l1")->text(), first);
+        QCOMPARE(w.Cell(cellOfDay1).button->text(), Q("1"));
+        QCOMPARE(w.Sheet().firstWeekday, WeekdayOfDay(DayNumber(2027, 1, unsigned(weekStart))));
+        Child<QTabWidget>(w, "PageControl1")->setCurrentIndex(1);
+        Child<TSearchPage>(w, "SearchPage")->comSearchType->setCurrentIndex(kSearchThisWeek);
+        Child<TSearchPage>(w, "SearchPage")->comSearchTypeChange();
+        QCOMPARE(Child<TSearchPage>(w, "SearchPage")->dtBetweenDate->date(),
+                 QDate(2027, 1, weekStart));
     }
 
     void linesShowTimeAlarmAndSubjectInTheLayerColour() {
@@ -294,7 +346,10 @@ private slots:
             {Child<QToolButton>(*fx.window, "btnExit"), "Exit", true},
         };
         for (const auto& e : expected) {
-            QCOMPARE(e.button->toolTip(), Q(e.hint));
+            // The hint, and the key where the command has one.
+            QVERIFY2(e.button->toolTip() == Q(e.hint) ||
+                         e.button->toolTip().startsWith(Q(e.hint) + Q(" (")),
+                     qPrintable(e.button->toolTip()));
             QCOMPARE(e.button->isEnabled(), e.enabled);
         }
         QSignalSpy exit(fx.window, &TFormMainCalendar::exitRequested);

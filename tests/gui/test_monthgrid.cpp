@@ -82,20 +82,26 @@ private slots:
     void monthToCells_data() {
         QTest::addColumn<int>("year");
         QTest::addColumn<int>("month");
+        QTest::addColumn<int>("firstWeekday");
         QTest::addColumn<int>("firstCell");
         QTest::addColumn<int>("lastCell");
-        QTest::newRow("day 1 on a Sunday") << 2006 << 1 << 1 << 31;
-        QTest::newRow("31 days from a Saturday") << 2027 << 5 << 7 << 37;
-        QTest::newRow("February 2026 fills four rows") << 2026 << 2 << 1 << 28;
-        QTest::newRow("leap February") << 2028 << 2 << 3 << 31;
-        QTest::newRow("year 1000") << 1000 << 1 << 4 << 34;
+        QTest::newRow("day 1 on a Sunday") << 2006 << 1 << 1 << 1 << 31;
+        QTest::newRow("31 days from a Saturday") << 2027 << 5 << 1 << 7 << 37;
+        QTest::newRow("February 2026 fills four rows") << 2026 << 2 << 1 << 1 << 28;
+        QTest::newRow("leap February") << 2028 << 2 << 1 << 3 << 31;
+        QTest::newRow("year 1000") << 1000 << 1 << 1 << 4 << 34;
+        QTest::newRow("Monday first: a Sunday ends the row") << 2006 << 1 << 2 << 7 << 37;
+        QTest::newRow("Monday first: a Saturday") << 2027 << 5 << 2 << 6 << 36;
+        QTest::newRow("Monday first: a Monday starts it") << 2027 << 2 << 2 << 1 << 28;
+        QTest::newRow("Saturday first") << 2027 << 5 << 7 << 1 << 31;
     }
     void monthToCells() {
         QFETCH(int, year);
         QFETCH(int, month);
+        QFETCH(int, firstWeekday);
         QFETCH(int, firstCell);
         QFETCH(int, lastCell);
-        const MonthCells m = MonthModel(year, month);
+        const MonthCells m = MonthModel(year, month, firstWeekday);
         QCOMPARE(m.firstCell, firstCell);
         QCOMPARE(m.CellOfDay(m.days), lastCell);
         QCOMPARE(m.DateOfCell(firstCell), EncodeDate(year, unsigned(month), 1));

@@ -276,17 +276,18 @@ private slots:
         fx.store.dm->Options.DateFormat = "dd/mm/yy";
         fx.store.dm->Options.TimeFormat = "hh:nn";
         auto dlg = fx.Open();
+        // Each line is what the format writes, and in words which part is which.
         QCOMPARE(Items(dlg->chDate), (QStringList{
-                                         Q("mm/dd/yyyy Sample: 01/03/2027"),
-                                         Q("mm/dd/yy   Sample: 01/03/27"),
-                                         Q("dd/mm/yyyy Sample: 03/01/2027"),
-                                         Q("dd/mm/yy   Sample: 03/01/27"),
-                                         Q("yyyy/mm/dd Sample: 2027/01/03"),
-                                         Q("yy/mm/dd   Sample: 27/01/03"),
+                                         Q("01/03/2027   (month/day/year)"),
+                                         Q("01/03/27   (month/day/year)"),
+                                         Q("03/01/2027   (day/month/year)"),
+                                         Q("03/01/27   (day/month/year)"),
+                                         Q("2027/01/03   (year/month/day)"),
+                                         Q("27/01/03   (year/month/day)"),
                                      }));
         QCOMPARE(Items(dlg->chTime), (QStringList{
-                                         Q("hh:nn AM/PM Sample: 09:30 AM"),
-                                         Q("hh:nn       Sample: 09:30"),
+                                         Q("09:30 AM   (12-hour clock)"),
+                                         Q("09:30   (24-hour clock)"),
                                      }));
         QCOMPARE(dlg->chDate->currentIndex(), 3);
         QCOMPARE(dlg->chTime->currentIndex(), 1);

@@ -19,6 +19,8 @@
 
 #include <vector>
 
+#include "platform/ProfileFile.h"
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Help.h"
 #include "print/MonthPage.h"
 #include "print/PreviewWindow.h"
@@ -160,6 +162,7 @@ print::MonthSheet SampleSheet() {
             {QStringLiteral("09:0%1 AM ! line %1").arg(i), i % 2 ? kGreen : kRed});
     }
     sheet.cells[16].lines = {{Q("a"), kGreen}, {Q("b"), kRed}};
+    sheet.printedOn = Q("01/07/2027");
     return sheet;
 }
 
@@ -280,7 +283,9 @@ private slots:
         const print::MonthPageLayout l = print::LayoutMonthPage(1100, 850, 80, 13, 19);
         {
             QPainter painter(&device);
-            print::DrawMonth(painter, l, RForPrint{}, Q("January 2027"), SampleSheet());
+            RForPrint fullColours;
+            fullColours.PrintColours = int(PrintColours::Full);
+            print::DrawMonth(painter, l, fullColours, Q("January 2027"), SampleSheet());
         }
         const std::vector<Drawn>& all = device.engine.drawn;
         const std::vector<Drawn> texts = Of(all, Drawn::Text);
@@ -305,8 +310,7 @@ private slots:
         QVERIFY(std::abs(2 * title.x + title.width - 1100) <= 2);
         // The footer at 741, ending at the grid's right edge, in the print font.
         const Drawn& footer = texts[8];
-        QCOMPARE(footer.text,
-                 Q("Powered by Quenlaris Calendar at ") + Q(print::kProductWebAddress));
+        QCOMPARE(footer.text, Q("Quenlaris Calendar, 01/07/2027"));
         QCOMPARE(footer.top, 741);
         QCOMPARE(footer.x + footer.width, 984);
         QVERIFY(!footer.font.bold());
@@ -394,6 +398,7 @@ private slots:
         fx.Add(OnceEvent("A", day, EncodeTime(9, 0), "Work"));
         fx.Add(OnceEvent("B", day, EncodeTime(10, 0), "Home"));
         fx.Open();
+        fx.store.dm->Options.ForPrint.PrintColours = int(PrintColours::Full);
         fx.ShowMonth(2027, 1);
         QCOMPARE(fx.Rows(fx.window->Cell(17)).size(), 2);
 
@@ -478,6 +483,76 @@ private slots:
         };
         QVERIFY(DarkestIn(page, dayNumberBox(2, 2)) < 128);
         QCOMPARE(DarkestIn(page, dayNumberBox(0, 0)), 255);
+    }
+
+    // Lines on a navy, a black and a yellow layer read on paper in every colour choice: dark
+    // layers printed in full get white text, everything else black text on a light ground.
+    void layerLinesPrintReadably_data() {
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<QString>("artifact");
+        QTest::newRow("full") << int(PrintColours::Full) << Q("/month-dark-layer.png");
+        QTest::newRow("light tint") << int(PrintColours::LightTint) << QString();
+        QTest::newRow("none") << int(PrintColours::None) << QString();
+    }
+    void layerLinesPrintReadably() {
+        QFETCH(int, colours);
+        QFETCH(QString, artifact);
+        const QColor layers[] = {QColor(0, 0, 128), QColor(Qt::black), QColor(Qt::yellow)};
+        print::MonthSheet sheet = SampleSheet();
+        sheet.cells[16].lines.clear();
+        for (const QColor& layer : layers)
+            sheet.cells[16].lines.push_back({Q("09:00 AM ! Board meeting"), layer});
+
+        const QString pdf = ArtifactDir() + Q("/layers.pdf");
+        QPrinter printer(QPrinter::HighResolution);
+        print::PrepareMonthPrinter(printer);
+        PrintToPdf(printer, pdf);
+        RForPrint options;
+        options.PrintColours = colours;
+        {
+            QPainter painter(&printer);
+            print::DrawMonth(painter, printer.width(), options, Q("January 2027"), printer.height(),
+                             sheet);
+        }
+        const QString png = ArtifactDir() + Q("/layers");
+        QVERIFY(Run(Q("pdftoppm"), {Q("-png"), Q("-r"), Q("200"), Q("-singlefile"), pdf, png}));
+        const QImage page(png + Q(".png"));
+        QVERIFY(!page.isNull());
+        if (!artifact.isEmpty())
+            QVERIFY(page.save(ArtifactDir() + artifact));
+
+        const double s = double(page.width()) / printer.width();
+        const int hF = QFontMetrics(print::PrintFont(options), &printer).height();
+        const int h12 = QFontMetrics(print::PrintFont(options, 12), &printer).height();
+        const print::MonthPageLayout l =
+            print::LayoutMonthPage(printer.width(), printer.height(), 80, hF, h12);
+        for (int i = 0; i < 3; ++i) {
+            const QColor ground = PrintedBackground(layers[i], static_cast<PrintColours>(colours));
+            const int top = int((l.Y(2) + hF * (i + 1)) * s);
+            const int bottom = int((l.Y(2) + hF * (i + 2)) * s);
+            const QColor seen = page.pixelColor(int((l.X(3) - 4) * s), (top + bottom) / 2);
+            QVERIFY2(Near(seen, ground, 12), qPrintable(seen.name()));
+            // The ink of the text: the pixel standing out most from the ground.
+            double best = 1;
+            for (int y = top + 1; y < bottom - 1; ++y) {
+                for (int x = int(l.X(2) * s) + 2; x < int((l.X(2) + l.cellWidth / 2) * s); ++x)
+                    best = std::max(best, ContrastRatio(page.pixelColor(x, y), seen));
+            }
+            QVERIFY2(best >= kReadableContrast, qPrintable(QString::number(best)));
+        }
+    }
+
+    void previewColoursAreSaved() {
+        WindowFixture fx(kJan7, kLayers);
+        fx.Open();
+        int shown = -1;
+        QVERIFY(RunPreview(fx, [&](TFormPreview& preview) {
+            shown = preview.comColours->currentIndex();
+            preview.comColours->setCurrentIndex(int(PrintColours::None));
+        }));
+        QCOMPARE(shown, int(PrintColours::LightTint));
+        const platform::ProfileFile ini(fx.store.file("setup.ini"));
+        QCOMPARE(ini.readInteger("Options", "PrintColours", -1), int(PrintColours::None));
     }
 
     void cancelledOrFailedPrintingWritesNothing() {

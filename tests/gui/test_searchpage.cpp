@@ -319,6 +319,8 @@ private slots:
         QTest::newRow("subject, note") << true << false << true << QStringList{Q("S"), Q("N")};
         QTest::newRow("content, note") << false << true << true << QStringList{Q("C"), Q("N")};
         QTest::newRow("all") << true << true << true << QStringList{Q("S"), Q("C"), Q("N")};
+        QTest::newRow("nothing found, and the page says so")
+            << false << false << true << QStringList{};
     }
     void textBoxesChooseTheColumns() {
         QFETCH(bool, subject);
@@ -337,12 +339,13 @@ private slots:
             fx.Add(e);
         fx.OpenSearch();
         fx.Choose(kSearchThisWeek);
-        fx.Keyword(" dentist ", subject, content, note);
+        fx.Keyword(found.isEmpty() ? " dentistry " : " dentist ", subject, content, note);
         fx.Page().btnSearch->click();
         QStringList subjects;
         for (const std::string& text : fx.Found())
             subjects << Q(text.c_str()).left(1);
         QCOMPARE(subjects, found);
+        QCOMPARE(fx.Page().LabelNothingFound->isVisible(), found.isEmpty());
     }
 
     void deleteAsksForTheSelectedCount() {

@@ -178,6 +178,16 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(!w.isMinimized());
         QVERIFY(!w.InTray());
+
+        // Only the first close box into the tray says that the program keeps running there,
+        // in this run or any later one.
+        QCOMPARE(w.TrayMessagesShown(), tray && byClose ? 1 : 0);
+        w.close();
+        QCOMPARE(w.TrayMessagesShown(), tray && byClose ? 1 : int(tray));
+        fx.Close();
+        TFormMainCalendar& again = fx.Open();
+        again.close();
+        QCOMPARE(again.TrayMessagesShown(), 0);
     }
 
     // A later start brings the window back from the tray, and the dialog open in it on top.

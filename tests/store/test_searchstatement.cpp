@@ -70,6 +70,7 @@ private slots:
         QTest::addColumn<int>("andDay");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<bool>("archived");
+        QTest::addColumn<int>("firstWeekday");
         const int sunday = Day(2027, 1, 3), saturday = Day(2027, 1, 9);
         const int december = Day(2026, 12, 15), leapFeb = Day(2028, 2, 10);
         const int lastDay = Day(2027, 12, 31);
@@ -78,6 +79,7 @@ private slots:
             const char* name;
             int type, today, between, andDay;
             bool enabled = false, archived = false;
+            int firstWeekday = 1;
         };
         const Row rows[] = {
             {"this week on a Sunday", 0, sunday, sunday, saturday},
@@ -94,10 +96,16 @@ private slots:
             {"next year in December", 5, december, Day(2027, 1, 1), Day(2027, 12, 31)},
             {"definite period keeps the dates", 6, sunday, keptB, keptA, true},
             {"archived up to today", 7, leapFeb, Day(1980, 1, 1), leapFeb, true, true},
+            {"Monday first: a Sunday ends the week", 0, sunday, Day(2026, 12, 28), sunday, false,
+             false, 2},
+            {"Monday first: next week from a Monday", 1, Day(2027, 1, 4), Day(2027, 1, 11),
+             Day(2027, 1, 17), false, false, 2},
+            {"Saturday first: this week on a Friday", 0, Day(2027, 1, 8), Day(2027, 1, 2),
+             Day(2027, 1, 8), false, false, 7},
         };
         for (const Row& row : rows) {
             QTest::newRow(row.name) << row.type << row.today << row.between << row.andDay
-                                    << row.enabled << row.archived;
+                                    << row.enabled << row.archived << row.firstWeekday;
         }
     }
     void periods() {
@@ -107,7 +115,9 @@ private slots:
         QFETCH(int, andDay);
         QFETCH(bool, enabled);
         QFETCH(bool, archived);
-        const SearchPeriod p = PeriodOfSearchType(type, today, Day(2020, 5, 5), Day(2020, 6, 6));
+        QFETCH(int, firstWeekday);
+        const SearchPeriod p =
+            PeriodOfSearchType(type, today, Day(2020, 5, 5), Day(2020, 6, 6), firstWeekday);
         QCOMPARE(p, (SearchPeriod{between, andDay, enabled, archived}));
     }
 

@@ -30,6 +30,9 @@ const char* const kDefaultOptionsText =
     "scaleOfPrint=80\n"
     "PrintFontName=Arial\n"
     "PrintFontSize=8\n"
+    "PrintColours=1\n"
+    "FirstDayOfWeek=0\n"
+    "TrayMessageShown=0\n"
     "\n"
     "[myFormat]\n"
     "myDate=0\n"
@@ -139,6 +142,9 @@ private slots:
             "scaleOfPrint=120\n"
             "PrintFontName=Liberation Serif\n"
             "PrintFontSize=10\n"
+            "PrintColours=0\n"
+            "FirstDayOfWeek=1\n"
+            "TrayMessageShown=1\n"
             "\n"
             "[myFormat]\n"
             "myDate=4\n"
@@ -160,11 +166,13 @@ private slots:
                                 true,
                                 "DejaVu Sans",
                                 11,
-                                {120, "Liberation Serif", 10},
+                                {120, "Liberation Serif", 10, 0},
                                 "yyyy/mm/dd",
                                 "hh:nn",
                                 1,
-                                0};
+                                0,
+                                1,
+                                true};
         QVERIFY(f.dm->Options == expected);
         QVERIFY(f.dm->SaveOptions());
         QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);

@@ -225,7 +225,7 @@ void TmyFormNewOrEdit::BuildControls() {
     grid->addWidget(MemoNote, line, 1);
     grid->setRowStretch(line++, 1);
 
-    BitBtn1 = new QPushButton(S("&Help"));
+    BitBtn1 = new QPushButton(desktop::HelpGlyph(), S("&Help"));
     btnOK = new QPushButton(S("OK"));
     btnOK->setDefault(true);
     btnCancel = new QPushButton(S("Can&cel"));

@@ -27,15 +27,40 @@ void DayButton::setCaptionColor(const QColor& color) {
     update();
 }
 
+namespace {
+// How much of the highlight colour marks the selected day's face.
+constexpr double kMarkShare = 70.0 / 255.0;
+}  // namespace
+
+QColor DayButton::faceColor() const {
+    const QColor face = palette().color(QPalette::Button);
+    if (!isChecked())
+        return face;
+    const QColor mark = palette().color(QPalette::Highlight);
+    const auto blend = [](double a, double b) {
+        return float(a * (1 - kMarkShare) + b * kMarkShare);
+    };
+    return QColor::fromRgbF(blend(face.redF(), mark.redF()), blend(face.greenF(), mark.greenF()),
+                            blend(face.blueF(), mark.blueF()));
+}
+
+QColor DayButton::captionColor() const {
+    // Black stands for the palette's own button text, which is black in a light palette.
+    const QColor wanted =
+        captionColor_ == QColor(Qt::black) ? palette().color(QPalette::ButtonText) : captionColor_;
+    return ReadableAccent(wanted, faceColor());
+}
+
+int DayButton::CaptionHeight() const {
+    return std::max(20, fontMetrics().lineSpacing() + 4);
+}
+
 void DayButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPalette& pal = palette();
     const QRect r = rect();
     if (isChecked()) {
-        QColor marked = pal.color(QPalette::Highlight);
-        marked.setAlpha(70);
-        p.fillRect(r, pal.color(QPalette::Button));
-        p.fillRect(r, marked);
+        p.fillRect(r, faceColor());
         // A sunken edge, as a pressed flat button.
         p.setPen(pal.color(QPalette::Dark));
         p.drawLine(r.topLeft(), r.topRight());
@@ -46,7 +71,7 @@ void DayButton::paintEvent(QPaintEvent*) {
     } else {
         p.fillRect(r, pal.color(QPalette::Button));
     }
-    p.setPen(captionColor_);
+    p.setPen(captionColor());
     p.setFont(font());
     p.drawText(r.adjusted(2, 2, -2, -2), Qt::AlignHCenter | Qt::AlignTop, text());
 }
@@ -123,8 +148,12 @@ QColor CellList::Background(int row) const {
     return model_->index(row).data(Qt::BackgroundRole).value<QColor>();
 }
 
+int CellList::RowHeight() const {
+    return RowHeightFor(fontMetrics(), kRowHeight);
+}
+
 int CellList::RowUnderPointer(int y) const {
-    int row = y / kRowHeight + verticalScrollBar()->value();
+    int row = y / RowHeight() + verticalScrollBar()->value();
     if (row >= count() - 1)
         row = count() - 1;
     return row;
@@ -231,13 +260,13 @@ Tlable_listbox::~Tlable_listbox() {
 
 void Tlable_listbox::SetBounds(const GridRect& r) {
     button->setGeometry(r.left, r.top, r.width, r.height);
-    list->setGeometry(r.left + 1, r.top + 20, r.width - 2, list->height());
+    list->setGeometry(r.left + 1, r.top + button->CaptionHeight(), r.width - 2, list->height());
     Fit();
 }
 
 void Tlable_listbox::Fit() {
-    int height = list->count() * CellList::kRowHeight;
-    const int room = button->height() - 20;
+    int height = list->count() * list->RowHeight();
+    const int room = button->height() - button->CaptionHeight();
     if (room < height)
         height = std::max(room, 0);
     list->resize(list->width(), height);
@@ -287,6 +316,9 @@ void Tlable_listbox::SetFont(const ROptions& options) {
     font.setPointSize(options.FontDisplaySize > 0 ? int(options.FontDisplaySize) : 9);
     list->setFont(font);
     button->setFont(list->font());
+    // Rows and the caption follow the font's line spacing.
+    list->doItemsLayout();
+    SetBounds({button->x(), button->y(), button->width(), button->height()});
 }
 
 void Tlable_listbox::Select() {

@@ -25,8 +25,14 @@ class DayButton : public QAbstractButton {
     Q_OBJECT
 public:
     explicit DayButton(QWidget* parent);
+    // The caption's colour: black for a plain day (the palette's button text), or an accent
+    // such as today's red. It is drawn readable on the button's face in any palette.
     void setCaptionColor(const QColor& color);
-    QColor captionColor() const { return captionColor_; }
+    // The colour the caption is drawn in, and the face it is drawn on.
+    QColor captionColor() const;
+    QColor faceColor() const;
+    // The height the caption takes at the top of the button in its font.
+    int CaptionHeight() const;
     QMenu* popupMenu = nullptr;
 
 signals:
@@ -61,7 +67,9 @@ private:
 class CellList : public QListView {
     Q_OBJECT
 public:
+    // The least row height; larger fonts get rows of their line spacing.
     static constexpr int kRowHeight = 16;
+    int RowHeight() const;
 
     explicit CellList(QWidget* parent);
     // Shows lines, which must stay in place until the next call; null empties the list.

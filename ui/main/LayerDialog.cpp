@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/Ascii.h"
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Glyphs.h"
@@ -178,20 +179,18 @@ void TmyFormLayer::FormShow() {
         }
     }
 
-    QPalette highlight = Panel1->palette();
-    highlight.setColor(QPalette::WindowText, palette().color(QPalette::HighlightedText));
-    Panel1->setPalette(highlight);
-    QPalette normal = Panel2->palette();
-    normal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
-    Panel2->setPalette(normal);
     ShowSwatch();
 }
 
 void TmyFormLayer::ShowSwatch() {
+    // The samples show lines as the lists draw them: the layer colour behind the ink that
+    // reads on it.
     const QColor color = desktop::ToQColor(color_);
+    const QColor ink = ContrastingTextColor(color);
     for (QLabel* panel : {Panel1, Panel2}) {
         QPalette p = panel->palette();
         p.setColor(QPalette::Window, color);
+        p.setColor(QPalette::WindowText, ink);
         panel->setPalette(p);
     }
 }

@@ -154,6 +154,7 @@ TFormMainCalendar::TFormMainCalendar(CalendarSession& session, QStringList argum
     ApplyDisplayFont();
     GoToToday();
     CreateShell();
+    CreateShortcuts();
     ListenToSession();
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
@@ -255,7 +256,7 @@ void TFormMainCalendar::CreateToolbar() {
 
     PmFormenu = new QMenu(this);
     Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
-    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database"));
+    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database…"));
     CompactDatabase1->setObjectName(QStringLiteral("CompactDatabase1"));
     PmFormenu->addSeparator();
     VisitsWebsite1 = PmFormenu->addAction(QStringLiteral("Visit Website..."));

@@ -15,6 +15,7 @@
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
 #include "ui/main/LayerDialog.h"
+#include "ui/main/Shortcuts.h"
 
 class QAction;
 class QButtonGroup;
@@ -69,7 +70,15 @@ public:
     void SyncSelection(int cell);
     void ApplyDisplayFont();
     bool DatePageShowing() const;
+    // The weekday (1 Sunday .. 7 Saturday) of the grid's first column, as the options say.
+    int FirstWeekday() const;
     Tlable_listbox& Cell(int number) const { return *cells_[std::size_t(number - 1)]; }
+
+    // ---- keyboard (MainWindowKeys.cpp) ----
+    // Shows the month months before (negative) or after the one shown.
+    void StepMonth(int months);
+    // Selects the day days before or after the selected one, in its month.
+    void MoveSelectedDay(int days);
 
     // ---- preferences, help and the about box (MainWindowOptions.cpp) ----
     static constexpr int kHelpTopic = 1;
@@ -105,6 +114,9 @@ public:
     void SessionEnding();
     // True while the window waits in the tray (hidden, the tray icon showing).
     bool InTray() const;
+    // The tray's word, the first time the close box sends the window there.
+    static const QString kKeepsRunningMessage;
+    int TrayMessagesShown() const { return trayMessagesShown_; }
 
     // ---- printing (MainWindowPrint.cpp) ----
     void btnpreviewClick();
@@ -122,6 +134,8 @@ signals:
     void backupRequested();
     void restoreRequested();
     void compactRequested();
+    // The tray is to show this message.
+    void trayMessageRequested(const QString& text);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -208,7 +222,15 @@ private:
     void NothingPending();
     // The month refresh for a change of the year box or the month list.
     void RefreshKeepingFocus(QWidget* picker);
+    // The weekday header over the columns, from the first day of the week on.
+    void ShowWeekdayNames();
     void btnactiveClick();
+
+    // Keyboard (MainWindowKeys.cpp).
+    void CreateShortcuts();
+    // Gives action the command's keys and makes them work in this window.
+    QAction* CommandAction(Command command, QAction* action,
+                           Qt::ShortcutContext context = Qt::WindowShortcut);
 
     // Application shell (MainWindowShell.cpp).
     void CreateShell();
@@ -264,6 +286,7 @@ private:
     bool exiting_ = false;
     bool sessionEnding_ = false;
     bool inTray_ = false;
+    int trayMessagesShown_ = 0;
     // Set while the message that nothing is pending is up, so that the hot key held down
     // shows it once.
     bool nothingPendingShowing_ = false;

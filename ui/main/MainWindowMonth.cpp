@@ -9,8 +9,12 @@
 #include <QToolButton>
 
 #include "core/Clock.h"
+#include "core/Names.h"
+#include "core/WeekStart.h"
+#include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/desktop/WeekStart.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
@@ -101,8 +105,9 @@ void TFormMainCalendar::RxSpinYearChange() {
                 const QSignalBlocker block(RxSpinYear);
                 RxSpinYear->setValue(1000);
             }
+            ShowWeekdayNames();
             const MonthCells month =
-                MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
+                MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1, FirstWeekday());
             std::vector<mytitem_for_display> lines =
                 monthList_.LoadMonthLines(month.first, month.days);
             for (auto& cell : cells_)
@@ -144,6 +149,25 @@ void TFormMainCalendar::ShowDatePage() {
         return;
     PageControl1->setCurrentIndex(0);
     RxSpinYearChange();
+}
+
+int TFormMainCalendar::FirstWeekday() const {
+    return desktop::FirstWeekday(dm_.Options.FirstDayOfWeek);
+}
+
+void TFormMainCalendar::ShowWeekdayNames() {
+    for (int column = 1; column <= kColumns; ++column) {
+        QLabel* label = weekdayLabels[std::size_t(column - 1)];
+        const std::string_view name =
+            kWeekdayShortNames[std::size_t(WeekdayOfColumn(column, FirstWeekday()) - 1)];
+        label->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
+        // Navy on a light page; in a dark palette a navy that reads on it.
+        QPalette pal = label->palette();
+        pal.setColor(
+            QPalette::WindowText,
+            ReadableAccent(QColor(0, 0, 128), Paneltext->palette().color(QPalette::Window)));
+        label->setPalette(pal);
+    }
 }
 
 void TFormMainCalendar::GoToToday() {

@@ -8,7 +8,9 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "core/Clock.h"
 #include "core/Names.h"
+#include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "print/PreviewWindow.h"
 #include "print/Printing.h"
@@ -63,6 +65,8 @@ print::MonthSheet TFormMainCalendar::Sheet() const {
         for (int row = 0; row < cell.list->count(); ++row)
             out.lines.push_back({cell.list->Text(row), cell.list->Background(row)});
     }
+    sheet.firstWeekday = FirstWeekday();
+    sheet.printedOn = desktop::Q(dm_.Format(dm_.Options.DateFormat, TDateTime(clock::Today())));
     return sheet;
 }
 

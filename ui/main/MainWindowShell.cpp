@@ -16,6 +16,10 @@
 #include "ui/main/MainWindow.h"
 
 namespace qcal {
+const QString TFormMainCalendar::kKeepsRunningMessage = QStringLiteral(
+    "Quenlaris Calendar keeps running in the tray and raises your alarms. "
+    "Choose Exit in its menu to end it.");
+
 void TFormMainCalendar::CreateShell() {
     setWindowIcon(desktop::ProgramIcon());
 
@@ -91,6 +95,13 @@ void TFormMainCalendar::closeEvent(QCloseEvent* event) {
     }
     event->ignore();
     SendToTray();
+    if (inTray_ && !dm_.Options.TrayMessageShown) {
+        // The first time only: a window that vanishes on its close box would look ended.
+        ++trayMessagesShown_;
+        emit trayMessageRequested(kKeepsRunningMessage);
+        dm_.Options.TrayMessageShown = true;
+        session_.SaveOptions();
+    }
 }
 
 void TFormMainCalendar::changeEvent(QEvent* event) {

@@ -75,6 +75,22 @@ void MaintenanceController::btnrestoreClick() {
     const std::string path = LocalPath(*chosen);
 
     BusyCursor busy;
+    // Everything that can be checked without writing is checked while the database is still
+    // open: an archive that is refused changes nothing and the program runs on.
+    const RestoreReport inspected = InspectBackup(path);
+    if (inspected.status == RestoreStatus::NotABackup) {
+        desktop::MessageBox::Error(window_, QStringLiteral("Invalid backup file"));
+        return;
+    }
+    if (inspected.status != RestoreStatus::Done) {
+        desktop::MessageBox::Error(window_, kRestoreFails);
+        return;
+    }
+    if (!desktop::MessageBox::Question(
+            window_, QStringLiteral("Replace all events, layers and settings with the backup '") +
+                         QFileInfo(*chosen).fileName() + QStringLiteral("'?"))) {
+        return;
+    }
     const RestoreReport report = session_.Restore(path);
     if (report.status == RestoreStatus::Done) {
         // The program starts again on the restored database, settings and layers.
@@ -98,6 +114,11 @@ void MaintenanceController::CompactDatabase1Click() {
             QStringLiteral("To Compress Database,please install one of the following "
                            "products:Microsoft Office 2000,Microsoft Access 2000,Microsoft "
                            "Jet database engine 4.0,Microsoft Visual Basic 6.0"));
+        return;
+    }
+    if (!desktop::MessageBox::Question(
+            window_, QStringLiteral("Compact the database now? Quenlaris Calendar ends afterwards "
+                                    "and must be started again."))) {
         return;
     }
     BusyCursor busy;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/WeekStart.h"
+
 namespace qcal {
 
 GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight) {
@@ -51,10 +53,10 @@ GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight) {
     return g;
 }
 
-MonthCells MonthModel(int year, int month) {
+MonthCells MonthModel(int year, int month, int firstWeekday) {
     MonthCells m;
     m.first = EncodeDate(year, unsigned(month), 1);
-    m.firstCell = DayOfWeek(m.first);
+    m.firstCell = ColumnOfWeekday(DayOfWeek(m.first), firstWeekday);
     m.days = int(DaysInMonth(year, unsigned(month)));
     return m;
 }

@@ -32,21 +32,21 @@ struct GridGeometry {
 // the panel's edge, so the first column is a little narrower and the last takes the rest.
 GridGeometry LayoutGridGeometry(int panelWidth, int panelHeight);
 
-// Cell number (1..42) of row 1..6 and column 1..7 (Sunday..Saturday).
+// Cell number (1..42) of row 1..6 and column 1..7 (the days of the week from its first).
 constexpr int CellNumber(int row, int column) {
     return (row - 1) * kColumns + column;
 }
 
 struct MonthCells {
     TDateTime first = 0;  // day 1 at midnight
-    int firstCell = 1;    // the cell of day 1: its weekday, 1 Sunday .. 7 Saturday
+    int firstCell = 1;    // the cell of day 1: its column in a week from the first weekday
     int days = 0;         // days in the month
     int CellOfDay(int day) const { return firstCell + day - 1; }
     TDateTime DateOfCell(int cell) const { return first + (cell - firstCell); }
     bool HoldsDay(int cell) const { return cell >= firstCell && cell < firstCell + days; }
 };
 
-// month is 1..12.
-MonthCells MonthModel(int year, int month);
+// month is 1..12; the weeks begin on firstWeekday (1 Sunday .. 7 Saturday).
+MonthCells MonthModel(int year, int month, int firstWeekday = 1);
 
 }  // namespace qcal

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -117,6 +118,7 @@ TFormPreferences::TFormPreferences(TDataMod& dm, platform::Autorun autorun,
     BitBtn1 = new QPushButton(S("&Help"), this);
     BitBtn1->setGeometry(47, 275, 81, 27);
     BitBtn1->setAutoDefault(false);
+    BitBtn1->setIcon(desktop::HelpGlyph());
     SpeedButton1 = new QPushButton(S("&OK"), this);
     SpeedButton1->setGeometry(145, 275, 81, 27);
     SpeedButton1->setDefault(true);
@@ -141,7 +143,7 @@ TFormPreferences::TFormPreferences(TDataMod& dm, platform::Autorun autorun,
 }
 
 void TFormPreferences::BuildStartupPage(QWidget* page) {
-    chStart = CheckBox(page, "Run Quenlaris Calendar when Windows starts", QRect(16, 20, 330, 19));
+    chStart = CheckBox(page, "Run Quenlaris Calendar when you log in", QRect(16, 20, 330, 19));
     chMin = CheckBox(page, "Run Minimized", QRect(40, 48, 290, 19));
 }
 
@@ -182,6 +184,13 @@ void TFormPreferences::BuildDisplayPage(QWidget* page) {
     chTime = new QComboBox(page);
     chTime->setGeometry(12, 150, 331, 24);
     chTime->setFont(fixed);
+    LabelWeekStart = Label(page, "First day of the week", 12, 192);
+    cbWeekStart = new QComboBox(page);
+    cbWeekStart->setObjectName(QStringLiteral("cbWeekStart"));
+    cbWeekStart->setGeometry(160, 188, 183, 24);
+    const QString localeDay = QLocale().dayName(QLocale().firstDayOfWeek());
+    cbWeekStart->addItems(
+        {S("Sunday"), S("Monday"), S("As in your region (") + localeDay + S(")")});
 }
 
 void TFormPreferences::BuildPrintPage(QWidget* page) {
@@ -205,12 +214,19 @@ QString TFormPreferences::FontText(const QFont& font) {
     return font.family() + S(", Size:") + QString::number(font.pointSize());
 }
 
-QString TFormPreferences::FormatLine(const std::string& format, int width,
-                                     const std::string& sample) {
-    QString line = Q(format);
-    if (line.size() < width)
-        line += QString(width - line.size(), QLatin1Char(' '));
-    return line + S("Sample: ") + Q(sample);
+QString TFormPreferences::FormatLine(const std::string& format, const std::string& sample) {
+    QString parts = Q(format);
+    if (parts.contains(S("AM/PM"))) {
+        parts = S("12-hour clock");
+    } else if (parts.contains(S("hh"))) {
+        parts = S("24-hour clock");
+    } else {
+        parts.replace(S("yyyy"), S("year"))
+            .replace(S("yy"), S("year"))
+            .replace(S("mm"), S("month"))
+            .replace(S("dd"), S("day"));
+    }
+    return Q(sample) + S("   (") + parts + S(")");
 }
 
 void TFormPreferences::FillControls() {
@@ -230,15 +246,17 @@ void TFormPreferences::FillControls() {
 
     const TDateTime now = clock::Now();
     const auto fillFormats = [&](QComboBox* list, const std::vector<std::string>& formats,
-                                 int width, TDateTime value, const std::string& current) {
+                                 TDateTime value, const std::string& current) {
         list->clear();
         for (const std::string& format : formats)
-            list->addItem(FormatLine(format, width, dm_.Format(format, value)));
+            list->addItem(FormatLine(format, dm_.Format(format, value)));
         const auto it = std::find(formats.begin(), formats.end(), current);
         list->setCurrentIndex(it == formats.end() ? 0 : int(it - formats.begin()));
     };
-    fillFormats(chDate, dm_.DateFormats, 11, TDateTime(DayOf(now)), o.DateFormat);
-    fillFormats(chTime, dm_.TimeFormats, 12, now, o.TimeFormat);
+    fillFormats(chDate, dm_.DateFormats, TDateTime(DayOf(now)), o.DateFormat);
+    fillFormats(chTime, dm_.TimeFormats, now, o.TimeFormat);
+    cbWeekStart->setCurrentIndex(
+        o.FirstDayOfWeek >= 0 && o.FirstDayOfWeek < cbWeekStart->count() ? o.FirstDayOfWeek : 0);
 
     chStartClick();
     chplayClick();
@@ -270,6 +288,7 @@ void TFormPreferences::TakeControls(ROptions& o) const {
     o.TimeFormat = formatAt(dm_.TimeFormats, chTime->currentIndex(), o.TimeFormat);
     o.myIndex = cbControl->currentIndex();
     o.myKey = cbChar->currentIndex();
+    o.FirstDayOfWeek = cbWeekStart->currentIndex();
 }
 
 void TFormPreferences::chStartClick() {

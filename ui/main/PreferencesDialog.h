@@ -44,8 +44,9 @@ public:
     QString MusicFolder() const;
     // "Arial, Size:9".
     static QString FontText(const QFont& font);
-    // One line of the date or time format list: the format padded to width, then a sample.
-    static QString FormatLine(const std::string& format, int width, const std::string& sample);
+    // One line of the date or time format list: the sample the format produces, then what its
+    // parts are ("month/day/year", "12-hour clock").
+    static QString FormatLine(const std::string& format, const std::string& sample);
 
     QTabWidget* PageControl1 = nullptr;
     // Startup
@@ -69,6 +70,8 @@ public:
     QComboBox* chDate = nullptr;
     QLabel* Label7 = nullptr;
     QComboBox* chTime = nullptr;
+    QLabel* LabelWeekStart = nullptr;
+    QComboBox* cbWeekStart = nullptr;  // Sunday, Monday, or as the locale has it
     // Print
     QLabel* Label3 = nullptr;
     QSpinBox* spinscale = nullptr;

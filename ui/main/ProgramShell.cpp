@@ -32,6 +32,8 @@ ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sou
             &TFormMainCalendar::PmTrayRestoreClick);
     connect(tray_.get(), &TrayShell::exitRequested, window_.get(),
             &TFormMainCalendar::btnExitClick);
+    connect(window_.get(), &TFormMainCalendar::trayMessageRequested, tray_.get(),
+            &TrayShell::ShowMessage);
 
     maintenance_ = std::make_unique<MaintenanceController>(*session_, window_.get());
     connect(window_.get(), &TFormMainCalendar::backupRequested, maintenance_.get(),

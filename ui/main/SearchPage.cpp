@@ -27,6 +27,7 @@
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
+#include "platform/desktop/WeekStart.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/SearchStatement.h"
@@ -63,7 +64,8 @@ public:
         : QStyledItemDelegate(parent), dm_(dm), events_(events), header_(header) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
+        return {QStyledItemDelegate::sizeHint(option, index).width(),
+                RowHeightFor(option.fontMetrics, kRowHeight)};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -210,6 +212,8 @@ void TSearchPage::CreatePanel() {
     connect(comSearchType, &QComboBox::activated, this, &TSearchPage::comSearchTypeChange);
     connect(btnSearch, &QToolButton::clicked, this, &TSearchPage::btnSearchClick);
     connect(chtext, &QCheckBox::toggled, this, &TSearchPage::chtextClick);
+    // Enter in the keyword box searches, as the search button does.
+    connect(editInclude, &QLineEdit::returnPressed, this, &TSearchPage::btnSearchClick);
 }
 
 void TSearchPage::CreateResultList() {
@@ -257,6 +261,11 @@ void TSearchPage::CreateResultList() {
         new ResultRowDelegate(dm_, search_.found, *HeaderControl1, ListBoxQuery));
     ListBoxQuery->setContextMenuPolicy(Qt::CustomContextMenu);
     upperLayout->addWidget(ListBoxQuery, 1);
+    LabelNothingFound = new QLabel(QStringLiteral("No events found."), ListBoxQuery->viewport());
+    LabelNothingFound->setObjectName(QStringLiteral("LabelNothingFound"));
+    LabelNothingFound->setAlignment(Qt::AlignCenter);
+    LabelNothingFound->setForegroundRole(QPalette::PlaceholderText);
+    LabelNothingFound->hide();
 
     MemoContent = Memo(Splitter, "MemoContent");
     MemoNote = Memo(Splitter, "MemoNote");
@@ -322,7 +331,8 @@ void TSearchPage::comSearchTypeChange() {
     const int type = comSearchType->currentIndex();
     if (type >= 0) {
         const SearchPeriod period = PeriodOfSearchType(
-            type, clock::Today(), DayOfPicker(dtBetweenDate), DayOfPicker(dtAndDate));
+            type, clock::Today(), DayOfPicker(dtBetweenDate), DayOfPicker(dtAndDate),
+            desktop::FirstWeekday(dm_.Options.FirstDayOfWeek));
         SetPickerDay(dtBetweenDate, period.between);
         SetPickerDay(dtAndDate, period.andDay);
         dtBetweenDate->setEnabled(period.pickersEnabled);
@@ -361,6 +371,8 @@ void TSearchPage::btnSearchClick() {
     ClearMemos();
     for (std::size_t i = 0; i < search_.found.size(); ++i)
         ListBoxQuery->addItem(QStringLiteral(" "));
+    LabelNothingFound->setGeometry(ListBoxQuery->viewport()->rect());
+    LabelNothingFound->setVisible(ListBoxQuery->count() == 0);
     if (ListBoxQuery->count() > 0) {
         ListBoxQuery->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         ListBoxQuery->setFocus();
@@ -376,6 +388,7 @@ void TSearchPage::ClearMemos() {
 void TSearchPage::ClearResults() {
     search_.found.clear();
     ListBoxQuery->clear();
+    LabelNothingFound->hide();
     ClearMemos();
 }
 
@@ -574,6 +587,10 @@ bool TSearchPage::eventFilter(QObject* watched, QEvent* event) {
             // A header section has been dragged to a new width.
             if (watched == HeaderControl1->viewport())
                 KeepSectionWidths();
+            break;
+        case QEvent::Resize:
+            if (watched == ListBoxQuery->viewport())
+                LabelNothingFound->setGeometry(ListBoxQuery->viewport()->rect());
             break;
         case QEvent::KeyPress:
             if (watched == ListBoxQuery) {

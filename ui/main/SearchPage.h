@@ -101,6 +101,8 @@ public:
     QWidget* PanelSearch = nullptr;
     QHeaderView* HeaderControl1 = nullptr;
     QListWidget* ListBoxQuery = nullptr;
+    // Says in the list that the last search found nothing.
+    QLabel* LabelNothingFound = nullptr;
     QSplitter* Splitter = nullptr;
     QPlainTextEdit* MemoContent = nullptr;
     QPlainTextEdit* MemoNote = nullptr;

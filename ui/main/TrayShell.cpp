@@ -77,6 +77,10 @@ void TrayShell::ApplyHotKey(bool registering) {
     }
 }
 
+void TrayShell::ShowMessage(const QString& text) {
+    RxTrayIcon1->showMessage(kTitle, text, QSystemTrayIcon::Information);
+}
+
 void TrayShell::Close() {
     ApplyHotKey(false);
     RxTrayIcon1->hide();

@@ -6,6 +6,7 @@
 #include <QObject>
 
 class QAction;
+class QString;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -27,6 +28,8 @@ public:
     // releases it (false); the tray's hint and menu name the key.
     void ApplyHotKey(bool registering);
     desktop::GlobalHotKey& HotKey() const { return *hotKey_; }
+    // Shows a message from the icon.
+    void ShowMessage(const QString& text);
     // The program ends: the hot key is released and the icon leaves the tray.
     void Close();
 
