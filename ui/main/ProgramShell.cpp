@@ -25,7 +25,7 @@ ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sou
     hooks.showHelp = [this](int topic) { desktop::ShowHelp(topic, alarmWindow_.get()); };
     alarmWindow_ = std::make_unique<TFormAlarm>(*session_, std::move(hooks), window_.get());
 
-    tray_ = std::make_unique<TrayShell>(*session_);
+    tray_ = std::make_unique<TrayShell>(*session_, window_.get());
     connect(tray_.get(), &TrayShell::pendingRequested, window_.get(),
             &TFormMainCalendar::btnpendingClick);
     connect(tray_.get(), &TrayShell::restoreRequested, window_.get(),

@@ -16,16 +16,16 @@ const QString kTitle = QStringLiteral("Quenlaris Calendar");
 
 }  // namespace
 
-TrayShell::TrayShell(CalendarSession& session, QObject* parent)
+TrayShell::TrayShell(CalendarSession& session, QWidget* window, QObject* parent)
     : QObject(parent), session_(session) {
     setObjectName(QStringLiteral("TrayShell"));
-    PmTray = new QMenu;
+    PmTray = new QMenu(window);
     PmTray->setObjectName(QStringLiteral("PmTray"));
     ShowPendingEvents1 = PmTray->addAction(QStringLiteral("Show Pending Events"));
     PmTray->addSeparator();
     PmTrayRestore = PmTray->addAction(QStringLiteral("&Restore Quenlaris Calendar"));
     Exit1 = PmTray->addAction(QStringLiteral("E&xit"));
-    // The menu is no widget's child; its actions are the shell's, for the tests to find.
+    // The menu is the window's; its actions are the shell's, for the tests to find.
     for (auto [action, name] :
          {std::pair{ShowPendingEvents1, "ShowPendingEvents1"},
           std::pair{PmTrayRestore, "PmTrayRestore"}, std::pair{Exit1, "Exit1"}}) {
@@ -54,9 +54,7 @@ TrayShell::TrayShell(CalendarSession& session, QObject* parent)
     RxTrayIcon1->show();
 }
 
-TrayShell::~TrayShell() {
-    delete PmTray;
-}
+TrayShell::~TrayShell() = default;
 
 void TrayShell::ApplyHotKey(bool registering) {
     if (!registering) {

@@ -7,6 +7,7 @@
 
 class QAction;
 class QString;
+class QWidget;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -21,7 +22,8 @@ class CalendarSession;
 class TrayShell : public QObject {
     Q_OBJECT
 public:
-    explicit TrayShell(CalendarSession& session, QObject* parent = nullptr);
+    // window: the parent of the tray's menu.
+    TrayShell(CalendarSession& session, QWidget* window, QObject* parent = nullptr);
     ~TrayShell() override;
 
     // Registers the hot key of the options (true), releasing the one registered before, or
