@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "core/Clock.h"
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
@@ -34,14 +35,6 @@ public:
 private:
     QWidget* window_;
     bool wasEnabled_;
-};
-
-class HourglassCursor {
-public:
-    HourglassCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~HourglassCursor() { QApplication::restoreOverrideCursor(); }
-    HourglassCursor(const HourglassCursor&) = delete;
-    HourglassCursor& operator=(const HourglassCursor&) = delete;
 };
 
 }  // namespace
@@ -84,7 +77,7 @@ void TFormMainCalendar::LayoutGrid() {
 void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
     if (ListBoxMonth->currentRow() < 0)
         return;
-    HourglassCursor hourglass;
+    desktop::BusyCursor busy;
     {
         PaintingSuspended suspended(this);
         for (int i = 0; i < RxCheckListBoxLayer->count() && std::size_t(i) < dm_.Layers.size();

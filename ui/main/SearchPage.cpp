@@ -21,9 +21,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
 
 #include "core/Clock.h"
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
@@ -42,14 +42,6 @@ constexpr int kPanelHeight = 146;
 constexpr int kLeft = 8;
 
 const QDate kDayZero(1899, 12, 30);
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // Draws a result row from its event: the whole row on the layer colour with the begin time
 // at its left edge, then subject, end time, last archive and repeat type each in the cell of
@@ -321,7 +313,7 @@ void TSearchPage::comSearchTypeChange() {
 }
 
 void TSearchPage::btnSearchClick() {
-    std::optional<BusyCursor> busy(std::in_place);
+    desktop::BusyCursor busy;
     comSearchType->setFocus();
     SearchRequest request;
     request.between = PeriodStart(DayOfPicker(dtBetweenDate));
@@ -335,7 +327,7 @@ void TSearchPage::btnSearchClick() {
     const SearchStatement statement = BuildSearchStatement(request, dm_.Layers);
     if (statement.refusal != SearchRefusal::None) {
         // The message is read with the ordinary cursor.
-        busy.reset();
+        busy.Release();
         const QString message = QString::fromUtf8(SearchRefusalMessage(statement.refusal));
         if (statement.refusal == SearchRefusal::KeywordQuote) {
             desktop::MessageBox::Error(this, message);
