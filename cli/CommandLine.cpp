@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/Version.h"
 #include "cli/Agenda.h"
 #include "cli/IcsCommands.h"
 #include "core/Clock.h"
@@ -16,10 +17,6 @@
 #include "platform/System.h"
 #include "store/DataModule.h"
 #include "store/ErrorReporter.h"
-
-#ifndef QCAL_VERSION
-#define QCAL_VERSION "unknown"
-#endif
 
 namespace qcal::cli {
 
@@ -336,7 +333,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             out << HelpText();
             return 0;
         case CommandLine::Action::Version:
-            out << kProgram << ' ' << QCAL_VERSION << '\n';
+            out << kProgram << ' ' << kVersionText << '\n';
             return 0;
         case CommandLine::Action::ExportIcs:
             return ExportIcsCommand(programFolder, line.icsFile, out, err);

@@ -59,6 +59,11 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the second insta
 # The manual page, and the agenda through the link: it reads the seeded month, leaves the
 # database as it was and needs no display.
 [[ -s $prefix/share/man/man1/quenlaris-calendar.1 ]] || fail "no manual page"
+# One version: the manual page names the one that --version prints.
+version=$(env -u DISPLAY "$link" --version) || fail "--version ended with an error"
+[[ $version == "quenlaris-calendar "* ]] || fail "--version printed '$version'"
+grep -qF "\"Quenlaris Calendar ${version#quenlaris-calendar }\"" \
+    "$prefix/share/man/man1/quenlaris-calendar.1" || fail "the manual page names another version than $version"
 [[ -x $folder/quenlaris-calendar-desktop ]] || fail "no desktop program in the program folder"
 agenda=$(env -u DISPLAY -u WAYLAND_DISPLAY "$link" --agenda --from "$(date +%Y-%m-01)" --days 31) ||
     fail "the agenda ended with an error"
