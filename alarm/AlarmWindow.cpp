@@ -34,56 +34,6 @@ namespace {
 constexpr int kRowHeight = 17;
 constexpr int kSectionCount = 4;
 
-// Draws a row of the alarm list from its due event: the begin time at the row's left edge,
-// then subject, end time and repeat type each in the cell of its header section, all on the
-// layer colour. A cell cuts off whatever ran into it from the left.
-class AlarmRowDelegate : public QStyledItemDelegate {
-public:
-    AlarmRowDelegate(const TDataMod& dm, const tArrayofField& events, const QHeaderView& header,
-                     QObject* parent)
-        : QStyledItemDelegate(parent), dm_(dm), events_(events), header_(header) {}
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const int row = index.row();
-        if (row < 0 || std::size_t(row) >= events_.size())
-            return;
-        const tfield& event = events_[std::size_t(row)];
-        const QColor background = desktop::ToQColor(event.layerColor);
-        const TFieldForDisplay texts = dm_.MakeDisplayTexts(event);
-        const std::array<const std::string*, kSectionCount> cells{
-            &texts.BeginText, &texts.SubjectText, &texts.EndText, &texts.RepeatText};
-        const QRect rect = option.rect;
-        painter->save();
-        painter->setFont(option.font);
-        int left = rect.left();
-        for (int section = 0; section < kSectionCount; ++section) {
-            const int width = header_.sectionSize(section);
-            // The last cell reaches the row's end, as the repeat text always could.
-            const int right = section + 1 == kSectionCount ? rect.right() : left + width - 1;
-            if (right >= left) {
-                const QRect cell(QPoint(left, rect.top()), QPoint(right, rect.bottom()));
-                painter->fillRect(cell, background);
-                PaintColouredRow(*painter, cell.adjusted(section == 0 ? 0 : 1, 0, 0, 0),
-                                 desktop::Q(*cells[std::size_t(section)]), background, false);
-            }
-            left += width;
-        }
-        if (option.state & QStyle::State_Selected)
-            PaintSelectionFrame(*painter, rect, background);
-        painter->restore();
-    }
-
-private:
-    const TDataMod& dm_;
-    const tArrayofField& events_;
-    const QHeaderView& header_;
-};
-
 QPlainTextEdit* Memo(QWidget* parent, const char* name, int height) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(QString::fromLatin1(name));
@@ -161,8 +111,20 @@ TFormAlarm::TFormAlarm(TDataMod& dm, AlarmScheduler& scheduler, AlarmWindowHooks
     ListBoxEventActived->setToolTip(
         QStringLiteral("Double-click to edit event\nRight-click to open menu\n"
                        "Ctrl+click or Alt+click to select multi-event"));
-    ListBoxEventActived->setItemDelegate(
-        new AlarmRowDelegate(dm_, Events(), *HeaderControl1, ListBoxEventActived));
+    // Each row is drawn from its due event; the repeat type may run to the row's end.
+    ListBoxEventActived->setItemDelegate(new EventRowDelegate(
+        {kRowHeight, 1, true}, *HeaderControl1,
+        [this](int row, QColor& background, QStringList& texts) {
+            if (row < 0 || std::size_t(row) >= Events().size())
+                return false;
+            const tfield& event = Events()[std::size_t(row)];
+            const TFieldForDisplay t = dm_.MakeDisplayTexts(event);
+            background = desktop::ToQColor(event.layerColor);
+            texts = {desktop::Q(t.BeginText), desktop::Q(t.SubjectText), desktop::Q(t.EndText),
+                     desktop::Q(t.RepeatText)};
+            return true;
+        },
+        ListBoxEventActived));
     ListBoxEventActived->setContextMenuPolicy(Qt::CustomContextMenu);
     MemoContent = Memo(Splitter, "MemoContent", 73);
     MemoNote = Memo(Splitter, "MemoNote", 58);
