@@ -22,6 +22,7 @@
 #include <QWindow>
 
 #include "alarm/AlarmScheduler.h"
+#include "alarm/DesktopNotifier.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
@@ -318,15 +319,47 @@ void TFormAlarm::Archive(ArchiveMode mode, bool reshow) {
     }
     if (ids.empty())
         return;
+    ArchiveIds(ids, blanks);
+    if (reshow) {
+        scheduler_.ShowAlarms();
+        SelectFirstRow();
+    }
+}
+
+void TFormAlarm::ArchiveIds(const std::vector<std::int64_t>& ids, IdListBlanks blanks) {
     ClearMemos();
     events_.FileEvents(ids, blanks);
     scheduler_.Due().RebuildDue();
     if (hooks_.refreshMonth)
         hooks_.refreshMonth();
-    if (reshow) {
-        scheduler_.ShowAlarms();
+}
+
+void TFormAlarm::FollowNotifications(DesktopNotifier& notifier) {
+    connect(&notifier, &DesktopNotifier::ArchiveRequested, this, &TFormAlarm::ArchiveEvent);
+    connect(&notifier, &DesktopNotifier::RemindAgainRequested, this, &TFormAlarm::RemindAgainLater);
+    connect(&notifier, &DesktopNotifier::OpenRequested, this,
+            [this] { scheduler_.OpenAlarmWindow(); });
+}
+
+void TFormAlarm::ArchiveEvent(std::int64_t id) {
+    ArchiveIds({id}, IdListBlanks::Before);
+    // The list shows what is left, without the sound the buttons play again.
+    scheduler_.FillAlarmList();
+    if (open_)
         SelectFirstRow();
+}
+
+void TFormAlarm::RemindAgainLater() {
+    if (open_) {
+        chRemindAgain->setChecked(true);
+        close();
+        return;
     }
+    // The boxes as the window would have shown them.
+    chRemindAgain->setChecked(true);
+    RxSpinRemindAgain->setValue(dm_.Options.AgainHowLong);
+    chArchiveAll->setChecked(dm_.Options.IsArchiveAllAfterClose);
+    FormClose();
 }
 
 void TFormAlarm::ListBoxEventActivedDblClick() {

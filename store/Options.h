@@ -21,6 +21,14 @@ struct RForPrint {
     bool operator==(const RForPrint&) const = default;
 };
 
+// How the alarms come up (ShowRemindersAs): in the alarm window, as desktop notifications, or
+// both. Without a notification server the window comes up whatever this says.
+enum RemindersAs : std::int32_t {
+    kRemindersInWindow = 0,
+    kRemindersAsNotifications = 1,
+    kRemindersBoth = 2,
+};
+
 struct ROptions {
     bool IsAlarmEnabled = true;
     bool IsAgainDisplay = false;
@@ -37,6 +45,7 @@ struct ROptions {
     std::string TimeFormat = "hh:nn AM/PM";
     std::int32_t myIndex = 4;  // 0 Alt, 1 Ctrl, 2 Shift, 3 Ctrl+Alt, 4 Ctrl+Shift
     std::int32_t myKey = 25;   // 0 = A .. 25 = Z
+    std::int32_t ShowRemindersAs = kRemindersBoth;
     bool operator==(const ROptions&) const = default;
 };
 
