@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "alarm/AlarmView.h"
+#include "alarm/DesktopNotifier.h"
 #include "core/Clock.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
@@ -61,6 +62,22 @@ void AlarmScheduler::ShowAlarms() {
         sound_.Play(dm_.ProgramFolder() + "/music/" + dm_.Options.FilenameOfSound);
     }
     FillAlarmList();
+    const std::int32_t as = dm_.Options.ShowRemindersAs;
+    bool window = true;
+    if (notifier_ != nullptr && as != kRemindersInWindow) {
+        // Without a notification server the window comes up instead.
+        const bool notified = notifier_->Notify(due_.dueEvents);
+        window = !notified || as != kRemindersAsNotifications || windowAsked_;
+    }
+    if (window) {
+        OpenView();
+    } else {
+        // No window to close: the reminders come back as if it had been closed now.
+        ArmRemindAgain();
+    }
+}
+
+void AlarmScheduler::OpenView() {
     if (!dm_.IsAlarmShowing && view_ != nullptr) {
         // The window keeps the flag from its show to its close as well; holding it here
         // too means a view that returns early can never let a second window open.
@@ -70,13 +87,25 @@ void AlarmScheduler::ShowAlarms() {
     }
 }
 
+void AlarmScheduler::OpenAlarmWindow() {
+    FillAlarmList();
+    OpenView();
+}
+
 void AlarmScheduler::FillAlarmList() {
     if (view_ != nullptr) {
         view_->FillAlarmList();
     }
+    if (notifier_ != nullptr) {
+        notifier_->Withdraw(due_.dueEvents);
+    }
 }
 
 void AlarmScheduler::ShowPending(bool sayIfEmpty) {
+    // Asked for by the user (button, tray, hot key; they are the ones that say so when
+    // nothing is pending): the window comes up, not only notifications.
+    FlagScope asked(windowAsked_);
+    windowAsked_ = sayIfEmpty;
     due_.RebuildDue();
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
@@ -167,6 +196,9 @@ void AlarmScheduler::TimerEvery1Timer() {
 }
 
 void AlarmScheduler::TimerEvery15Timer() {
+    if (notifier_ != nullptr) {
+        notifier_->Renew();
+    }
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
     }

@@ -12,6 +12,7 @@
 namespace qcal {
 
 class AlarmView;
+class DesktopNotifier;
 class SoundPlayer;
 class TDataMod;
 
@@ -23,11 +24,17 @@ public:
 
     // The window the scheduler fills and opens; may be null (nothing is shown then).
     void SetView(AlarmView* view) { view_ = view; }
+    // Raises desktop notifications beside or instead of the window, as ShowRemindersAs says;
+    // may be null (the window only).
+    void SetNotifier(DesktopNotifier* notifier) { notifier_ = notifier; }
 
     void ShowAlarms();
     void FillAlarmList();
     void ShowPending(bool sayIfEmpty);
     void RefreshAlarms();
+    // Opens the alarm window on the due list as it is, without sound or notifications (the
+    // notification's "Open").
+    void OpenAlarmWindow();
 
     // The first activation of the main window: TimerEvery1 follows IsAlarmEnabled,
     // TimerEvery15 stops, then ShowPending(false).
@@ -64,10 +71,15 @@ public:
 
 private:
     void ArmDayEnd();
+    void OpenView();
 
     TDataMod& dm_;
     SoundPlayer& sound_;
     AlarmView* view_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
+    // Set while the user asked for the pending events: the window comes up whatever
+    // ShowRemindersAs says.
+    bool windowAsked_ = false;
     tlist_of_event_for_timer due_;
     // True while a tick looks for newly due events: a tick delivered from inside that look
     // (CheckNewDue lets pending messages through) does not start a second one.

@@ -25,6 +25,7 @@ class QAction;
 namespace qcal {
 
 class AlarmScheduler;
+class DesktopNotifier;
 class TDataMod;
 
 // What the window asks of the main window.
@@ -54,6 +55,12 @@ public:
     // Archives the current, every or the selected listed event; reshow shows the window's
     // list again afterwards (with the sound when it is on).
     void Archive(ArchiveMode mode, bool reshow);
+    // The commands of a desktop notification, done as the window's own: "Archive" archives
+    // that event as the "&Archive" button does; "Remind again" ticks "Remind again after"
+    // and closes, as the user would (also while the window is hidden); "Open" shows it.
+    void FollowNotifications(DesktopNotifier& notifier);
+    void ArchiveEvent(std::int64_t id);
+    void RemindAgainLater();
     // Shows the current row's content and note.
     void ListBoxEventActivedClick();
     // Edits the current row's event.
@@ -101,6 +108,7 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
+    void ArchiveIds(const std::vector<std::int64_t>& ids, IdListBlanks blanks);
     void SetTopmost(bool on);
     void ClearMemos();
     std::vector<int> SelectedRows() const;

@@ -285,7 +285,7 @@ std::optional<int> torig::DueDay(TDateTime now) const {
     return FirstOccurrence(FirstUnfiledDay(), std::min(DayOf(f.enddate), DayOf(now)));
 }
 
-bool torig::RepeatingIsDue(TDateTime now) const {
+bool trepeating::IsDue(TDateTime now) const {
     if (!IsValidDateTime(f.beginTime) || !IsValidDateTime(f.lastFileTime)) {
         return false;
     }
@@ -312,7 +312,7 @@ bool torig::RepeatingIsDue(TDateTime now) const {
     return TimeOfDayFraction(now) + kDueLead >= f.beginTime;
 }
 
-bool torig::RepeatingOccursBetween(TDateTime start, TDateTime end) const {
+bool trepeating::OccursBetween(TDateTime start, TDateTime end) const {
     if (std::isnan(start) || std::isnan(end)) {
         return false;
     }
@@ -321,7 +321,7 @@ bool torig::RepeatingOccursBetween(TDateTime start, TDateTime end) const {
     return hi >= lo && FirstOccurrence(lo, hi).has_value();
 }
 
-TDateTime torig::RepeatingDayToShow(TDateTime day) const {
+TDateTime trepeating::DayToShow(TDateTime day) const {
     if (OccursOn(day)) {
         return day;
     }

@@ -115,9 +115,6 @@ protected:
     // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
     // occurs, computed directly rather than by testing day after day.
     virtual std::optional<int> FirstOccurrence(int fromDay, int toDay) const = 0;
-    bool RepeatingIsDue(TDateTime now) const;
-    bool RepeatingOccursBetween(TDateTime start, TDateTime end) const;
-    TDateTime RepeatingDayToShow(TDateTime day) const;
 
     RuleFields f;
 };
@@ -135,65 +132,53 @@ protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
 };
 
-// Every N days from the begin day, or every workday.
-class tdaily final : public torig {
+// What the repeating kinds share: due, period and shown day all follow from OccursOn and
+// FirstOccurrence.
+class trepeating : public torig {
 public:
-    using torig::torig;
-    bool OccursOn(TDateTime day) const override;
+    explicit trepeating(const tfield& event) : torig(event) {}
+    explicit trepeating(const RuleFields& fields) : torig(fields) {}
     using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
+    bool IsDue(TDateTime now) const override;
+    bool OccursBetween(TDateTime start, TDateTime end) const override;
+    TDateTime DayToShow(TDateTime day) const override;
+};
+
+// Every N days from the begin day, or every workday.
+class tdaily final : public trepeating {
+public:
+    using trepeating::trepeating;
+    bool OccursOn(TDateTime day) const override;
 
 protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // The chosen weekdays of every N weeks, counted from the week of the begin day.
-class tweek final : public torig {
+class tweek final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D, or the O-th day of kind K, of every N months.
-class tmonth final : public torig {
+class tmonth final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D of month M, or the O-th day of kind K in month M, every year.
-class tyear final : public torig {
+class tyear final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
     std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;

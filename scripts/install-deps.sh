@@ -11,7 +11,7 @@ packages=(
     libzip-dev unzip
     libbenchmark-dev
     fonts-liberation
-    xvfb xauth xdotool
+    xvfb xauth xdotool dbus dunst
     libxcb1-dev libxcb-keysyms1-dev trayer x11-utils
     pulseaudio pulseaudio-utils
     poppler-utils

@@ -12,6 +12,7 @@
 #include "core/Rules.h"
 #include "platform/Sqlite.h"
 #include "store/DataModule.h"
+#include "store/EventTable.h"
 #include "store/IdList.h"
 
 namespace qcal {
@@ -43,9 +44,12 @@ public:
     void ReadRuleFields(const platform::Query& query, tfield& event) const;
     void ReadTexts(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
 
-    static constexpr std::size_t kCount = 29;
+    static constexpr std::size_t kCount = kEventColumns.size();
 
 private:
+    // The rule fields (with the id), or the texts.
+    void ReadColumns(const platform::Query& query, tfield& event, bool ruleFields) const;
+
     std::array<int, kCount> at_{};
 };
 

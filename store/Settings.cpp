@@ -24,6 +24,7 @@ enum class Form {
     FontSize,   // points, brought into kMinFontSize..kMaxFontSize when read
     DateIndex,  // the position of the field's text in DateFormats
     TimeIndex,  // the position of the field's text in TimeFormats
+    Reminders,  // a RemindersAs value; anything else reads as the default
 };
 
 using Field = std::variant<bool ROptions::*, std::int32_t ROptions::*, std::string ROptions::*,
@@ -55,6 +56,7 @@ const OptionKey kOptionKeys[] = {
     {"Options", "PrintColours", &RForPrint::PrintColours},
     {"Options", "FirstDayOfWeek", &ROptions::FirstDayOfWeek},
     {"Options", "TrayMessageShown", &ROptions::TrayMessageShown},
+    {"Options", "ShowRemindersAs", &ROptions::ShowRemindersAs, Form::Reminders},
     {"myFormat", "myDate", &ROptions::DateFormat, Form::DateIndex},
     {"myFormat", "myTime", &ROptions::TimeFormat, Form::TimeIndex},
     {"HotKey", "myIndex", &ROptions::myIndex},
@@ -112,6 +114,9 @@ void TDataMod::LoadOptions() {
                     field = ini.readInteger(k.section, k.key, fallback);
                     if (k.form == Form::FontSize) {
                         field = SaneFontSize(field, fallback);
+                    } else if (k.form == Form::Reminders &&
+                               (field < kRemindersInWindow || field > kRemindersBoth)) {
+                        field = fallback;
                     }
                 } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
                     const auto& formats = k.form == Form::DateIndex ? DateFormats : TimeFormats;

@@ -33,6 +33,7 @@ const char* const kDefaultOptionsText =
     "PrintColours=1\n"
     "FirstDayOfWeek=0\n"
     "TrayMessageShown=0\n"
+    "ShowRemindersAs=2\n"
     "\n"
     "[myFormat]\n"
     "myDate=0\n"
@@ -145,6 +146,7 @@ private slots:
             "PrintColours=0\n"
             "FirstDayOfWeek=1\n"
             "TrayMessageShown=1\n"
+            "ShowRemindersAs=1\n"
             "\n"
             "[myFormat]\n"
             "myDate=4\n"
@@ -172,7 +174,8 @@ private slots:
                                 1,
                                 0,
                                 1,
-                                true};
+                                true,
+                                kRemindersAsNotifications};
         QVERIFY(f.dm->Options == expected);
         QVERIFY(f.dm->SaveOptions());
         QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);
@@ -258,22 +261,29 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("alarm");
         QTest::addColumn<int>("againHowLong");
-        QTest::newRow("yes is not a number") << "IsAlarmEnabled=yes\n" << true << 10;
-        QTest::newRow("hex zero is false") << "IsAlarmEnabled=0x0\n" << false << 10;
-        QTest::newRow("dollar hex") << "AgainHowLong=$1E\n" << true << 30;
-        QTest::newRow("keys ignore case") << "isalarmenabled=0\nAGAINHOWLONG=7\n" << false << 7;
-        QTest::newRow("blanks around") << "  AgainHowLong = 12 \n" << true << 12;
-        QTest::newRow("garbage integer") << "AgainHowLong=12abc\n" << true << 10;
+        QTest::addColumn<int>("reminders");
+        QTest::newRow("yes is not a number") << "IsAlarmEnabled=yes\n" << true << 10 << 2;
+        QTest::newRow("hex zero is false") << "IsAlarmEnabled=0x0\n" << false << 10 << 2;
+        QTest::newRow("dollar hex") << "AgainHowLong=$1E\n" << true << 30 << 2;
+        QTest::newRow("keys ignore case") << "isalarmenabled=0\nAGAINHOWLONG=7\n"
+                                          << false << 7 << 2;
+        QTest::newRow("blanks around") << "  AgainHowLong = 12 \n" << true << 12 << 2;
+        QTest::newRow("garbage integer") << "AgainHowLong=12abc\n" << true << 10 << 2;
+        QTest::newRow("reminders in the window") << "ShowRemindersAs=0\n" << true << 10 << 0;
+        QTest::newRow("reminders unknown") << "ShowRemindersAs=3\n" << true << 10 << 2;
+        QTest::newRow("reminders negative") << "ShowRemindersAs=-1\n" << true << 10 << 2;
     }
     void valueForms() {
         QFETCH(QString, options);
         QFETCH(bool, alarm);
         QFETCH(int, againHowLong);
+        QFETCH(int, reminders);
         StoreFixture f;
         WriteFile(f.dm->SetupIniPath(), "[options]\n" + options.toStdString());
         f.dm->LoadOptions();
         QCOMPARE(f.dm->Options.IsAlarmEnabled, alarm);
         QCOMPARE(f.dm->Options.AgainHowLong, againHowLong);
+        QCOMPARE(int(f.dm->Options.ShowRemindersAs), reminders);
     }
 
     void formatIndexes_data() {

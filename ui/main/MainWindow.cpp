@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "alarm/AlarmWindow.h"
+#include "alarm/DesktopNotifier.h"
 #include "core/Names.h"
 #include "platform/desktop/Glyphs.h"
 #include "platform/desktop/Help.h"
@@ -211,6 +212,10 @@ void TFormMainCalendar::CreateAlarms() {
     hooks.showHelp = [this](int context) { desktop::ShowHelp(context, alarmWindow_.get()); };
     alarmWindow_ = std::make_unique<TFormAlarm>(dm_, *scheduler_, std::move(hooks), this);
     scheduler_->SetView(alarmWindow_.get());
+    // Lives as long as the scheduler whose reminders it raises.
+    auto* notifier = new DesktopNotifier(dm_, scheduler_.get());
+    scheduler_->SetNotifier(notifier);
+    alarmWindow_->FollowNotifications(*notifier);
 }
 
 void TFormMainCalendar::CreateToolbar() {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QToolButton>
 
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/Backup.h"
@@ -23,14 +24,6 @@ const QString kRestoreFails =
     QStringLiteral("Restore the data and setting fails\rPlease restart the system after closed!");
 const QString kCompactFails =
     QStringLiteral("Compress database fail!\rYou must restart Quenlaris Calendar.");
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -77,7 +70,7 @@ void TFormMainCalendar::btnbackupClick() {
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".zip");
 
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     const bool remindAgainWasActive = ReleaseDatabase();
     const BackupReport report = WriteBackup(dm_.ProgramFolder(), LocalPath(path));
     if (report.ok) {
@@ -99,7 +92,7 @@ void TFormMainCalendar::btnrestoreClick() {
         return;
     const std::string path = LocalPath(*chosen);
 
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     // Everything that can be checked without writing is checked while the database is still
     // open: an archive that is refused changes nothing and the program runs on.
     const RestoreReport inspected = InspectBackup(path);
@@ -148,7 +141,7 @@ void TFormMainCalendar::CompactDatabase1Click() {
                                  "and must be started again."))) {
         return;
     }
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     const bool remindAgainWasActive = ReleaseDatabase();
     const CompactReport report = CompactDatabaseFile(dm_.ProgramFolder());
     switch (report.status) {

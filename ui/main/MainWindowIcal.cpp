@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QMenu>
 
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
@@ -21,15 +22,6 @@ using desktop::Std;
 namespace {
 
 const QString kIcalFilter = QStringLiteral("iCalendar files (*.ics *.ical);;All files (*)");
-
-// The hourglass while a file is read or written.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 QString Joined(const std::vector<std::string>& lines) {
     QString text;
@@ -67,7 +59,7 @@ void TFormMainCalendar::ExportIcalendarClick() {
     }
     ical::ExportResult result;
     {
-        const BusyCursor busy;
+        const desktop::BusyCursor busy;
         result = ical::ExportIcsFile(dm_, Std(*path));
     }
     if (!result.ok) {
@@ -96,7 +88,7 @@ void TFormMainCalendar::ImportIcalendarClick() {
     }
     ical::ImportResult result;
     {
-        const BusyCursor busy;
+        const desktop::BusyCursor busy;
         result = ical::ImportIcsFile(dm_, Std(*path));
     }
     if (!result.ok) {

@@ -12,6 +12,7 @@
 #include "core/Names.h"
 #include "core/WeekStart.h"
 #include "platform/desktop/ColouredRow.h"
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/desktop/WeekStart.h"
@@ -38,14 +39,6 @@ public:
 private:
     QWidget* window_;
     bool wasEnabled_;
-};
-
-class HourglassCursor {
-public:
-    HourglassCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~HourglassCursor() { QApplication::restoreOverrideCursor(); }
-    HourglassCursor(const HourglassCursor&) = delete;
-    HourglassCursor& operator=(const HourglassCursor&) = delete;
 };
 
 }  // namespace
@@ -88,7 +81,7 @@ void TFormMainCalendar::LayoutGrid() {
 void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
     if (ListBoxMonth->currentRow() < 0)
         return;
-    HourglassCursor hourglass;
+    desktop::BusyCursor busy;
     {
         PaintingSuspended suspended(this);
         for (int i = 0; i < RxCheckListBoxLayer->count() && std::size_t(i) < dm_.Layers.size();
