@@ -165,15 +165,18 @@ bool CopyDatabaseFile(const std::string& source, const std::string& dest, std::s
     return copied;
 }
 
-bool DatabaseHasTable(const std::string& path, const std::string& table, std::string& error) {
+namespace {
+
+bool CheckDatabase(const std::string& path, const std::string& table, const char* check,
+                   std::string& error) {
     Connection db(path, SQLITE_OPEN_READONLY, error);
     if (!db.ok())
         return false;
-    std::string check;
-    if (!db.firstText("PRAGMA quick_check", check, error))
+    std::string result;
+    if (!db.firstText(check, result, error))
         return false;
-    if (check != "ok") {
-        error = "damaged database: " + check;
+    if (result != "ok") {
+        error = "damaged database: " + result;
         return false;
     }
     const std::string sql =
@@ -186,6 +189,35 @@ bool DatabaseHasTable(const std::string& path, const std::string& table, std::st
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool DatabaseHasTable(const std::string& path, const std::string& table, std::string& error) {
+    return CheckDatabase(path, table, "PRAGMA quick_check", error);
+}
+
+bool DatabaseIsSound(const std::string& path, const std::string& table, std::string& error) {
+    return CheckDatabase(path, table, "PRAGMA integrity_check", error);
+}
+
+long long TableRowCount(const std::string& path, const std::string& table, std::string& error) {
+    Connection db(path, SQLITE_OPEN_READONLY, error);
+    if (!db.ok())
+        return -1;
+    const std::string sql = "select count(*) from \"" + table + "\"";
+    std::string count;
+    if (!db.firstText(sql.c_str(), count, error))
+        return -1;
+    return std::stoll(count);
+}
+
+bool SettleJournal(const std::string& path, std::string& error) {
+    Connection db(path, SQLITE_OPEN_READWRITE, error);
+    if (!db.ok())
+        return false;
+    std::string ignored;
+    return db.firstText("select count(*) from sqlite_master", ignored, error);
 }
 
 bool VacuumInto(const std::string& source, const std::string& dest, std::string& error) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/DateTime.h"
+#include "store/DataFolderRepair.h"
 #include "store/IdList.h"
 
 namespace qcal {
@@ -12,6 +13,9 @@ TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors, platform::O
       programFolder_(std::move(programFolder)),
       errors_(errors),
       access_(access) {
+    // Whatever a backup, restore or compaction cut short left behind is settled before the
+    // database is opened.
+    RepairDataFolder(programFolder_);
     Connect();
     DateFormats = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "yyyy/mm/dd", "yy/mm/dd"};
     TimeFormats = {"hh:nn AM/PM", "hh:nn"};
