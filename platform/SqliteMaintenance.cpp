@@ -216,8 +216,19 @@ bool SettleJournal(const std::string& path, std::string& error) {
     Connection db(path, SQLITE_OPEN_READWRITE, error);
     if (!db.ok())
         return false;
+    // Taking the lock rolls back a hot journal. With the exclusive lock held no other
+    // connection has a transaction under way, so a journal still there (one whose writer was
+    // killed before it wrote its header) belongs to nobody and goes.
     std::string ignored;
-    return db.firstText("select count(*) from sqlite_master", ignored, error);
+    if (!db.exec("BEGIN EXCLUSIVE", error) ||
+        !db.firstText("select count(*) from sqlite_master", ignored, error)) {
+        db.exec("ROLLBACK", ignored);
+        return false;
+    }
+    const std::string journal = path + "-journal";
+    if (::unlink(journal.c_str()) != 0 && errno != ENOENT)
+        error = journal + ": " + std::strerror(errno);
+    return db.exec("COMMIT", ignored) && error.empty();
 }
 
 bool VacuumInto(const std::string& source, const std::string& dest, std::string& error) {

@@ -24,8 +24,9 @@ bool DatabaseIsSound(const std::string& path, const std::string& table, std::str
 // The number of rows of table in the database at path (opened read-only), or -1 with error.
 long long TableRowCount(const std::string& path, const std::string& table, std::string& error);
 
-// Opens the database at path read-write once and reads from it, which rolls back what a writer
-// that was cut short left in its journal. A missing file stays missing.
+// Opens the database at path read-write under an exclusive lock, which rolls back what a writer
+// that was cut short left in its journal, and removes a journal that is left over all the
+// same. A missing file stays missing.
 bool SettleJournal(const std::string& path, std::string& error);
 
 // Writes a compacted copy of the database at source to dest (which must not exist) with

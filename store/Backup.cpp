@@ -895,6 +895,11 @@ RestoreReport RestoreBackup(const std::string& folder, const std::string& archiv
             return {RestoreStatus::Failed, target + ": is a folder", {}};
         j.moves.push_back({e.name, Exists(target) ? AsideName(folder, e.name) : std::string()});
     }
+    // A journal of the old database must never meet the new one.
+    const std::string dbJournal = platform::JoinPath(folder, kDatabaseName) + "-journal";
+    if (Exists(dbJournal) &&
+        !platform::SettleJournal(platform::JoinPath(folder, kDatabaseName), error))
+        return {RestoreStatus::Failed, error, {}};
     if (!WriteJournal(folder, j, error))
         return {RestoreStatus::Failed, error, {}};
     StepFault fault = StepFault::None;

@@ -65,7 +65,7 @@ bool SettleCompactionBackup(const std::string& folder, std::string& detail) {
     }
     // A writer cut short may have left a journal: roll it back before judging user.mdb.
     std::string ignored;
-    if (Exists(db))
+    if (Exists(db + "-journal"))
         platform::SettleJournal(db, ignored);
     const bool dbSound = Sound(db);
     const bool bakSound = Sound(bak);
@@ -123,7 +123,8 @@ CompactReport CompactDatabaseFile(const std::string& folder, const CompactOption
         return {CompactStatus::MoveAsideFailed, ErrnoText(db)};
 
     std::string error;
-    platform::SettleJournal(db, error);
+    if (Exists(db + "-journal") && !platform::SettleJournal(db, error))
+        return {CompactStatus::Failed, db + ": " + error};
     if (!platform::DatabaseIsSound(db, kTable, error))
         return {CompactStatus::Failed, db + ": " + error};
     const long long rows = platform::TableRowCount(db, kTable, error);

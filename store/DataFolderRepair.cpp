@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/FolderLock.h"
+#include "platform/SqliteMaintenance.h"
 #include "platform/System.h"
 #include "store/Backup.h"
 #include "store/Compaction.h"
@@ -75,6 +76,11 @@ RepairReport RepairDataFolder(const std::string& folder) {
     if (!restoreSettled)
         report.problems.push_back(detail);
     if (!SettleCompactionBackup(folder, detail))
+        report.problems.push_back(detail);
+    // The journal of a write that was cut short: rolled back now rather than at the first
+    // read, and one that was never completed removed.
+    const std::string db = platform::JoinPath(folder, "user.mdb");
+    if (platform::FileExists(db + "-journal") && !platform::SettleJournal(db, detail))
         report.problems.push_back(detail);
 
     std::error_code ec;
