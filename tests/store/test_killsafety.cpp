@@ -1,15 +1,12 @@
-// Every write path killed at random moments: a child process (qcal_kill_child) runs the path
-// over and over on a copy of a prepared data folder and is killed with SIGKILL after a random
-// delay. The next start must then find every acknowledged change, a database that passes the
-// full integrity check, every event under a layer of setup.ini, and no leftovers.
-//
-// QCAL_KILLS sets the number of kills per path (scripts/kill-soak.sh runs many);
-// QCAL_KILL_SEED repeats a run.
+// Every write path killed at random moments: the child qcal_kill_child runs the path over and
+// over on a copy of a prepared data folder until SIGKILL. The next start must find every
+// acknowledged change, a database that passes the full integrity check, every event under a
+// layer of setup.ini, and no leftovers. QCAL_KILLS sets the kills per path, QCAL_KILL_SEED
+// repeats a run (scripts/kill-soak.sh).
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,62 +18,49 @@
 #include <map>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "platform/Sqlite.h"
 #include "platform/SqliteMaintenance.h"
 #include "store/Backup.h"
-#include "store/DataModule.h"
 #include "support/StoreFixture.h"
+#include "support/TestText.h"
 
 using namespace qcal;
+using namespace Qt::StringLiterals;
+using test::ReadFile;
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using Acks = std::vector<long long>;
 
 void WriteAll(const QString& path, const QByteArray& data) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size());
 }
 
-void CopyTree(const QString& from, const QString& to) {
-    QDir().mkpath(to);
-    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(path);
-        if (it.fileInfo().isDir())
-            QDir().mkpath(target);
-        else
-            QFile::copy(path, target);
-    }
-}
-
-// Every name below root, hidden ones included.
-QStringList Listing(const QString& root) {
+// Every name below root, hidden ones included, or a copy of all of it to to.
+QStringList Listing(const QString& root, const QString& copyTo = {}) {
     QStringList names;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(root).relativeFilePath(it.next());
+    while (it.hasNext()) {
+        const QString name = QDir(root).relativeFilePath(it.next());
+        names << name;
+        if (!copyTo.isEmpty() && it.fileInfo().isDir())
+            QDir().mkpath(copyTo + QLatin1Char('/') + name);
+        else if (!copyTo.isEmpty())
+            QFile::copy(it.filePath(), copyTo + QLatin1Char('/') + name);
+    }
     names.sort();
     return names;
 }
 
-// id, subject and archive time of every event, in order of id.
-std::map<std::int64_t, std::pair<std::string, double>> Events(const QString& db) {
-    platform::Database connection;
-    connection.open(db.toStdString(), platform::OpenMode::ReadOnly);
-    platform::Query q(connection);
-    q.setSql("select id, subject, lastFileTime from eventtable order by id");
+// Subject and archive time by id.
+std::map<std::int64_t, std::pair<std::string, double>> Events(const QString& folder) {
+    platform::Database db;
+    db.open((folder + u"/user.mdb"_s).toStdString(), platform::OpenMode::ReadOnly);
+    platform::Query q(db);
+    q.setSql("select id, subject, lastFileTime from eventtable");
     q.open();
     std::map<std::int64_t, std::pair<std::string, double>> events;
     for (; !q.eof(); q.next())
@@ -84,174 +68,146 @@ std::map<std::int64_t, std::pair<std::string, double>> Events(const QString& db)
     return events;
 }
 
-void Exec(const QString& db, const std::vector<std::string>& statements) {
-    platform::Database connection;
-    connection.open(db.toStdString());
-    for (const std::string& sql : statements)
-        connection.exec(sql);
+void Exec(const QString& folder, const std::string& sql) {
+    platform::Database db;
+    db.open((folder + u"/user.mdb"_s).toStdString());
+    db.exec(sql);
 }
 
-std::vector<std::string> Inserts(const std::string& prefix, int count, const char* layer) {
-    std::vector<std::string> statements{"begin"};
-    for (int i = 0; i < count; ++i)
-        statements.push_back(
-            "insert into eventtable (subject, content, layername, begindate, enddate, alert, "
-            "repeatType) values ('" +
-            prefix + " " + std::to_string(i) + "', '" + std::string(200, 'c') + "', '" + layer +
-            "', 46000, 46000, 0, 0)");
-    statements.push_back("commit");
-    return statements;
+// The delivered files, a sound and 300 events of the given name and layer.
+void PrepareData(const QString& data, const std::string& name = "Event",
+                 const QByteArray& layers = ReadFile(QStringLiteral(QCAL_DELIVERED_INI))) {
+    QDir().mkpath(data);
+    QFile::copy(QStringLiteral(QCAL_DELIVERED_DB), data + u"/user.mdb"_s);
+    QFile::setPermissions(data + u"/user.mdb"_s, QFile::ReadOwner | QFile::WriteOwner);
+    WriteAll(data + u"/setup.ini"_s, layers);
+    WriteAll(data + u"/music/play.wav"_s, "RIFF" + QByteArray::fromStdString(name));
+    Exec(data,
+         "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299) "
+         "insert into eventtable (subject, content, layername, begindate, enddate, alert, "
+         "repeatType) select '" +
+             name + " ' || i, printf('%.200c', 'c'), '" + (name == "Event" ? "Personal" : "Work") +
+             "', 46000, 46000, 0, 0 from n");
 }
 
-// What a data folder holds, for comparing whole sets: the events, the settings and the sounds.
-QByteArray Signature(const QString& folder) {
+// The whole of a data folder: events, settings, sounds.
+QByteArray Signature(const QString& data) {
     QByteArray out;
-    for (const auto& [id, event] : Events(folder + QStringLiteral("/user.mdb")))
-        out += QByteArray::number(id) + ' ' + QByteArray::fromStdString(event.first) + '\n';
-    out += ReadAll(folder + QStringLiteral("/setup.ini"));
-    for (const QString& name : Listing(folder + QStringLiteral("/music")))
-        out += name.toUtf8() + ':' + ReadAll(folder + QStringLiteral("/music/") + name);
+    for (const auto& [id, event] : Events(data))
+        out += QByteArray::number(id) + QByteArray::fromStdString(event.first);
+    for (const QString& name : Listing(data))
+        out += name.toUtf8() +
+               (name == u"user.mdb"_s ? QByteArray() : ReadFile(data + QLatin1Char('/') + name));
     return out;
 }
 
-// A prepared data folder ("data") with whatever else a path needs beside it.
-struct Scene {
-    QString root;
-    QString data() const { return root + QStringLiteral("/data"); }
-    QString file(const char* name) const { return data() + QLatin1Char('/') + QLatin1String(name); }
-    QString archives() const { return root + QStringLiteral("/archives"); }
-    std::vector<QByteArray> sets;  // the signatures of the restore's archives, in their order
-};
-
 struct WritePath {
-    QString name;
-    std::function<void(Scene&)> prepare;
-    std::function<QStringList(const Scene&)> arguments;
-    // Checks what the next start found; acks are the acknowledged numbers, in order.
-    std::function<void(const Scene&, const Scene& before, const std::vector<long long>& acks)>
-        check;
+    const char* name;
+    std::function<void(const QString& root)> prepare;  // root/data, and what else it needs
+    std::function<QStringList(const QString& root)> arguments;
+    std::function<void(const QString& root, const QString& before, const Acks&)> check;
 };
 
-void PrepareData(Scene& s) {
-    QDir().mkpath(s.data() + QStringLiteral("/music"));
-    QFile::copy(QStringLiteral(QCAL_DELIVERED_DB), s.file("user.mdb"));
-    QFile::setPermissions(s.file("user.mdb"), QFile::ReadOwner | QFile::WriteOwner);
-    QFile::copy(QStringLiteral(QCAL_DELIVERED_INI), s.file("setup.ini"));
-    QFile::setPermissions(s.file("setup.ini"), QFile::ReadOwner | QFile::WriteOwner);
-    WriteAll(s.file("music/play.wav"), "RIFF" + QByteArray(5000, 'p'));
-    Exec(s.file("user.mdb"), Inserts("Event", 300, "Personal"));
+QString Archive(const QString& root, int k) {
+    return root + QStringLiteral("/archives/%1.zip").arg(k);
 }
 
-QStringList NoArguments(const Scene&) {
-    return {};
-}
+const std::vector<WritePath> kPaths{
+    {"edit",
+     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
+     [](const QString& root, const QString&, const Acks& acks) {
+         // The first event carries the last acknowledged edit or the one after it.
+         const long long last = acks.empty() ? 0 : acks.back();
+         const std::string subject = Events(root + u"/data"_s).begin()->second.first;
+         QVERIFY2(subject == "edit " + std::to_string(last + 1) ||
+                      subject == (last ? "edit " + std::to_string(last) : "Event 0"),
+                  subject.c_str());
+     }},
+    {"delete",
+     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
+     [](const QString& root, const QString&, const Acks& acks) {
+         const auto now = Events(root + u"/data"_s);
+         for (long long id : acks)
+             QVERIFY2(!now.count(id), "an acknowledged delete is undone");
+         QVERIFY(now.size() + acks.size() >= 299 && now.size() + acks.size() <= 300);
+     }},
+    {"archive",
+     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
+     [](const QString& root, const QString&, const Acks& acks) {
+         const auto now = Events(root + u"/data"_s);
+         for (long long id : acks)
+             QVERIFY2(now.at(id).second > 0, "an acknowledged archive is undone");
+     }},
+    {"backup",
+     [](const QString& root) {
+         // A backup with every event is there; the new ones hold two thirds of them.
+         PrepareData(root + u"/data"_s);
+         QDir().mkpath(root + u"/archives"_s);
+         QVERIFY(WriteBackup((root + u"/data"_s).toStdString(), Archive(root, 0).toStdString()).ok);
+         Exec(root + u"/data"_s, "delete from eventtable where id % 3 = 0");
+     },
+     [](const QString& root) { return QStringList{Archive(root, 0)}; },
+     [](const QString& root, const QString& before, const Acks& acks) {
+         QCOMPARE(Listing(root + u"/archives"_s), QStringList{QStringLiteral("0.zip")});
+         QTemporaryDir out;
+         Listing(before + u"/data"_s, out.path());
+         QCOMPARE(
+             int(RestoreBackup(out.path().toStdString(), Archive(root, 0).toStdString()).status),
+             int(RestoreStatus::Done));
+         const std::size_t rows = Events(out.path()).size();
+         QVERIFY(rows == 200 || (acks.empty() && rows == 300));
+     }},
+    {"restore",
+     [](const QString& root) {
+         // Three sets, each in an archive; the data folder holds the last one.
+         for (int k = 0; k < 3; ++k) {
+             QDir(root + u"/data"_s).removeRecursively();
+             PrepareData(root + u"/data"_s, "Set " + std::to_string(k),
+                         "[Color]\nTotal=2\nLayerName0=Personal\nLayColor0=clTeal\nIsActived0=1\n"
+                         "LayerName1=Work\nLayColor1=clRed\nIsActived1=" +
+                             QByteArray::number(k % 2) + "\n");
+             QDir().mkpath(root + u"/archives"_s);
+             QVERIFY(
+                 WriteBackup((root + u"/data"_s).toStdString(), Archive(root, k).toStdString()).ok);
+         }
+     },
+     [](const QString& root) {
+         return QStringList{Archive(root, 0), Archive(root, 1), Archive(root, 2)};
+     },
+     [](const QString& root, const QString& before, const Acks& acks) {
+         // One whole set: the one last acknowledged, or the next one.
+         const int last = acks.empty() ? 2 : int(acks.back() % 3);
+         QTemporaryDir sets[2];
+         for (int k : {0, 1}) {
+             QVERIFY(RestoreBackup(sets[k].path().toStdString(),
+                                   Archive(before, (last + k) % 3).toStdString())
+                         .status == RestoreStatus::Done);
+         }
+         const QByteArray now = Signature(root + u"/data"_s);
+         QVERIFY2(now == Signature(sets[0].path()) || now == Signature(sets[1].path()),
+                  "the data folder holds no complete set");
+     }},
+    {"compaction",
+     [](const QString& root) {
+         PrepareData(root + u"/data"_s);
+         Exec(root + u"/data"_s, "delete from eventtable where id % 3 <> 0");
+     },
+     {},
+     [](const QString& root, const QString& before, const Acks&) {
+         QCOMPARE(Events(root + u"/data"_s), Events(before + u"/data"_s));
+     }},
+};
 
-const std::vector<WritePath>& Paths() {
-    static const std::vector<WritePath> paths{
-        {QStringLiteral("edit"), PrepareData, NoArguments,
-         [](const Scene& s, const Scene&, const std::vector<long long>& acks) {
-             const std::string subject = Events(s.file("user.mdb")).begin()->second.first;
-             const long long last = acks.empty() ? 0 : acks.back();
-             // The last acknowledged edit, or the one after it.
-             QVERIFY2(subject == "edit " + std::to_string(last + 1) ||
-                          (last > 0 && subject == "edit " + std::to_string(last)) ||
-                          (last == 0 && subject == "Event 0"),
-                      subject.c_str());
-         }},
-        {QStringLiteral("delete"), PrepareData, NoArguments,
-         [](const Scene& s, const Scene& before, const std::vector<long long>& acks) {
-             const auto was = Events(before.file("user.mdb"));
-             const auto now = Events(s.file("user.mdb"));
-             for (long long id : acks)
-                 QVERIFY2(!now.count(id), "an acknowledged delete is undone");
-             // Nothing else is gone but the one delete that was under way.
-             QVERIFY(now.size() + acks.size() == was.size() ||
-                     now.size() + acks.size() + 1 == was.size());
-         }},
-        {QStringLiteral("archive"), PrepareData, NoArguments,
-         [](const Scene& s, const Scene&, const std::vector<long long>& acks) {
-             const auto now = Events(s.file("user.mdb"));
-             for (long long id : acks)
-                 QVERIFY2(now.at(id).second > 0, "an acknowledged archive is undone");
-             QCOMPARE(now.size(), std::size_t(300));
-         }},
-        {QStringLiteral("backup"),
-         [](Scene& s) {
-             PrepareData(s);
-             QDir().mkpath(s.archives());
-             // A backup updates the archive that is there.
-             QVERIFY(WriteBackup(s.data().toStdString(),
-                                 (s.archives() + QStringLiteral("/backup.zip")).toStdString())
-                         .ok);
-             Exec(s.file("user.mdb"), {"delete from eventtable where id % 3 = 0"});
-         },
-         [](const Scene& s) { return QStringList{s.archives() + QStringLiteral("/backup.zip")}; },
-         [](const Scene& s, const Scene& before, const std::vector<long long>& acks) {
-             // The archive is the old one or a new one, whole either way, and nothing else
-             // lies beside it.
-             QCOMPARE(Listing(s.archives()).join(QStringLiteral(", ")),
-                      QStringLiteral("backup.zip"));
-             QTemporaryDir out;
-             CopyTree(before.data(), out.path());
-             const RestoreReport restored =
-                 RestoreBackup(out.path().toStdString(),
-                               (s.archives() + QStringLiteral("/backup.zip")).toStdString());
-             QCOMPARE(int(restored.status), int(RestoreStatus::Done));
-             const std::size_t rows = Events(out.path() + QStringLiteral("/user.mdb")).size();
-             if (!acks.empty())
-                 QCOMPARE(rows, std::size_t(200));
-             else
-                 QVERIFY(rows == 200 || rows == 300);
-         }},
-        {QStringLiteral("restore"),
-         [](Scene& s) {
-             QDir().mkpath(s.archives());
-             // Three different sets; the data folder holds the last one to begin with.
-             for (int k = 0; k < 3; ++k) {
-                 PrepareData(s);
-                 const std::string name = "Set " + std::to_string(k);
-                 Exec(s.file("user.mdb"), Inserts(name, 20 * (k + 1), "Work"));
-                 WriteAll(s.file("setup.ini"),
-                          "[Color]\nTotal=2\nLayerName0=Personal\nLayColor0=clTeal\nIsActived0=1\n"
-                          "LayerName1=Work\nLayColor1=clRed\nIsActived1=" +
-                              QByteArray::number(k % 2) + "\n");
-                 WriteAll(s.file("music/play.wav"),
-                          "RIFF" + QByteArray(3000 * (k + 1), char('a' + k)));
-                 s.sets.push_back(Signature(s.data()));
-                 QVERIFY(
-                     WriteBackup(s.data().toStdString(),
-                                 (s.archives() + QStringLiteral("/set%1.zip").arg(k)).toStdString())
-                         .ok);
-                 if (k < 2)
-                     QDir(s.data()).removeRecursively();
-             }
-         },
-         [](const Scene& s) {
-             return QStringList{s.archives() + QStringLiteral("/set0.zip"),
-                                s.archives() + QStringLiteral("/set1.zip"),
-                                s.archives() + QStringLiteral("/set2.zip")};
-         },
-         [](const Scene& s, const Scene& before, const std::vector<long long>& acks) {
-             // One whole set: the one last acknowledged, or the next one.
-             const std::size_t last = acks.empty() ? 2 : std::size_t(acks.back() % 3);
-             const QByteArray now = Signature(s.data());
-             QVERIFY2(now == before.sets[last] || now == before.sets[(last + 1) % 3],
-                      "the data folder holds no complete set");
-         }},
-        {QStringLiteral("compaction"),
-         [](Scene& s) {
-             PrepareData(s);
-             Exec(s.file("user.mdb"), {"delete from eventtable where id % 3 <> 0"});
-         },
-         NoArguments,
-         [](const Scene& s, const Scene& before, const std::vector<long long>&) {
-             QCOMPARE(Events(s.file("user.mdb")), Events(before.file("user.mdb")));
-         }},
-    };
-    return paths;
+// Starts the child on the data folder below root.
+void Start(QProcess& child, const WritePath& path, const QString& root) {
+    child.start(QStringLiteral(QCAL_KILL_CHILD),
+                QStringList{QString::fromLatin1(path.name), root + u"/data"_s} +
+                    (path.arguments ? path.arguments(root) : QStringList{}));
+    QVERIFY(child.waitForStarted());
 }
-
-const QString kChild = QStringLiteral(QCAL_KILL_CHILD);
 
 }  // namespace
 
@@ -261,76 +217,64 @@ class TestKillSafety : public QObject {
 private slots:
     void killedAtRandomMoments_data() {
         QTest::addColumn<int>("path");
-        for (std::size_t k = 0; k < Paths().size(); ++k)
-            QTest::newRow(Paths()[k].name.toUtf8().constData()) << int(k);
+        for (std::size_t k = 0; k < kPaths.size(); ++k)
+            QTest::newRow(kPaths[k].name) << int(k);
     }
     void killedAtRandomMoments() {
         QFETCH(int, path);
-        const WritePath& wp = Paths()[std::size_t(path)];
+        const WritePath& wp = kPaths[std::size_t(path)];
         const int kills = qEnvironmentVariableIsSet("QCAL_KILLS")
                               ? qEnvironmentVariableIntValue("QCAL_KILLS")
-                              : 24;
-        const unsigned seed = qEnvironmentVariableIsSet("QCAL_KILL_SEED")
-                                  ? unsigned(qEnvironmentVariableIntValue("QCAL_KILL_SEED"))
-                                  : std::random_device()();
-        std::mt19937 random(seed);
-
+                              : 20;
+        const auto seed = qEnvironmentVariableIsSet("QCAL_KILL_SEED")
+                              ? unsigned(qEnvironmentVariableIntValue("QCAL_KILL_SEED"))
+                              : std::random_device()();
         QTemporaryDir prepared;
-        Scene before{prepared.path(), {}};
-        wp.prepare(before);
-        if (QTest::currentTestFailed())
-            return;
-        const QStringList cleanListing = Listing(before.data());
+        wp.prepare(prepared.path());
+        const QStringList clean = Listing(prepared.path() + u"/data"_s);
 
-        // The kills fall between the start and twice the time the first acknowledgement
-        // takes on this machine (whatever the build), so some come before the path gets going,
-        // most while it works.
-        qint64 firstAck = 0;
+        // Kills fall between the start and twice the time the first acknowledgement takes on
+        // this machine and build: some before the path gets going, most while it works.
+        QElapsedTimer timer;
         {
             QTemporaryDir work;
-            CopyTree(prepared.path(), work.path());
-            const Scene s{work.path(), {}};
+            Listing(prepared.path(), work.path());
             QProcess child;
-            QElapsedTimer timer;
             timer.start();
-            child.start(kChild, QStringList{wp.name, s.data()} + wp.arguments(s));
+            Start(child, wp, work.path());
             while (!child.readAllStandardOutput().contains("ack") && timer.elapsed() < 20000)
                 child.waitForReadyRead(100);
-            firstAck = timer.nsecsElapsed() / 1000;
             child.kill();
             child.waitForFinished(-1);
         }
-        std::uniform_int_distribution<qint64> delay(0, 2 * firstAck);  // microseconds
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<qint64> delay(0, 2 * timer.nsecsElapsed() / 1000);
 
         int acknowledged = 0;
-        for (int kill = 0; kill < kills; ++kill) {
+        for (int kill = 0; kill < kills && !QTest::currentTestFailed(); ++kill) {
             const qint64 wait = delay(random);
-            const QByteArray where = wp.name.toUtf8() + " kill " + QByteArray::number(kill) +
-                                     " after " + QByteArray::number(wait) + " us, seed " +
-                                     QByteArray::number(seed);
+            const QByteArray where = QByteArray(wp.name) + " killed after " +
+                                     QByteArray::number(wait) + " us, seed " +
+                                     QByteArray::number(seed) + ": ";
             QTemporaryDir work;
-            CopyTree(prepared.path(), work.path());
-            const Scene s{work.path(), {}};
-
+            Listing(prepared.path(), work.path());
+            const QString data = work.path() + u"/data"_s;
             QProcess child;
-            child.start(kChild, QStringList{wp.name, s.data()} + wp.arguments(s));
-            QVERIFY2(child.waitForStarted(), where.constData());
-            QThread::usleep(unsigned(wait));
+            Start(child, wp, work.path());
+            QThread::usleep(std::uint64_t(wait));
             ::kill(pid_t(child.processId()), SIGKILL);
             child.waitForFinished(-1);
             QVERIFY2(child.exitStatus() == QProcess::CrashExit,
-                     (where + ": " + child.readAllStandardError()).constData());
-            std::vector<long long> acks;
-            for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+                     (where + child.readAllStandardError()).constData());
+            Acks acks;
+            for (const QByteArray& line : child.readAllStandardOutput().split('\n'))
                 if (line.startsWith("ack "))
                     acks.push_back(line.mid(4).toLongLong());
-            }
             acknowledged += int(!acks.empty());
 
-            // The next start: it settles the folder, opens the database and loads the layers.
-            {
+            {  // The next start settles the folder, opens the database, loads the layers.
                 test::RecordingErrorReporter errors;
-                TDataMod dm(s.data().toStdString(), errors);
+                TDataMod dm(data.toStdString(), errors);
                 QVERIFY2(dm.Connected() && errors.shown.empty(), where.constData());
                 dm.LoadLayers();
                 std::set<std::string> layers;
@@ -338,22 +282,18 @@ private slots:
                     layers.insert(layer.name);
                 platform::Query q(dm.ADOConnection);
                 q.setSql("select distinct layername from eventtable");
-                q.open();
-                for (; !q.eof(); q.next())
-                    QVERIFY2(layers.count(q.asString("layername")),
-                             (where + ": events without their layer").constData());
+                for (q.open(); !q.eof(); q.next())
+                    QVERIFY2(layers.count(q.asString("layername")), where + "an event hidden");
             }
             std::string error;
-            QVERIFY2(
-                platform::DatabaseIsSound(s.file("user.mdb").toStdString(), "eventtable", error),
-                (where + ": " + QByteArray::fromStdString(error)).constData());
-            QCOMPARE(Listing(s.data()).join(QStringLiteral(", ")),
-                     cleanListing.join(QStringLiteral(", ")));
-            wp.check(s, before, acks);
+            QVERIFY2(platform::DatabaseIsSound((data + u"/user.mdb"_s).toStdString(), "eventtable",
+                                               error),
+                     where + error.c_str());
+            QCOMPARE(Listing(data).join(u", "_s), clean.join(u", "_s));
+            wp.check(work.path(), prepared.path(), acks);
             if (QTest::currentTestFailed())
                 qWarning("%s", where.constData());
         }
-        // The delays are meant to hit the path while it works, not only before it starts.
         QVERIFY2(acknowledged > 0, "no kill came after an acknowledged change");
     }
 };
