@@ -103,7 +103,8 @@ QByteArray Signature(const QString& data) {
 
 struct WritePath {
     const char* name;
-    std::function<void(const QString& root)> prepare;  // root/data, and what else it needs
+    // Makes root/data and what else the path needs; PrepareData alone when empty.
+    std::function<void(const QString& root)> prepare;
     std::function<QStringList(const QString& root)> arguments;
     std::function<void(const QString& root, const QString& before, const Acks&)> check;
 };
@@ -114,7 +115,7 @@ QString Archive(const QString& root, int k) {
 
 const std::vector<WritePath> kPaths{
     {"edit",
-     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
      {},
      [](const QString& root, const QString&, const Acks& acks) {
          // The first event carries the last acknowledged edit or the one after it.
@@ -125,7 +126,7 @@ const std::vector<WritePath> kPaths{
                   subject.c_str());
      }},
     {"delete",
-     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
      {},
      [](const QString& root, const QString&, const Acks& acks) {
          const auto now = Events(root + u"/data"_s);
@@ -134,7 +135,7 @@ const std::vector<WritePath> kPaths{
          QVERIFY(now.size() + acks.size() >= 299 && now.size() + acks.size() <= 300);
      }},
     {"archive",
-     [](const QString& root) { PrepareData(root + u"/data"_s); },
+     {},
      {},
      [](const QString& root, const QString&, const Acks& acks) {
          const auto now = Events(root + u"/data"_s);
@@ -226,7 +227,7 @@ private slots:
                               ? unsigned(qEnvironmentVariableIntValue("QCAL_KILL_SEED"))
                               : std::random_device()();
         QTemporaryDir prepared;
-        wp.prepare(prepared.path());
+        wp.prepare ? wp.prepare(prepared.path()) : PrepareData(prepared.path() + u"/data"_s);
         const QStringList clean = Listing(prepared.path() + u"/data"_s);
 
         // Kills fall between the start and twice the time the first acknowledgement takes on
