@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/DateTime.h"
+#include "platform/DataFolder.h"
 #include "store/DataFolderRepair.h"
 #include "store/IdList.h"
 
@@ -16,7 +17,16 @@ TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors, platform::O
     // Whatever a backup, restore or compaction cut short left behind is settled before the
     // database is opened.
     RepairDataFolder(programFolder_);
-    Connect();
+    if (access_ == platform::OpenMode::ReadWrite) {
+        if (const std::string problem = platform::WriteProblem(programFolder_); !problem.empty()) {
+            refusal_ =
+                "Changes cannot be saved: the data folder cannot be written (" + problem + ").";
+            access_ = platform::OpenMode::ReadOnly;
+        }
+    }
+    if (Connect() && !refusal_.empty()) {
+        errors_.ShowError(refusal_);
+    }
     DateFormats = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "yyyy/mm/dd", "yy/mm/dd"};
     TimeFormats = {"hh:nn AM/PM", "hh:nn"};
 }
@@ -65,6 +75,14 @@ void TDataMod::AddDateIndex() {
 
 void TDataMod::Disconnect() {
     ADOConnection.close();
+}
+
+bool TDataMod::RefuseChange() const {
+    if (refusal_.empty()) {
+        return false;
+    }
+    errors_.ShowError(refusal_);
+    return true;
 }
 
 std::string TDataMod::SetupIniPath() const {
