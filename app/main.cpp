@@ -10,6 +10,7 @@
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/Termination.h"
+#include "store/DataFolderRepair.h"
 #include "store/DataModule.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
@@ -37,6 +38,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(qcal::desktop::ProgramIcon());
 
     qcal::DesktopErrorReporter errors;
+    // A restore or compaction cut short is settled before anything looks for a missing user.mdb.
+    qcal::RepairDataFolder(folder);
     const std::string problem = qcal::platform::PrepareDataFolder(
         folder, qcal::platform::DeliveredFolder(qcal::platform::ProgramFolder()));
     if (!problem.empty()) {

@@ -17,6 +17,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Sqlite.h"
 #include "platform/System.h"
+#include "store/DataFolderRepair.h"
 #include "store/DataModule.h"
 
 namespace qcal::cli {
@@ -396,6 +397,8 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
     }
     const platform::DataFolderPlace place = platform::ChooseDataFolder(parsed.line.dataDir);
     if (action != CommandLine::Action::Help && action != CommandLine::Action::Version) {
+        // A restore or compaction cut short is settled before a missing user.mdb is replaced.
+        RepairDataFolder(place.folder);
         const std::string problem = platform::PrepareDataFolder(
             place.folder, platform::DeliveredFolder(platform::ProgramFolder()));
         if (!problem.empty()) {

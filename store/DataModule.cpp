@@ -4,6 +4,7 @@
 
 #include "core/DateTime.h"
 #include "platform/DataFolder.h"
+#include "store/DataFolderRepair.h"
 #include "store/IdList.h"
 
 namespace qcal {
@@ -13,6 +14,9 @@ TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors, platform::O
       programFolder_(std::move(programFolder)),
       errors_(errors),
       access_(access) {
+    // Whatever a backup, restore or compaction cut short left behind is settled before the
+    // database is opened.
+    RepairDataFolder(programFolder_);
     if (access_ == platform::OpenMode::ReadWrite) {
         if (const std::string problem = platform::WriteProblem(programFolder_); !problem.empty()) {
             refusal_ =

@@ -29,6 +29,13 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+QString Lines(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& line : lines)
+        out << QString::fromStdString(line);
+    return out.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 void TFormMainCalendar::CreateMaintenanceCommands() {
@@ -73,9 +80,13 @@ void TFormMainCalendar::btnbackupClick() {
     desktop::BusyCursor busy;
     const bool remindAgainWasActive = ReleaseDatabase();
     const BackupReport report = WriteBackup(dm_.ProgramFolder(), LocalPath(path));
-    if (report.ok) {
+    if (report.ok && report.skipped.empty()) {
         desktop::MessageBox::Information(this,
                                          QStringLiteral("Backup the data and setting succeeds!"));
+    } else if (report.ok) {
+        // The sounds left out are named, so that nobody counts on them being in the archive.
+        desktop::MessageBox::Information(
+            this, QStringLiteral("Backup the data and setting succeeds!"), Lines(report.skipped));
     } else {
         desktop::MessageBox::Error(this, QStringLiteral("Backup the data and setting fails!"));
     }
@@ -113,11 +124,14 @@ void TFormMainCalendar::btnrestoreClick() {
     const bool remindAgainWasActive = ReleaseDatabase();
     const RestoreReport report = RestoreBackup(dm_.ProgramFolder(), path);
     if (report.status == RestoreStatus::Done) {
-        // The program starts again on the restored database, settings and layers.
-        desktop::MessageBox::Information(
-            this,
-            QStringLiteral(
-                "Restore the data and setting succeeds\rPlease restart the system after closed!"));
+        // The program starts again on the restored database, settings and layers. Entries
+        // of the archive that were left in it are named.
+        const QString done = QStringLiteral(
+            "Restore the data and setting succeeds\rPlease restart the system after closed!");
+        if (report.skipped.empty())
+            desktop::MessageBox::Information(this, done);
+        else
+            desktop::MessageBox::Information(this, done, Lines(report.skipped));
         btnExitClick();
         return;
     }
@@ -157,7 +171,6 @@ void TFormMainCalendar::CompactDatabase1Click() {
             ResumeAfterRelease(remindAgainWasActive);
             return;
         case CompactStatus::Failed:
-        case CompactStatus::NotMovedBack:
             desktop::MessageBox::Error(this, kCompactFails);
             break;
     }
