@@ -3,8 +3,10 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 
+#include "cli/RunningProgram.h"
 #include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
@@ -97,30 +99,42 @@ int ExportIcsCommand(const std::string& folder, const std::string& path, std::os
     return 0;
 }
 
+CommandReport ImportReport(const ical::ImportResult& result) {
+    CommandReport report;
+    if (!result.ok) {
+        report.status = 2;
+        report.err = kProgram + OneLine(result.error) + "\n";
+        return report;
+    }
+    report.out = result.Summary() + "\n" + result.DetailText();
+    return report;
+}
+
 int ImportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err) {
     if (!HasPath("--import-ics", path, err)) {
         return 2;
+    }
+    std::string text;
+    if (path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else if (std::string error; !ical::ReadIcsFile(path, text, error)) {
+        err << kProgram << OneLine(error) << "\n";
+        return 2;
+    }
+    // One process writes the data: the running program, when there is one.
+    if (const std::optional<int> status = ImportThroughRunningProgram(folder, text, out, err)) {
+        return *status;
     }
     CollectingReporter errors;
     const std::unique_ptr<TDataMod> dm = OpenFolder(folder, errors, err);
     if (!dm) {
         return 2;
     }
-    ical::ImportResult result;
-    if (path == "-") {
-        const std::string text{std::istreambuf_iterator<char>(std::cin),
-                               std::istreambuf_iterator<char>()};
-        result = ical::ImportCalendarText(*dm, text);
-    } else {
-        result = ical::ImportIcsFile(*dm, path);
-    }
-    if (!result.ok) {
-        err << kProgram << OneLine(result.error) << "\n";
-        return 2;
-    }
-    out << result.Summary() << "\n" << result.DetailText();
-    return 0;
+    const CommandReport report = ImportReport(ical::ImportCalendarText(*dm, text));
+    out << report.out;
+    err << report.err;
+    return report.status;
 }
 
 }  // namespace qcal::cli

@@ -188,6 +188,9 @@ std::string TextOf(const char* text) {
     return text ? std::string(text) : std::string();
 }
 
+// A DTEND before the DTSTART, or a negative DURATION.
+const char* const kEndBeforeStart = "it ends before it starts; it now ends when it starts";
+
 // One VEVENT turned into an event; no value (with the reason) when it cannot be kept.
 struct Reader {
     icalcomponent* c;
@@ -544,6 +547,9 @@ bool Reader::Read() {
         e.endtime = lastMinute;
         if (hasEnd) {
             spanDays = std::max(1, DayOfTime(dtend) - sourceDay);
+            if (DayOfTime(dtend) < sourceDay) {
+                Change(kEndBeforeStart);
+            }
         }
     } else {
         e.beginTime = start.time;
@@ -557,6 +563,8 @@ bool Reader::Read() {
                 if (!(end.day == start.day + 1 && end.time == 0)) {
                     Change("it ends on a later day; it now ends at 23:59");
                 }
+            } else {
+                Change(kEndBeforeStart);
             }
         }
     }
@@ -812,21 +820,28 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     return result;
 }
 
-ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
-    ImportResult result;
+bool ReadIcsFile(const std::string& path, std::string& text, std::string& error) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        result.error = "Unable to read " + path;
-        return result;
+        error = "Unable to read " + path;
+        return false;
     }
     if (size > kMaxFileSize) {
-        result.error = "The file " + path + " is too large to be an iCalendar file.";
-        return result;
+        error = "The file " + path + " is too large to be an iCalendar file.";
+        return false;
     }
-    std::string text;
     if (!platform::ReadWholeFile(path, text)) {
-        result.error = "Unable to read " + path;
+        error = "Unable to read " + path;
+        return false;
+    }
+    return true;
+}
+
+ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
+    ImportResult result;
+    std::string text;
+    if (!ReadIcsFile(path, text, result.error)) {
         return result;
     }
     return ImportCalendarText(dm, text);
