@@ -230,7 +230,10 @@ bool TDataMod::AddLayersOfEvents() {
     int unnamed = 0;  // events whose layer name no statement can carry
     try {
         platform::Query q(ADOConnection);
-        q.setSql("select distinct layername from eventtable where layername is not null");
+        // In the order the layers were first used.
+        q.setSql(
+            "select layername from eventtable where layername is not null "
+            "group by layername order by min(id)");
         q.open();
         const int column = q.fieldIndex("layername");
         for (; !q.eof(); q.next()) {
@@ -241,8 +244,8 @@ bool TDataMod::AddLayersOfEvents() {
                 missing.push_back(std::move(name));
             }
         }
-    } catch (const platform::DbError& error) {
-        errors_.ShowError(error.what());
+    } catch (const platform::DbError&) {
+        // A table that cannot be read is reported by the statement that needs its events.
         return false;
     }
     const std::size_t room =
