@@ -312,8 +312,8 @@ would show now, on the day of the occurrence that made it due.
 
 The events are read from user.mdb and setup.ini in the program's folder; the
 agenda and --pending only read them, so they work while the desktop calendar
-runs. --import-ics adds the events in one transaction; the desktop calendar
-shows them after its next refresh.
+runs. --import-ics adds the events in one transaction; while the desktop
+calendar runs, it makes the import itself and shows the events at once.
 
 Exit status:
  0  if OK,

@@ -801,6 +801,7 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     result.details.insert(result.details.end(), details.begin(), details.end());
 
     // Layers for the categories the table does not have yet, shown at once.
+    std::set<std::string> withoutLayer;
     for (const ImportedEvent& item : parsed.events) {
         const std::string& layer = item.event.layername;
         const bool known = std::any_of(dm.Layers.begin(), dm.Layers.end(),
@@ -808,7 +809,14 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
         if (!known && int(dm.Layers.size()) < TDataMod::kMaxLayers) {
             dm.Layers.push_back(tlayinfo{layer, kUnknownLayerColor, true});
             result.newLayers.push_back(layer);
+        } else if (!known) {
+            withoutLayer.insert(layer);
         }
+    }
+    if (!withoutLayer.empty()) {
+        result.details.push_back("The events of " + std::to_string(withoutLayer.size()) +
+                                 " categories are not shown: the layer list holds at most " +
+                                 std::to_string(TDataMod::kMaxLayers) + " layers.");
     }
     if (!result.newLayers.empty()) {
         for (const std::string& layer : result.newLayers) {
