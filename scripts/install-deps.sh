@@ -15,6 +15,8 @@ packages=(
     libxcb1-dev libxcb-keysyms1-dev trayer x11-utils
     pulseaudio pulseaudio-utils
     poppler-utils
+    qt6-wayland weston
+    lintian appstream desktop-file-utils dpkg-dev file
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Event.h"
+#include "platform/ProfileFile.h"
 #include "platform/Sqlite.h"
 #include "platform/System.h"
 #include "store/ErrorReporter.h"
@@ -35,10 +36,12 @@ struct SelectedIds {
 
 class TDataMod {
 public:
-    // Connects to programFolder/user.mdb and fills the format lists. A failed connection
+    // Connects to dataFolder/user.mdb and fills the format lists. A failed connection
     // is reported through errors; the module then stays disconnected. A read-only module
-    // never writes the database file (readers beside a running program).
-    TDataMod(std::string programFolder, ErrorReporter& errors,
+    // never writes the database file (readers beside a running program). A writing module on
+    // a folder that cannot be written reports so once and connects read-only: every change
+    // is then refused with that message (ChangeRefusal).
+    TDataMod(std::string dataFolder, ErrorReporter& errors,
              platform::OpenMode access = platform::OpenMode::ReadWrite);
     ~TDataMod();
     TDataMod(const TDataMod&) = delete;
@@ -85,6 +88,7 @@ public:
     static SelectedIds SelectedIdList(const std::vector<int>& selectedRows,
                                       const tArrayofField& events);
 
+    // The data folder: user.mdb, setup.ini, music/.
     const std::string& ProgramFolder() const { return programFolder_; }
     // The files of the data folder.
     std::string DatabasePath() const;
@@ -93,6 +97,10 @@ public:
     // device and inode: user.mdb, its journal, setup.ini or a file below the sound folder),
     // that file's path; else empty.
     std::string OwnFileAt(const std::string& path) const;
+    // Why changes cannot be kept, or empty when they can.
+    const std::string& ChangeRefusal() const { return refusal_; }
+    // Shows the refusal and answers true when changes cannot be kept.
+    bool RefuseChange() const;
     ErrorReporter& Errors() const { return errors_; }
 
     // Formats a date-time value with the user's separators.
@@ -121,6 +129,8 @@ private:
     void AddDateIndex();
     // Adds the layer names of the events that Layers lacks; true when it added one.
     bool AddLayersOfEvents();
+    // Writes the settings file; a refused change, or a failed write, is reported.
+    bool SaveProfile(const platform::ProfileFile& ini) const;
 
     std::string programFolder_;
     ErrorReporter& errors_;
@@ -134,6 +144,7 @@ private:
     // What the last load said about events it could not show, so it is said once.
     int hiddenReported_ = 0;
     int unnamedReported_ = 0;
+    std::string refusal_;
 };
 
 }  // namespace qcal

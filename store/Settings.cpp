@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "store/Colors.h"
 #include "store/DataModule.h"
@@ -194,10 +195,8 @@ bool TDataMod::SaveOptions() {
             },
             k.field);
     }
-    const bool saved = ini.save();
-    if (!saved) {
-        errors_.ShowError("Unable to write to " + ini.path());
-    } else {
+    const bool saved = SaveProfile(ini);
+    if (saved) {
         optionsRead_ = Options;
     }
     if (OnOptionsSaved) {
@@ -302,11 +301,26 @@ bool TDataMod::SaveLayers() {
         ini.writeString(kColor, "LayColor" + n, ColorToString(Layers[i].color));
         ini.writeBool(kColor, "IsActived" + n, Layers[i].active);
     }
+    if (!SaveProfile(ini)) {
+        return false;
+    }
+    layersRead_ = Layers;
+    return true;
+}
+
+bool TDataMod::SaveProfile(const platform::ProfileFile& ini) const {
+    if (!refusal_.empty()) {
+        // Saving what the file already holds changes nothing and is no change to refuse.
+        std::string stored;
+        if (platform::ReadWholeFile(ini.path(), stored) && stored == ini.text()) {
+            return true;
+        }
+        return !RefuseChange();
+    }
     if (!ini.save()) {
         errors_.ShowError("Unable to write to " + ini.path());
         return false;
     }
-    layersRead_ = Layers;
     return true;
 }
 
