@@ -58,8 +58,13 @@ AlarmScheduler::AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent
 AlarmScheduler::~AlarmScheduler() = default;
 
 void AlarmScheduler::ShowAlarms() {
+    // While a backup, restore or compaction holds the files, nothing reads or writes them:
+    // not the due list, and not the alarm window that would save its options on closing.
+    if (!dm_.Connected()) {
+        return;
+    }
     if (dm_.Options.Isplaysound) {
-        sound_.Play(dm_.ProgramFolder() + "/music/" + dm_.Options.FilenameOfSound);
+        sound_.Play(dm_.SoundFolder() + "/" + dm_.Options.FilenameOfSound);
     }
     FillAlarmList();
     const std::int32_t as = dm_.Options.ShowRemindersAs;
@@ -102,6 +107,9 @@ void AlarmScheduler::FillAlarmList() {
 }
 
 void AlarmScheduler::ShowPending(bool sayIfEmpty) {
+    if (!dm_.Connected()) {
+        return;
+    }
     // Asked for by the user (button, tray, hot key; they are the ones that say so when
     // nothing is pending): the window comes up, not only notifications.
     FlagScope asked(windowAsked_);
@@ -118,7 +126,7 @@ void AlarmScheduler::ShowPending(bool sayIfEmpty) {
 }
 
 void AlarmScheduler::RefreshAlarms() {
-    if (!dm_.Options.IsAlarmEnabled) {
+    if (!dm_.Options.IsAlarmEnabled || !dm_.Connected()) {
         return;
     }
     due_.RebuildDue();
@@ -212,7 +220,8 @@ void AlarmScheduler::TimerDayEndTimer() {
 
 void AlarmScheduler::TimerFortdoayTimer() {
     const int today = clock::Today();
-    if (today <= LastDay) {
+    // The change of day waits for the database to come back.
+    if (today <= LastDay || !dm_.Connected()) {
         return;
     }
     LastDay = today;

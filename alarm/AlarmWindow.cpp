@@ -456,8 +456,10 @@ void TFormAlarm::FormClose() {
     dm_.Options.IsAgainDisplay = chRemindAgain->isChecked();
     dm_.Options.AgainHowLong = RxSpinRemindAgain->value();
     dm_.Options.IsArchiveAllAfterClose = chArchiveAll->isChecked();
+    // While a backup, restore or compaction has the data, neither is written (SaveOptions
+    // writes nothing then).
     dm_.SaveOptions();
-    if (dm_.Options.IsArchiveAllAfterClose)
+    if (dm_.Options.IsArchiveAllAfterClose && dm_.Connected())
         Archive(ArchiveMode::All, false);
     scheduler_.ArmRemindAgain();
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CommandLine.h"
+#include "cli/IcsCommands.h"
 #include "platform/DataFolder.h"
 #include "platform/System.h"
 #include "platform/desktop/Shell.h"
@@ -61,6 +62,16 @@ int main(int argc, char* argv[]) {
                      [] { QCoreApplication::exit(0); });
     QObject::connect(&instance, &qcal::desktop::SingleInstance::activationRequested, &window,
                      &qcal::TFormMainCalendar::BringToFront);
+    // The command line's imports are made here, by the one process that writes the data;
+    // while a backup, restore or compaction has them, the command waits.
+    instance.SetImportHandler([&dm] { return dm.Connected(); },
+                              [&window](const QByteArray& text) {
+                                  const qcal::cli::CommandReport report = qcal::cli::ImportReport(
+                                      window.ImportFromCommandLine(text.toStdString()));
+                                  return qcal::desktop::SingleInstance::CommandAnswer{
+                                      report.status, QByteArray::fromStdString(report.out),
+                                      QByteArray::fromStdString(report.err)};
+                              });
     if (window.StartsMinimised()) {
         window.showMinimized();
     } else {

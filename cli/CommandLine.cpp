@@ -312,8 +312,8 @@ given with --data-dir; else the program's folder when it holds user.mdb and
 may be written (a portable copy); else $XDG_DATA_HOME/quenlaris-calendar
 (~/.local/share/quenlaris-calendar), made at the first start. The agenda and
 --pending only read them, so they work while the desktop calendar runs.
---import-ics adds the events in one transaction; the desktop calendar shows
-them after its next refresh.
+--import-ics adds the events in one transaction; while the desktop calendar
+runs, it makes the import itself and shows the events at once.
 
 Exit status:
  0  if OK,
@@ -353,6 +353,12 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
         return CannotRead(report, dm, report.First());
     }
     dm.LoadLayers();
+    // What the layer table could not hold as it stands (a damaged name, the layer limit) is
+    // said, and the events are listed all the same.
+    if (!errors.first.empty()) {
+        err << kProgram << ": " << OneLine(errors.first) << '\n';
+        errors.first.clear();
+    }
     if (line.action == CommandLine::Action::Agenda) {
         const int first = line.fromDay.value_or(clock::Today());
         const int days = std::min(line.days, kMaxDayNumber - first + 1);

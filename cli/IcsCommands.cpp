@@ -3,9 +3,11 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "cli/Reporter.h"
+#include "cli/RunningProgram.h"
 #include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
@@ -70,29 +72,41 @@ int ExportIcsCommand(const std::string& folder, const std::string& path, std::os
     return 0;
 }
 
+CommandReport ImportReport(const ical::ImportResult& result) {
+    CommandReport report;
+    if (!result.ok) {
+        report.status = 2;
+        report.err = std::string(kProgram) + ": " + Reporter::OneLine(result.error) + "\n";
+        return report;
+    }
+    report.out = result.Summary() + "\n" + result.DetailText();
+    return report;
+}
+
 int ImportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err) {
     Reporter report(err);
     if (!HasPath("--import-ics", path, report)) {
         return 2;
     }
+    std::string text;
+    if (path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else if (std::string error; !ical::ReadIcsFile(path, text, error)) {
+        return report.Fail(error);
+    }
+    // One process writes the data: the running program, when there is one.
+    if (const std::optional<int> status = ImportThroughRunningProgram(folder, text, out, err)) {
+        return *status;
+    }
     const std::unique_ptr<TDataMod> dm = OpenFolder(folder, report);
     if (!dm) {
         return 2;
     }
-    ical::ImportResult result;
-    if (path == "-") {
-        const std::string text{std::istreambuf_iterator<char>(std::cin),
-                               std::istreambuf_iterator<char>()};
-        result = ical::ImportCalendarText(*dm, text);
-    } else {
-        result = ical::ImportIcsFile(*dm, path);
-    }
-    if (!result.ok) {
-        return report.Fail(result.error);
-    }
-    out << result.Summary() << "\n" << result.DetailText();
-    return 0;
+    const CommandReport result = ImportReport(ical::ImportCalendarText(*dm, text));
+    out << result.out;
+    err << result.err;
+    return result.status;
 }
 
 }  // namespace qcal::cli

@@ -1,6 +1,9 @@
 #include "store/DataModule.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 
 #include "core/DateTime.h"
 #include "platform/DataFolder.h"
@@ -38,7 +41,7 @@ TDataMod::~TDataMod() {
 void TDataMod::ADOConnectionWillConnect(std::string& connectionString, std::string& userId,
                                         std::string& password) const {
     // SQLite needs nothing but the database file; there is no user or password.
-    connectionString = platform::JoinPath(programFolder_, "user.mdb");
+    connectionString = DatabasePath();
     userId = "admin";
     password.clear();
 }
@@ -56,6 +59,7 @@ bool TDataMod::Connect() {
         errors_.ShowError(e.what());
         return false;
     }
+    released_ = false;
     // A reader never writes: it reads an older file without the index.
     if (access_ == platform::OpenMode::ReadWrite) {
         AddDateIndex();
@@ -77,6 +81,11 @@ void TDataMod::Disconnect() {
     ADOConnection.close();
 }
 
+void TDataMod::Release() {
+    released_ = true;
+    Disconnect();
+}
+
 bool TDataMod::RefuseChange() const {
     if (refusal_.empty()) {
         return false;
@@ -87,6 +96,41 @@ bool TDataMod::RefuseChange() const {
 
 std::string TDataMod::SetupIniPath() const {
     return platform::JoinPath(programFolder_, "setup.ini");
+}
+
+std::string TDataMod::DatabasePath() const {
+    return platform::JoinPath(programFolder_, "user.mdb");
+}
+
+std::string TDataMod::SoundFolder() const {
+    return platform::JoinPath(programFolder_, "music");
+}
+
+std::string TDataMod::OwnFileAt(const std::string& path) const {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) {
+        return {};  // a new file is no file of ours
+    }
+    const auto same = [&target](const std::string& candidate) {
+        struct stat own {};
+        return ::stat(candidate.c_str(), &own) == 0 && own.st_dev == target.st_dev &&
+               own.st_ino == target.st_ino;
+    };
+    for (const std::string& file : {DatabasePath(), DatabasePath() + "-journal", SetupIniPath()}) {
+        if (same(file)) {
+            return file;
+        }
+    }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(SoundFolder(),
+                                        fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (same(it->path().string())) {
+            return it->path().string();
+        }
+    }
+    return {};
 }
 
 std::string TDataMod::Format(const std::string& format, TDateTime value) const {

@@ -315,6 +315,12 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
 }
 
 ExportResult ExportIcsFile(TDataMod& dm, const std::string& path) {
+    if (const std::string own = dm.OwnFileAt(path); !own.empty()) {
+        ExportResult refused;
+        refused.error = "Will not write over " + own +
+                        ": it holds the calendar's own data. Choose another file.";
+        return refused;
+    }
     std::string text;
     ExportResult result = ExportCalendarText(dm, text);
     if (!result.ok) {

@@ -188,6 +188,9 @@ std::string TextOf(const char* text) {
     return text ? std::string(text) : std::string();
 }
 
+// A DTEND before the DTSTART, or a negative DURATION.
+const char* const kEndBeforeStart = "it ends before it starts; it now ends when it starts";
+
 // One VEVENT turned into an event; no value (with the reason) when it cannot be kept.
 struct Reader {
     icalcomponent* c;
@@ -544,6 +547,9 @@ bool Reader::Read() {
         e.endtime = lastMinute;
         if (hasEnd) {
             spanDays = std::max(1, DayOfTime(dtend) - sourceDay);
+            if (DayOfTime(dtend) < sourceDay) {
+                Change(kEndBeforeStart);
+            }
         }
     } else {
         e.beginTime = start.time;
@@ -557,6 +563,8 @@ bool Reader::Read() {
                 if (!(end.day == start.day + 1 && end.time == 0)) {
                     Change("it ends on a later day; it now ends at 23:59");
                 }
+            } else {
+                Change(kEndBeforeStart);
             }
         }
     }
@@ -797,6 +805,7 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     result.details.insert(result.details.end(), details.begin(), details.end());
 
     // Layers for the categories the table does not have yet, shown at once.
+    std::set<std::string> withoutLayer;
     for (const ImportedEvent& item : parsed.events) {
         const std::string& layer = item.event.layername;
         const bool known = std::any_of(dm.Layers.begin(), dm.Layers.end(),
@@ -804,7 +813,14 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
         if (!known && int(dm.Layers.size()) < TDataMod::kMaxLayers) {
             dm.Layers.push_back(tlayinfo{layer, kUnknownLayerColor, true});
             result.newLayers.push_back(layer);
+        } else if (!known) {
+            withoutLayer.insert(layer);
         }
+    }
+    if (!withoutLayer.empty()) {
+        result.details.push_back("The events of " + std::to_string(withoutLayer.size()) +
+                                 " categories are not shown: the layer list holds at most " +
+                                 std::to_string(TDataMod::kMaxLayers) + " layers.");
     }
     if (!result.newLayers.empty()) {
         for (const std::string& layer : result.newLayers) {
@@ -816,21 +832,28 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     return result;
 }
 
-ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
-    ImportResult result;
+bool ReadIcsFile(const std::string& path, std::string& text, std::string& error) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        result.error = "Unable to read " + path;
-        return result;
+        error = "Unable to read " + path;
+        return false;
     }
     if (size > kMaxFileSize) {
-        result.error = "The file " + path + " is too large to be an iCalendar file.";
-        return result;
+        error = "The file " + path + " is too large to be an iCalendar file.";
+        return false;
     }
-    std::string text;
     if (!platform::ReadWholeFile(path, text)) {
-        result.error = "Unable to read " + path;
+        error = "Unable to read " + path;
+        return false;
+    }
+    return true;
+}
+
+ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
+    ImportResult result;
+    std::string text;
+    if (!ReadIcsFile(path, text, result.error)) {
         return result;
     }
     return ImportCalendarText(dm, text);

@@ -56,5 +56,8 @@ struct ImportResult {
 // updated instead of added. Missing layers are added to the layer table and saved.
 ImportResult ImportCalendarText(TDataMod& dm, std::string_view text);
 ImportResult ImportIcsFile(TDataMod& dm, const std::string& path);
+// The text of an iCalendar file, refused when it cannot be read or is larger than
+// kMaxFileSize; false with the message in error.
+bool ReadIcsFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace qcal::ical

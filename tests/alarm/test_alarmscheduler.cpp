@@ -369,6 +369,39 @@ private slots:
         QCOMPARE(f.view->execs, 1);
     }
 
+    // While a backup, restore or compaction has the data, neither the hot key, the tray
+    // menu nor a timer reads them or opens the alarm window (whose closing saves the options
+    // over the files being restored); the change of day waits for the data.
+    void releasedDataAreLeftAlone_data() {
+        QTest::addColumn<int>("request");  // 0 Show Pending, 1 refresh, 2 remind again, 3 new day
+        QTest::newRow("Show Pending from the hot key or the tray") << 0;
+        QTest::newRow("refresh after a change") << 1;
+        QTest::newRow("remind-again timer") << 2;
+        QTest::newRow("change of day") << 3;
+    }
+    void releasedDataAreLeftAlone() {
+        QFETCH(int, request);
+        SchedulerFixture f(kToday + EncodeTime(10, 0));
+        f.Add(Alarm(OnceEvent("e", kToday, EncodeTime(9, 0))));
+        if (request == 2)
+            f.scheduler->Due().RebuildDue();  // the list the window showed before
+        f.store.dm->Release();
+        f.now = kToday + 1 + EncodeTime(0, 10);
+        const std::int32_t lastDay = f.scheduler->LastDay;
+        const std::function<void()> requests[] = {
+            [&] { f.scheduler->ShowPending(true); }, [&] { f.scheduler->RefreshAlarms(); },
+            [&] { f.scheduler->TimerEvery15Timer(); }, [&] { f.scheduler->TimerFortdoayTimer(); }};
+        requests[request]();
+        QCOMPARE(f.view->fills, 0);
+        QCOMPARE(f.view->execs, 0);
+        QVERIFY(desktop::MessageBox::TakeShown().isEmpty());
+        QVERIFY(f.store.errors.shown.empty());
+        QCOMPARE(f.scheduler->LastDay, lastDay);
+        QVERIFY(f.store.dm->Connect());
+        requests[request]();
+        QCOMPARE(f.view->execs, 1);
+    }
+
     void showPending_data() {
         QTest::addColumn<bool>("somethingDue");
         QTest::addColumn<bool>("windowOpen");

@@ -623,6 +623,37 @@ private slots:
                  e.repeatType == kRepeatNone && !rrule.contains(u"COUNT=1") ? 1 : 0);
     }
 
+    // An end before the start is stored as zero length, and reported as a change.
+    void endsBeforeStarts_data() {
+        QTest::addColumn<QString>("timing");  // the lines after DTSTART:20260105T090000
+        QTest::addColumn<int>("changed");
+        QTest::addColumn<QString>("endtime");
+        QTest::newRow("45 minutes") << u"DURATION:PT45M"_s << 0 << u"09:45"_s;
+        QTest::newRow("no length") << u"DTEND:20260105T090000"_s << 0 << u"09:00"_s;
+        QTest::newRow("negative duration") << u"DURATION:-PT30M"_s << 1 << u"09:00"_s;
+        QTest::newRow("end earlier that day") << u"DTEND:20260105T080000"_s << 1 << u"09:00"_s;
+        QTest::newRow("end the day before") << u"DTEND:20260104T100000"_s << 1 << u"09:00"_s;
+    }
+    void endsBeforeStarts() {
+        QFETCH(QString, timing);
+        QFETCH(int, changed);
+        QFETCH(QString, endtime);
+        StoreFixture f;
+        const ImportResult result = ImportCalendarText(
+            *f.dm, Calendar("BEGIN:VEVENT\r\nUID:e1\r\nSUMMARY:E\r\nDTSTART:20260105T090000\r\n" +
+                            timing.toStdString() + "\r\nEND:VEVENT\r\n"));
+        QVERIFY2(result.ok, result.error.c_str());
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.changed, changed);
+        QCOMPARE(int(std::count_if(result.details.begin(), result.details.end(),
+                                   [](const std::string& line) {
+                                       return line.find("ends before it starts") != line.npos;
+                                   })),
+                 changed);
+        QCOMPARE(QString::fromStdString(FormatDateTime("hh:nn", AllEvents(*f.dm)[0].endtime)),
+                 endtime);
+    }
+
     void hostileFiles_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("readable");  // false: an error, and nothing added

@@ -10,12 +10,14 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "alarm/AlarmScheduler.h"
 #include "alarm/QtSoundPlayer.h"
 #include "core/Event.h"
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
+#include "store/IcalImport.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/Shortcuts.h"
 
@@ -100,6 +102,11 @@ public:
     // Searches again with the period unchanged when the search page is shown (after the
     // preferences changed the formats, for one); does nothing on the Date page.
     void RerunSearch();
+
+    // ---- iCalendar files (MainWindowIcal.cpp) ----
+    // An import handed over by the command line: the events are added, and the layers, the
+    // month and the alarms show them once the caller has answered.
+    ical::ImportResult ImportFromCommandLine(std::string_view text);
 
     // ---- backup, restore and compaction (MainWindowBackup.cpp) ----
     void btnbackupClick();

@@ -51,7 +51,7 @@ bool TFormMainCalendar::ReleaseDatabase() {
     scheduler_->TimerEvery15.stop();
     scheduler_->TimerFortdoay.stop();
     scheduler_->TimerDayEnd.stop();
-    dm_.Disconnect();
+    dm_.Release();
     return remindAgainWasActive;
 }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QTimer>
 
 #include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Convert.h"
@@ -104,6 +105,19 @@ void TFormMainCalendar::ImportIcalendarClick() {
     } else {
         desktop::MessageBox::Information(this, Q(result.Summary()), Q(result.DetailText()));
     }
+}
+
+ical::ImportResult TFormMainCalendar::ImportFromCommandLine(std::string_view text) {
+    ical::ImportResult result = ical::ImportCalendarText(dm_, text);
+    if (result.ok) {
+        // After the answer: the alarm window this may open must not keep the command waiting.
+        QTimer::singleShot(0, this, [this] {
+            LoadLayers();
+            RxSpinYearChange();
+            RefreshAlarms();
+        });
+    }
+    return result;
 }
 
 }  // namespace qcal

@@ -120,7 +120,10 @@ void TFormMainCalendar::LoadLayers() {
 }
 
 void TFormMainCalendar::SaveLayers() {
-    dm_.SaveLayers();
+    // Layers that another program added to the file meanwhile come into the list as well.
+    const std::size_t lines = std::size_t(RxCheckListBoxLayer->count());
+    if (dm_.SaveLayers() && dm_.Layers.size() != lines)
+        LoadLayers();
 }
 
 void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
@@ -145,19 +148,9 @@ void TFormMainCalendar::seditClick() {
         desktop::MessageBox::Information(this, QStringLiteral("There is no layer to be edited"));
         return;
     }
-    const std::string oldName = dm_.Layers[std::size_t(index)].name;
-    TmyFormLayer dialog(dm_, TmyFormLayer::Mode::Edit, index, this);
-    if (desktop::ExecModal(dialog) != QDialog::Accepted)
+    // The dialog renames the layer in the events and in the file.
+    if (!RunLayerDialog(TmyFormLayer::Mode::Edit, index, this))
         return;
-    const std::string newName = Std(dialog.TrimmedName());
-    if (!RenameLayerInEvents(dm_, oldName, newName)) {
-        // The events keep the old name, so the layer keeps it too: otherwise they would
-        // belong to no layer and vanish from the month.
-        if (std::size_t(index) < dm_.Layers.size()) {
-            dm_.Layers[std::size_t(index)].name = oldName;
-            SaveLayers();
-        }
-    }
     LoadLayers();
     RxSpinYearChange();
 }

@@ -79,7 +79,8 @@ void TFormMainCalendar::LayoutGrid() {
 }
 
 void TFormMainCalendar::RxSpinYearChange(bool fromLayerList) {
-    if (ListBoxMonth->currentRow() < 0)
+    // Nothing is read while a backup, restore or compaction has the database.
+    if (ListBoxMonth->currentRow() < 0 || !dm_.Connected())
         return;
     desktop::BusyCursor busy;
     {
