@@ -81,7 +81,16 @@ constexpr std::array<const char*, EventColumns::kCount> kColumnNames{"id",
                                                                      "yearDayorWeek1",
                                                                      "yearMonth1"};
 
+// Columns added to the table later, in the order of EventColumns::Extra. A file made before
+// them has none of them until it is opened for writing; reading it gives their defaults.
+constexpr std::array<const char*, EventColumns::kExtraCount> kExtraColumnNames{
+    "exceptDays", "seriesId", "seriesDay", "remindBefore", "allDay", "openEnd"};
+
 }  // namespace
+
+std::span<const char* const> EventColumns::ExtraColumnNames() {
+    return kExtraColumnNames;
+}
 
 EventColumns::EventColumns(const platform::Query& query) {
     for (std::size_t c = 0; c < kCount; ++c) {
@@ -89,6 +98,9 @@ EventColumns::EventColumns(const platform::Query& query) {
         if (at_[c] < 0) {
             throw platform::DbError(std::string("unknown field: ") + kColumnNames[c]);
         }
+    }
+    for (std::size_t c = 0; c < kExtraCount; ++c) {
+        extraAt_[c] = query.fieldIndex(kExtraColumnNames[c]);
     }
 }
 
@@ -129,6 +141,17 @@ void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
     e.yearspecial1 = integer(kYearspecial1);
     e.yearDayorWeek1 = integer(kYearDayorWeek1);
     e.yearMonth1 = integer(kYearMonth1);
+    const auto extra = [&](Extra c) -> int { return extraAt_[c]; };
+    e.exceptDays = extra(kExceptDays) >= 0 ? ParseExceptDays(q.stringAt(extra(kExceptDays)))
+                                           : std::vector<int>{};
+    e.seriesId = extra(kSeriesId) >= 0 ? q.integerAt(extra(kSeriesId)) : 0;
+    e.seriesDay = extra(kSeriesDay) >= 0 ? std::int32_t(q.integerAt(extra(kSeriesDay))) : 0;
+    e.remindBefore = extra(kRemindBefore) >= 0
+                         ? std::int32_t(std::clamp<std::int64_t>(q.integerAt(extra(kRemindBefore)),
+                                                                 0, kMaxRemindBefore))
+                         : 0;
+    e.allDay = extra(kAllDay) >= 0 && q.integerAt(extra(kAllDay)) != 0;
+    e.openEnd = extra(kOpenEnd) >= 0 && q.integerAt(extra(kOpenEnd)) != 0;
 }
 
 void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
@@ -174,6 +197,25 @@ void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
     q.setInteger("yearspecial1", e.yearspecial1);
     q.setInteger("yearDayorWeek1", e.yearDayorWeek1);
     q.setInteger("yearMonth1", e.yearMonth1);
+    // An event that never ends keeps the last day there is as its end, so that every
+    // statement that compares the end date finds it.
+    if (e.openEnd && e.repeatType != kRepeatNone) {
+        q.setDouble("enddate", kOpenEndDay);
+    }
+    const bool open = e.openEnd && e.repeatType != kRepeatNone;
+    const std::pair<const char*, std::int64_t> numbers[] = {{"seriesId", e.seriesId},
+                                                            {"seriesDay", e.seriesDay},
+                                                            {"remindBefore", e.remindBefore},
+                                                            {"allDay", e.allDay ? 1 : 0},
+                                                            {"openEnd", open ? 1 : 0}};
+    if (q.hasField("exceptDays")) {
+        q.setString("exceptDays", ExceptDaysText(e.exceptDays));
+    }
+    for (const auto& [name, value] : numbers) {
+        if (q.hasField(name)) {
+            q.setInteger(name, value);
+        }
+    }
 }
 
 TColor LayerColor(const arraylayinfo& layers, const std::string& name) {

@@ -44,9 +44,21 @@ public:
     void ReadTexts(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
 
     static constexpr std::size_t kCount = 29;
+    // The columns added later: -1 in a result without them.
+    enum Extra : std::size_t {
+        kExceptDays,
+        kSeriesId,
+        kSeriesDay,
+        kRemindBefore,
+        kAllDay,
+        kOpenEnd
+    };
+    static constexpr std::size_t kExtraCount = 6;
+    static std::span<const char* const> ExtraColumnNames();
 
 private:
     std::array<int, kCount> at_{};
+    std::array<int, kExtraCount> extraAt_{};
 };
 
 // Copies every column between the current row of query and event, by column name.
