@@ -117,6 +117,33 @@ private slots:
         QCOMPARE(fx.CellOfDay(2027, 1, 29).list->count(), 1);
     }
 
+    // A new event occurs on the day it was added on, whichever repeating kind is picked.
+    void addedRepeatingEventOccursOnItsDay_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("monthly") << int(kRepeatMonthly) << Q("monthType=0 and monthDay0=20");
+        QTest::newRow("yearly") << int(kRepeatYearly)
+                                << Q("yearType=0 and yearDay0=20 and yearMonth0=0");
+    }
+    void addedRepeatingEventOccursOnItsDay() {
+        QFETCH(int, kind);
+        QFETCH(QString, stored);
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 20).Select();
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.EditSubject->setText(Q("Rent"));
+            editor.ListBoxType->setCurrentRow(kind);
+            editor.btnOK->click();
+            return editor.result();
+        };
+        fx.window->btnAdd->click();
+        QCOMPARE(fx.Count(desktop::Std(Q("subject='Rent' and ") + stored)), 1);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 20).Number());
+        QCOMPARE(fx.CellOfDay(2027, 1, 20).list->count(), 1);
+    }
+
     void editMovesTheViewToTheEventsNewMonth() {
         WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
         tfield review = OnceEvent("Review", EncodeDate(2027, 1, 12), EncodeTime(9, 0));

@@ -59,9 +59,13 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
         rec.endtime = rec.beginTime + kFiveSeconds;
     rec.lastFileTime = 0;
     rec.yearMonth0 = rec.yearMonth1 = std::max(0, ListBoxMonth->currentRow());
-    rec.dayEvery0 = rec.weekEvery0 = rec.monthDay0 = rec.monthEvery0 = rec.monthEvery1 = 0;
-    rec.yearDay0 = 0;
+    rec.dayEvery0 = rec.weekEvery0 = rec.monthEvery0 = rec.monthEvery1 = 0;
     rec.weekSelected0.clear();
+    // Whatever kind is picked, the event occurs on the day it was added on: the monthly and
+    // yearly rules start on that day of the month, the yearly one in its month.
+    const CivilDate day = DecodeDate(rec.begindate);
+    rec.monthDay0 = rec.yearDay0 = std::int32_t(day.day);
+    rec.yearMonth0 = rec.yearMonth1 = std::int32_t(day.month) - 1;
     return rec;
 }
 
