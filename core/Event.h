@@ -61,6 +61,7 @@ struct tfield {
     std::int32_t remindBefore = 0;  // the alarm comes this many minutes before the begin
     bool allDay = false;            // the times of day are not shown
     bool openEnd = false;           // a repeating event that never ends
+    std::string location;           // where it takes place, as an iCalendar file gave it
 
     bool operator==(const tfield&) const = default;
 };

@@ -66,6 +66,7 @@ constexpr LaterColumn kLaterColumns[] = {
     {"remindBefore", "remindBefore INTEGER NOT NULL DEFAULT 0"},
     {"allDay", "allDay INTEGER NOT NULL DEFAULT 0"},
     {"openEnd", "openEnd INTEGER NOT NULL DEFAULT 0"},
+    {"location", "location TEXT NOT NULL DEFAULT ''"},
 };
 
 }  // namespace

@@ -84,7 +84,7 @@ constexpr std::array<const char*, EventColumns::kCount> kColumnNames{"id",
 // Columns added to the table later, in the order of EventColumns::Extra. A file made before
 // them has none of them until it is opened for writing; reading it gives their defaults.
 constexpr std::array<const char*, EventColumns::kExtraCount> kExtraColumnNames{
-    "exceptDays", "seriesId", "seriesDay", "remindBefore", "allDay", "openEnd"};
+    "exceptDays", "seriesId", "seriesDay", "remindBefore", "allDay", "openEnd", "location"};
 
 }  // namespace
 
@@ -151,7 +151,11 @@ void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
                                                                  0, kMaxRemindBefore))
                          : 0;
     e.allDay = extra(kAllDay) >= 0 && q.integerAt(extra(kAllDay)) != 0;
-    e.openEnd = extra(kOpenEnd) >= 0 && q.integerAt(extra(kOpenEnd)) != 0;
+    // A repeating event whose range reaches the last day there is never ends, whether or not
+    // it was stored with the flag.
+    e.openEnd = e.repeatType != kRepeatNone &&
+                ((extra(kOpenEnd) >= 0 && q.integerAt(extra(kOpenEnd)) != 0) ||
+                 DayOf(e.enddate) >= kOpenEndDay);
 }
 
 void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
@@ -161,6 +165,7 @@ void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
     e.content = q.stringAt(at_[kContent]);
     e.mynote = q.stringAt(at_[kMynote]);
     e.layerColor = LayerColor(layers, e.layername);
+    e.location = extraAt_[kLocation] >= 0 ? q.stringAt(extraAt_[kLocation]) : std::string();
 }
 
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
@@ -208,6 +213,9 @@ void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
                                                             {"remindBefore", e.remindBefore},
                                                             {"allDay", e.allDay ? 1 : 0},
                                                             {"openEnd", open ? 1 : 0}};
+    if (q.hasField("location")) {
+        q.setString("location", e.location);
+    }
     if (q.hasField("exceptDays")) {
         q.setString("exceptDays", ExceptDaysText(e.exceptDays));
     }
@@ -257,6 +265,9 @@ bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last, tArrayofFiel
             q.next();
         }
         q.close();
+        // All-day events come first in a cell, the others in the order of their begin time.
+        std::stable_partition(events.begin(), events.end(),
+                              [](const tfield& e) { return e.allDay; });
         return true;
     } catch (const platform::DbError& error) {
         q.close();
@@ -443,8 +454,10 @@ std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first,
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
     titem_for_display item;
-    item.text = dm_.Format(dm_.Options.TimeFormat, event.beginTime) + (event.alert ? " !" : " ") +
-                event.subject;
+    // An all-day event shows no time.
+    item.text = event.allDay ? (event.alert ? "!" : "") + event.subject
+                             : dm_.Format(dm_.Options.TimeFormat, event.beginTime) +
+                                   (event.alert ? " !" : " ") + event.subject;
     item.id = event.id;
     item.layername = event.layername;
     item.layerColor = LayerColor(event.layername);

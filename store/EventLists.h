@@ -51,9 +51,10 @@ public:
         kSeriesDay,
         kRemindBefore,
         kAllDay,
-        kOpenEnd
+        kOpenEnd,
+        kLocation
     };
-    static constexpr std::size_t kExtraCount = 6;
+    static constexpr std::size_t kExtraCount = 7;
     static std::span<const char* const> ExtraColumnNames();
 
 private:

@@ -34,7 +34,8 @@ CREATE TABLE eventtable (
     seriesDay       INTEGER NOT NULL DEFAULT 0,
     remindBefore    INTEGER NOT NULL DEFAULT 0,
     allDay          INTEGER NOT NULL DEFAULT 0,
-    openEnd         INTEGER NOT NULL DEFAULT 0
+    openEnd         INTEGER NOT NULL DEFAULT 0,
+    location        TEXT    NOT NULL DEFAULT ''
 );
 
 -- Searches list events in the order of their begin date and time.
