@@ -1,34 +1,62 @@
 # Run by `cmake --install`: the parts of the installed program that depend on the prefix given
 # at install time or on what is already there.
-#   - user.mdb, setup.ini and music/play.wav are copied only when the installed program folder
-#     has none, so that installing again never replaces the user's events, layers, options and
-#     alarm sound;
 #   - the launcher names the link in the bin folder;
-#   - the link in the bin folder points to the executable in the program folder, which finds
-#     its folder through the link.
-# Set by the install code before this script: QCAL_DELIVERED_DB, QCAL_DELIVERED_INI,
-# QCAL_DELIVERED_SOUND,
-# QCAL_DESKTOP_TEMPLATE, QCAL_FOLDER_DIR, QCAL_BIN_DIR, QCAL_APPLICATIONS_DIR (the last four
+#   - the link in the bin folder points to the launcher in the program folder, which finds its
+#     folder through the link;
+#   - a program folder of the layout from before (<prefix>/share/quenlaris-calendar with the
+#     executables beside user.mdb) loses its executables and help, which the new program folder
+#     replaces, and its data goes where the new program looks for it: it stays where it is when
+#     that folder is the installing user's data folder ($XDG_DATA_HOME/quenlaris-calendar or
+#     ~/.local/share/quenlaris-calendar); otherwise it moves into the new program folder, which
+#     the program then uses as a portable one.
+# Set by the install code before this script: QCAL_DESKTOP_TEMPLATE, QCAL_FOLDER_DIR,
+# QCAL_OLD_FOLDER_DIR, QCAL_BIN_DIR, QCAL_MAN_DIR, QCAL_APPLICATIONS_DIR (the last five
 # relative to the prefix).
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(folder "${root}/${QCAL_FOLDER_DIR}")
+set(old "${root}/${QCAL_OLD_FOLDER_DIR}")
 
-foreach(pair "${QCAL_DELIVERED_DB}|user.mdb" "${QCAL_DELIVERED_INI}|setup.ini"
-             "${QCAL_DELIVERED_SOUND}|music/play.wav")
-    string(REPLACE "|" ";" pair "${pair}")
-    list(GET pair 0 source)
-    list(GET pair 1 name)
-    if(EXISTS "${folder}/${name}")
-        message(STATUS "Kept: ${folder}/${name}")
+if(EXISTS "${old}/quenlaris-calendar-desktop" OR EXISTS "${old}/quenlaris-calendar")
+    foreach(name quenlaris-calendar quenlaris-calendar-desktop help)
+        if(EXISTS "${old}/${name}" OR IS_SYMLINK "${old}/${name}")
+            message(STATUS "Removing the former program's ${old}/${name}")
+            file(REMOVE_RECURSE "${old}/${name}")
+        endif()
+    endforeach()
+    if(DEFINED ENV{XDG_DATA_HOME} AND "$ENV{XDG_DATA_HOME}" MATCHES "^/")
+        set(home_data "$ENV{XDG_DATA_HOME}/quenlaris-calendar")
     else()
-        message(STATUS "Installing: ${folder}/${name}")
-        get_filename_component(parent "${folder}/${name}" DIRECTORY)
-        file(MAKE_DIRECTORY "${parent}")
-        file(COPY_FILE "${source}" "${folder}/${name}.part")
-        file(RENAME "${folder}/${name}.part" "${folder}/${name}")
+        set(home_data "$ENV{HOME}/.local/share/quenlaris-calendar")
     endif()
-endforeach()
+    file(REAL_PATH "${old}" old_real)
+    set(home_real "")
+    if(EXISTS "${home_data}")
+        file(REAL_PATH "${home_data}" home_real)
+    endif()
+    if("$ENV{DESTDIR}" STREQUAL "" AND old_real STREQUAL home_real)
+        message(STATUS "Kept: the data in ${old}, the data folder")
+    else()
+        file(GLOB entries LIST_DIRECTORIES true RELATIVE "${old}" "${old}/*" "${old}/.*")
+        foreach(name ${entries})
+            if(EXISTS "${folder}/${name}")
+                message(WARNING "Left in ${old}: ${name}, the program folder has one")
+            else()
+                message(STATUS "Moving: ${old}/${name} -> ${folder}/${name}")
+                file(RENAME "${old}/${name}" "${folder}/${name}")
+            endif()
+        endforeach()
+        file(GLOB left LIST_DIRECTORIES true "${old}/*" "${old}/.*")
+        if(NOT left)
+            file(REMOVE_RECURSE "${old}")
+        endif()
+    endif()
+endif()
+
+# The manual page of before was not compressed; left there it would hide the new one.
+if(EXISTS "${root}/${QCAL_MAN_DIR}/man1/quenlaris-calendar.1")
+    file(REMOVE "${root}/${QCAL_MAN_DIR}/man1/quenlaris-calendar.1")
+endif()
 
 # The launcher runs the link, the name the user also types.
 set(QCAL_EXEC "${CMAKE_INSTALL_PREFIX}/${QCAL_BIN_DIR}/quenlaris-calendar")

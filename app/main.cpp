@@ -5,9 +5,11 @@
 #include <iostream>
 
 #include "cli/CommandLine.h"
+#include "platform/DataFolder.h"
 #include "platform/System.h"
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/SingleInstance.h"
+#include "platform/desktop/Termination.h"
 #include "store/DataModule.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
@@ -20,27 +22,36 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quenlaris Calendar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quenlaris Calendar"));
 
-    // One program per user and program folder: a later start brings the running one forward
+    // One program per user and data folder: a later start brings the running one forward
     // and ends before it opens the database or writes any file.
-    const std::string folder = qcal::platform::ProgramFolder();
+    const qcal::cli::CommandLine line = qcal::cli::ParseCommandLine({argv + 1, argv + argc}).line;
+    const std::string folder = qcal::platform::ChooseDataFolder(line.dataDir).folder;
     qcal::desktop::SingleInstance instance(
         qcal::desktop::InstanceServerName(QString::fromStdString(folder)));
     if (instance.Claim() == qcal::desktop::SingleInstance::Start::Second)
         return 0;
     const qcal::desktop::ProcessMarker marker;
+    qcal::desktop::QuitOnTermination();
     // The window waits in the tray while closed; only Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(qcal::desktop::ProgramIcon());
 
     qcal::DesktopErrorReporter errors;
+    const std::string problem = qcal::platform::PrepareDataFolder(
+        folder, qcal::platform::DeliveredFolder(qcal::platform::ProgramFolder()));
+    if (!problem.empty()) {
+        errors.ShowError("The data folder cannot be made: " + problem);
+        return 1;
+    }
     qcal::TDataMod dm(folder, errors);
     // Without its database the program could not keep a single event: the failure has been
     // shown, so end here rather than accept events that cannot be stored.
     if (!dm.Connected())
         return 1;
 
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
+    QStringList arguments;
+    for (const std::string& argument : line.desktopArgs)
+        arguments.append(QString::fromStdString(argument));
     qcal::TFormMainCalendar window(dm, arguments);
     // exit() rather than quit(): the window refuses close requests, and Exit must not ask it.
     QObject::connect(&window, &qcal::TFormMainCalendar::exitRequested, &app,

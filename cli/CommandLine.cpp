@@ -12,6 +12,7 @@
 #include "cli/IcsCommands.h"
 #include "core/Clock.h"
 #include "core/DateTime.h"
+#include "platform/DataFolder.h"
 #include "platform/Sqlite.h"
 #include "platform/System.h"
 #include "store/DataModule.h"
@@ -143,9 +144,30 @@ int CannotRead(std::ostream& err, const TDataMod& dm, const std::string& reason)
 
 }  // namespace
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
     ParseResult result;
     CommandLine& line = result.line;
+    // --data-dir goes with every action, the desktop program's too: it is taken out first.
+    std::vector<std::string>& args = line.desktopArgs;
+    bool dataDirGiven = false;
+    for (std::size_t i = 0; i < allArgs.size(); ++i) {
+        const Option o = Split(allArgs[i]);
+        if (o.dashes != 2 || o.name != "data-dir") {
+            args.push_back(allArgs[i]);
+            continue;
+        }
+        if (!o.value && i + 1 == allArgs.size()) {
+            result.error = "option '--data-dir' requires an argument";
+            return result;
+        }
+        line.dataDir = o.value ? std::string(*o.value) : allArgs[++i];
+        if (line.dataDir.empty() || dataDirGiven) {
+            result.error = dataDirGiven ? "option '--data-dir' may be given once"
+                                        : "option '--data-dir' requires a folder name";
+            return result;
+        }
+        dataDirGiven = true;
+    }
     const bool own = std::any_of(args.begin(), args.end(), IsOwnOption);
     if (!own) {
         // Everything is the desktop program's, but an option nobody knows is refused here
@@ -297,6 +319,8 @@ Without an option, start the desktop calendar.
                         ("-": standard output)
       --import-ics=FILE  add the events of the iCalendar file FILE ("-": standard
                         input); events imported before are matched by their UID
+      --data-dir=DIR  keep the events, options and sounds in the folder DIR
+                        (made when missing) instead of the data folder below
   -h, --help          display this help and exit
       --version       output version information and exit
 
@@ -310,10 +334,13 @@ a one-time event shows on its begin date only. Events of an unchecked layer
 show only with --all-layers. --pending lists every alarm that the alarm window
 would show now, on the day of the occurrence that made it due.
 
-The events are read from user.mdb and setup.ini in the program's folder; the
-agenda and --pending only read them, so they work while the desktop calendar
-runs. --import-ics adds the events in one transaction; the desktop calendar
-shows them after its next refresh.
+The events are read from user.mdb and setup.ini in the data folder: the folder
+given with --data-dir; else the program's folder when it holds user.mdb and
+may be written (a portable copy); else $XDG_DATA_HOME/quenlaris-calendar
+(~/.local/share/quenlaris-calendar), made at the first start. The agenda and
+--pending only read them, so they work while the desktop calendar runs.
+--import-ics adds the events in one transaction; the desktop calendar shows
+them after its next refresh.
 
 Exit status:
  0  if OK,
@@ -322,7 +349,7 @@ Exit status:
 }
 
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
-                                  const std::string& programFolder, std::ostream& out,
+                                  const std::string& dataFolder, std::ostream& out,
                                   std::ostream& err) {
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.error.empty()) {
@@ -333,22 +360,22 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
         case CommandLine::Action::Desktop:
             return std::nullopt;
         case CommandLine::Action::Help:
-            out << HelpText();
+            out << HelpText() << "\nData folder in use: " << dataFolder << '\n';
             return 0;
         case CommandLine::Action::Version:
             out << kProgram << ' ' << QCAL_VERSION << '\n';
             return 0;
         case CommandLine::Action::ExportIcs:
-            return ExportIcsCommand(programFolder, line.icsFile, out, err);
+            return ExportIcsCommand(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::ImportIcs:
-            return ImportIcsCommand(programFolder, line.icsFile, out, err);
+            return ImportIcsCommand(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::Agenda:
         case CommandLine::Action::Pending:
             break;
     }
 
     FirstError errors;
-    TDataMod dm(programFolder, errors, platform::OpenMode::ReadOnly);
+    TDataMod dm(dataFolder, errors, platform::OpenMode::ReadOnly);
     if (!dm.Connected()) {
         return CannotRead(err, dm, errors.first);
     }
@@ -387,10 +414,22 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
     }
     // The folder is looked up only when it is needed: the desktop program finds it itself.
     const ParseResult parsed = ParseCommandLine(args);
-    if (parsed.error.empty() && parsed.line.action == CommandLine::Action::Desktop) {
+    const CommandLine::Action action = parsed.line.action;
+    if (!parsed.error.empty()) {
+        return Fail(err, parsed.error);
+    }
+    if (action == CommandLine::Action::Desktop) {
         return std::nullopt;
     }
-    return RunCommandLine(args, platform::ProgramFolder(), out, err);
+    const platform::DataFolderPlace place = platform::ChooseDataFolder(parsed.line.dataDir);
+    if (action != CommandLine::Action::Help && action != CommandLine::Action::Version) {
+        const std::string problem = platform::PrepareDataFolder(
+            place.folder, platform::DeliveredFolder(platform::ProgramFolder()));
+        if (!problem.empty()) {
+            return Fail(err, "cannot make the data folder " + problem);
+        }
+    }
+    return RunCommandLine(args, place.folder, out, err);
 }
 
 }  // namespace qcal::cli

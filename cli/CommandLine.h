@@ -19,6 +19,9 @@ struct CommandLine {
     int days = 7;
     bool allLayers = false;
     std::string icsFile;  // --export-ics / --import-ics: the file ("-" standard output/input)
+    std::string dataDir;  // --data-dir: the data folder to use; empty when not given
+    // The arguments without --data-dir: what the desktop program reads itself ("autorun").
+    std::vector<std::string> desktopArgs;
 };
 
 // Reads the arguments (without the program name). Arguments that are no option of the command
@@ -30,13 +33,14 @@ struct ParseResult {
 };
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// Runs the command line over the program folder. No value when the desktop program is to
+// Runs the command line over the data folder. No value when the desktop program is to
 // start; otherwise the exit status: 0 done, 2 wrong arguments or an unreadable database (one
 // line on err).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
-                                  const std::string& programFolder, std::ostream& out,
+                                  const std::string& dataFolder, std::ostream& out,
                                   std::ostream& err);
-// The same for main(), over the folder of the executable.
+// The same for main(), over the data folder the arguments and the environment choose, made
+// ready first when it is new.
 std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err);
 
 // The text of --help.

@@ -1,6 +1,5 @@
 #include "platform/Autorun.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,15 +14,6 @@
 namespace qcal::platform {
 
 namespace {
-
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return {};
-}
 
 std::string DefaultAutostartFolder() {
     // A relative XDG_CONFIG_HOME is invalid and ignored, as XDG readers do.
@@ -56,39 +46,12 @@ bool MakeFolders(const std::string& folder, std::string* error) {
     return true;
 }
 
-}  // namespace
-
-Autorun::Autorun(std::string autostartDir)
-    : dir_(autostartDir.empty() ? DefaultAutostartFolder() : std::move(autostartDir)) {}
-
-std::string Autorun::entryPath() const {
-    return JoinPath(dir_, "quenlaris-calendar.desktop");
-}
-
-bool Autorun::write(const std::string& executablePath, std::string* error) const {
-    if (!MakeFolders(dir_, error))
-        return false;
-    return WriteFileAtomically(entryPath(), EntryText(executablePath), error);
-}
-
-bool Autorun::remove(std::string* error) const {
-    if (::unlink(entryPath().c_str()) == 0 || errno == ENOENT)
-        return true;
-    if (error)
-        *error = std::strerror(errno);
-    return false;
-}
-
-bool Autorun::exists() const {
-    return FileExists(entryPath());
-}
-
-std::string Autorun::EntryText(const std::string& executablePath) {
-    // The Exec value is unescaped twice by its readers: first as a desktop entry string
-    // ("\\" "\n" ...), then as a quoted argument ("\"" "\`" "\$" "\\"); "%" starts a field
-    // code and is doubled.
+// One argument of the Exec value. It is unescaped twice by its readers: first as a desktop
+// entry string ("\\" "\n" ...), then as a quoted argument ("\"" "\`" "\$" "\\"); "%" starts a
+// field code and is doubled.
+std::string ExecArgument(const std::string& text) {
     std::string argument = "\"";
-    for (char c : executablePath) {
+    for (char c : text) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
             argument += '\\';
         argument += c;
@@ -116,12 +79,48 @@ std::string Autorun::EntryText(const std::string& executablePath) {
                 exec += c;
         }
     }
+    return exec;
+}
+
+}  // namespace
+
+Autorun::Autorun(std::string autostartDir, std::string dataFolder)
+    : dir_(autostartDir.empty() ? DefaultAutostartFolder() : std::move(autostartDir)),
+      dataFolder_(std::move(dataFolder)) {}
+
+std::string Autorun::entryPath() const {
+    return JoinPath(dir_, "quenlaris-calendar.desktop");
+}
+
+bool Autorun::write(const std::string& executablePath, std::string* error) const {
+    if (!MakeFolders(dir_, error))
+        return false;
+    return WriteFileAtomically(entryPath(), EntryText(executablePath, dataFolder_), error);
+}
+
+bool Autorun::remove(std::string* error) const {
+    if (::unlink(entryPath().c_str()) == 0 || errno == ENOENT)
+        return true;
+    if (error)
+        *error = std::strerror(errno);
+    return false;
+}
+
+bool Autorun::exists() const {
+    return FileExists(entryPath());
+}
+
+std::string Autorun::EntryText(const std::string& executablePath, const std::string& dataFolder) {
+    std::string exec = ExecArgument(executablePath) + " autorun";
+    if (!dataFolder.empty()) {
+        exec += " --data-dir " + ExecArgument(dataFolder);
+    }
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Quenlaris Calendar\n"
            "Exec=" +
            exec +
-           " autorun\n"
+           "\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 

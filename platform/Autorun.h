@@ -7,8 +7,9 @@ namespace qcal::platform {
 // The login start entry: an XDG autostart file that runs the program with "autorun".
 class Autorun {
 public:
-    // autostartDir empty: $XDG_CONFIG_HOME/autostart, else ~/.config/autostart.
-    explicit Autorun(std::string autostartDir = {});
+    // autostartDir empty: $XDG_CONFIG_HOME/autostart, else ~/.config/autostart. dataFolder: the
+    // folder the entry gives with --data-dir; empty for the folder the program finds itself.
+    explicit Autorun(std::string autostartDir = {}, std::string dataFolder = {});
 
     std::string entryPath() const;
     // Writes the entry atomically; false with the reason in *error on failure.
@@ -17,10 +18,12 @@ public:
     bool remove(std::string* error = nullptr) const;
     bool exists() const;
 
-    static std::string EntryText(const std::string& executablePath);
+    static std::string EntryText(const std::string& executablePath,
+                                 const std::string& dataFolder = {});
 
 private:
     std::string dir_;
+    std::string dataFolder_;
 };
 
 }  // namespace qcal::platform

@@ -2,9 +2,11 @@
 
 #include <langinfo.h>
 #include <locale.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -23,11 +25,36 @@ std::string ExecutablePath() {
     }
 }
 
+namespace {
+
+std::string ParentFolder(const std::string& folder) {
+    const std::size_t slash = folder.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return folder.substr(0, slash);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
 std::string LauncherPath() {
-    const std::string launcher = JoinPath(ProgramFolder(), "quenlaris-calendar");
-    if (::access(launcher.c_str(), X_OK) == 0)
-        return launcher;
-    return ExecutablePath();
+    const std::string folder = ProgramFolder();
+    const std::string launcher = JoinPath(folder, "quenlaris-calendar");
+    if (::access(launcher.c_str(), X_OK) != 0)
+        return ExecutablePath();
+    // An install keeps the program in <prefix>/lib/quenlaris-calendar and the command the user
+    // types in <prefix>/bin, a link to the launcher: that command is the one to name.
+    const std::string command =
+        JoinPath(JoinPath(ParentFolder(ParentFolder(folder)), "bin"), "quenlaris-calendar");
+    if (SameFile(command, launcher))
+        return command;
+    return launcher;
 }
 
 std::string ProgramFolder() {
@@ -46,6 +73,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.back() == '/')
         return folder + name;
     return folder + "/" + name;
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return {};
 }
 
 bool FileExists(const std::string& path) {

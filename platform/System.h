@@ -8,11 +8,14 @@ namespace qcal::platform {
 std::string ProgramFolder();
 // Full path of the running executable.
 std::string ExecutablePath();
-// The command that starts the program as the user types it: the launcher "quenlaris-calendar"
-// in the program folder when it is there, else this executable.
+// The command that starts the program as the user types it: the installed command
+// <prefix>/bin/quenlaris-calendar when it leads to this program's launcher, else the launcher
+// "quenlaris-calendar" in the program folder when it is there, else this executable.
 std::string LauncherPath();
 // Joins with "/".
 std::string JoinPath(const std::string& folder, const std::string& name);
+// $HOME, else the home folder of the user's account.
+std::string HomeFolder();
 bool FileExists(const std::string& path);
 
 // The date and time separators of the user's locale (LC_TIME), "/" and ":" when unknown.

@@ -16,6 +16,8 @@ packages=(
     pulseaudio pulseaudio-utils
     poppler-utils
     python3-recurring-ical-events
+    qt6-wayland weston
+    lintian appstream desktop-file-utils dpkg-dev file
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/DateTime.h"
+#include "platform/DataFolder.h"
 #include "store/IdList.h"
 
 namespace qcal {
@@ -12,7 +13,16 @@ TDataMod::TDataMod(std::string programFolder, ErrorReporter& errors, platform::O
       programFolder_(std::move(programFolder)),
       errors_(errors),
       access_(access) {
-    Connect();
+    if (access_ == platform::OpenMode::ReadWrite) {
+        if (const std::string problem = platform::WriteProblem(programFolder_); !problem.empty()) {
+            refusal_ =
+                "Changes cannot be saved: the data folder cannot be written (" + problem + ").";
+            access_ = platform::OpenMode::ReadOnly;
+        }
+    }
+    if (Connect() && !refusal_.empty()) {
+        errors_.ShowError(refusal_);
+    }
     DateFormats = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "yyyy/mm/dd", "yy/mm/dd"};
     TimeFormats = {"hh:nn AM/PM", "hh:nn"};
 }
@@ -130,6 +140,14 @@ void TDataMod::AddDateIndex() {
 
 void TDataMod::Disconnect() {
     ADOConnection.close();
+}
+
+bool TDataMod::RefuseChange() const {
+    if (refusal_.empty()) {
+        return false;
+    }
+    errors_.ShowError(refusal_);
+    return true;
 }
 
 std::string TDataMod::SetupIniPath() const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Event.h"
+#include "platform/ProfileFile.h"
 #include "platform/Sqlite.h"
 #include "platform/System.h"
 #include "store/ErrorReporter.h"
@@ -34,10 +35,12 @@ struct SelectedIds {
 
 class TDataMod {
 public:
-    // Connects to programFolder/user.mdb and fills the format lists. A failed connection
+    // Connects to dataFolder/user.mdb and fills the format lists. A failed connection
     // is reported through errors; the module then stays disconnected. A read-only module
-    // never writes the database file (readers beside a running program).
-    TDataMod(std::string programFolder, ErrorReporter& errors,
+    // never writes the database file (readers beside a running program). A writing module on
+    // a folder that cannot be written reports so once and connects read-only: every change
+    // is then refused with that message (ChangeRefusal).
+    TDataMod(std::string dataFolder, ErrorReporter& errors,
              platform::OpenMode access = platform::OpenMode::ReadWrite);
     ~TDataMod();
     TDataMod(const TDataMod&) = delete;
@@ -72,7 +75,12 @@ public:
     static SelectedIds SelectedIdList(const std::vector<int>& selectedRows,
                                       const tArrayofField& events);
 
+    // The data folder: user.mdb, setup.ini, music/.
     const std::string& ProgramFolder() const { return programFolder_; }
+    // Why changes cannot be kept, or empty when they can.
+    const std::string& ChangeRefusal() const { return refusal_; }
+    // Shows the refusal and answers true when changes cannot be kept.
+    bool RefuseChange() const;
     ErrorReporter& Errors() const { return errors_; }
 
     // Formats a date-time value with the user's separators.
@@ -107,11 +115,14 @@ private:
     void AddLaterColumns();
     bool FindLaterColumns();
     bool laterColumns_ = false;
+    // Writes the settings file; a refused change, or a failed write, is reported.
+    bool SaveProfile(const platform::ProfileFile& ini) const;
 
     std::string programFolder_;
     ErrorReporter& errors_;
     std::string connectionString_;
     platform::OpenMode access_ = platform::OpenMode::ReadWrite;
+    std::string refusal_;
 };
 
 }  // namespace qcal

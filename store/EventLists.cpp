@@ -308,6 +308,9 @@ bool tlist_of_event_orig::OpenStatement(const std::string& sql) {
 }
 
 std::int64_t tlist_of_event_orig::AddEvent(const tfield& event) {
+    if (dm_.RefuseChange()) {
+        return 0;
+    }
     OpenStatement("select * from eventtable where id=0");
     if (!query.active()) {
         return 0;  // the failed select has been reported
@@ -342,6 +345,9 @@ bool tlist_of_event_orig::LoadEvent(std::int64_t id, tfield& event) {
 }
 
 bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
+    if (dm_.RefuseChange()) {
+        return false;
+    }
     if (!OpenStatement("select *  from eventtable where id=" + std::to_string(event.id))) {
         return false;
     }
@@ -358,6 +364,9 @@ bool tlist_of_event_orig::UpdateEvent(const tfield& event) {
 }
 
 EditedEventSave tlist_of_event_orig::SaveEditedEvent(tfield& event) {
+    if (dm_.RefuseChange()) {
+        return EditedEventSave::Failed;
+    }
     if (!OpenStatement("select *  from eventtable where id=" + std::to_string(event.id))) {
         // An open, empty result: the row is gone. A closed one: the failure was reported.
         const bool gone = query.active();
@@ -382,6 +391,9 @@ bool tlist_of_event_orig::DeleteEvents(std::span<const std::int64_t> ids, IdList
     if (ids.empty()) {
         return true;
     }
+    if (dm_.RefuseChange()) {
+        return false;
+    }
     try {
         dm_.ADOConnection.exec("delete from eventtable where id in " + IdListText(ids, blanks));
         return true;
@@ -392,7 +404,7 @@ bool tlist_of_event_orig::DeleteEvents(std::span<const std::int64_t> ids, IdList
 }
 
 bool tlist_of_event_orig::FileEvents(std::span<const std::int64_t> ids, IdListBlanks blanks) {
-    if (ids.empty()) {
+    if (ids.empty() || dm_.RefuseChange()) {
         return false;
     }
     if (!OpenStatement("select lastFileTime,id from eventtable where id in " +

@@ -873,6 +873,10 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
         result.error = "The database is not open.";
         return result;
     }
+    if (!dm.ChangeRefusal().empty()) {
+        result.error = dm.ChangeRefusal();
+        return result;
+    }
     const std::string defaultLayer = dm.Layers.empty() ? "Imported" : dm.Layers.front().name;
     ParsedCalendar parsed = ParseCalendar(text, defaultLayer);
     if (!parsed.ok) {

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "store/Colors.h"
 #include "store/DataModule.h"
@@ -141,10 +142,7 @@ bool TDataMod::SaveOptions() {
             },
             k.field);
     }
-    const bool saved = ini.save();
-    if (!saved) {
-        errors_.ShowError("Unable to write to " + ini.path());
-    }
+    const bool saved = SaveProfile(ini);
     if (OnOptionsSaved) {
         OnOptionsSaved();
     }
@@ -173,6 +171,18 @@ bool TDataMod::SaveLayers() {
         ini.writeString(kColor, "LayerName" + n, Layers[i].name);
         ini.writeString(kColor, "LayColor" + n, ColorToString(Layers[i].color));
         ini.writeBool(kColor, "IsActived" + n, Layers[i].active);
+    }
+    return SaveProfile(ini);
+}
+
+bool TDataMod::SaveProfile(const platform::ProfileFile& ini) const {
+    if (!refusal_.empty()) {
+        // Saving what the file already holds changes nothing and is no change to refuse.
+        std::string stored;
+        if (platform::ReadWholeFile(ini.path(), stored) && stored == ini.text()) {
+            return true;
+        }
+        return !RefuseChange();
     }
     if (!ini.save()) {
         errors_.ShowError("Unable to write to " + ini.path());

@@ -1,6 +1,6 @@
 #pragma once
 
-// One running program per user and program folder. The first start listens on a local
+// One running program per user and data folder. The first start listens on a local
 // socket; a later start finds it there, asks it to come forward and ends without touching
 // anything else.
 
@@ -14,10 +14,10 @@ namespace qcal::desktop {
 // The folder for the per-user socket and lock files: $XDG_RUNTIME_DIR, else the temp folder.
 QString RuntimeFolder();
 
-// The local server name for the program kept in programFolder, for the current user: a full
-// socket path under RuntimeFolder(), so different users and different program folders never
+// The local server name for the program on the data in folder, for the current user: a full
+// socket path under RuntimeFolder(), so different users and different data folders never
 // meet.
-QString InstanceServerName(const QString& programFolder);
+QString InstanceServerName(const QString& folder);
 
 class SingleInstance : public QObject {
     Q_OBJECT

@@ -335,6 +335,13 @@ private slots:
         QTest::newRow("import with the agenda")
             << Args{"--import-ics", "b.ics", "--agenda"}
             << std::string("option '--import-ics' cannot be combined with '--agenda'");
+        QTest::newRow("data folder for the desktop")
+            << Args{"--data-dir", "/data", "autorun"} << std::string();
+        QTest::newRow("data folder without a value")
+            << Args{"autorun", "--data-dir"}
+            << std::string("option '--data-dir' requires an argument");
+        QTest::newRow("data folder twice") << Args{"--data-dir=a", "--agenda", "--data-dir", "b"}
+                                           << std::string("option '--data-dir' may be given once");
     }
     void arguments() {
         QFETCH(std::vector<std::string>, args);
@@ -349,6 +356,15 @@ private slots:
             QCOMPARE(r.status, std::optional<int>(2));
             QCOMPARE(r.err, "quenlaris-calendar: " + message + "\n");
         }
+    }
+
+    // The desktop program gets its own words without --data-dir: "autorun" stays first.
+    void dataDirLeavesTheDesktopArguments() {
+        const cli::CommandLine line =
+            cli::ParseCommandLine({"--data-dir", "/data", "autorun", "-platform", "offscreen"})
+                .line;
+        QCOMPARE(line.dataDir, std::string("/data"));
+        QCOMPARE(line.desktopArgs, (std::vector<std::string>{"autorun", "-platform", "offscreen"}));
     }
 
     // --help names every option; help and version end at once, whatever else is given.
@@ -497,6 +513,20 @@ private slots:
         std::tie(status, out, err) = run(front, {Q("autorun")});
         QCOMPARE(status, 0);
         QCOMPARE(out, Q("desktop autorun\n"));
+
+        // --data-dir chooses the folder, which --help names; a new one is made from the
+        // delivered files.
+        const QString data = f.dir.filePath(Q("data"));
+        std::tie(status, out, err) = run(Q(QCAL_FRONT_EXE), {Q("--data-dir"), data, Q("--help")});
+        QVERIFY2(out.endsWith(Q("\nData folder in use: ") + data + Q("\n")), qPrintable(out));
+        std::tie(status, out, err) =
+            run(Q(QCAL_FRONT_EXE), {Q("--data-dir=") + data, Q("--agenda")});
+        QCOMPARE(err, QString());
+        QCOMPARE(status, 0);
+        QCOMPARE(out, QString());
+        QVERIFY(QFile::exists(data + Q("/user.mdb")));
+        std::tie(status, out, err) = run(front, {Q("--data-dir"), data, Q("autorun")});
+        QCOMPARE(out, Q("desktop --data-dir ") + data + Q(" autorun\n"));
 
         // The desktop program answers the same options before its toolkit starts.
         std::tie(status, out, err) = run(Q(QCAL_DESKTOP_EXE), {Q("--help")});

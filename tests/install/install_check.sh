@@ -1,87 +1,104 @@
 #!/usr/bin/env bash
-# Installs the built program into a temporary prefix and checks what a user gets.
-#   install_check.sh <build folder> <delivered user.mdb> <delivered setup.ini> <seed_events>
-#                    <delivered play.wav>
+# Installs the built program into temporary prefixes with temporary home folders: the layout,
+# a read-only install that keeps each user's data in that user's home folder, and the upgrade
+# over an install of the layout from before, which keeps the events.
+#   install_check.sh <build folder> <delivered user.mdb> <delivered setup.ini> <delivered play.wav>
 set -euo pipefail
-build=$1 database=$2 settings=$3 seed=$4 sound=$5
+build=$1 database=$2 settings=$3 sound=$4
 
-prefix=$(mktemp -d)
+work=$(mktemp -d)
 pid=
 cleanup() {
-    if [[ -n $pid ]]; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$prefix"
+    [[ -z $pid ]] || kill -KILL "$pid" 2>/dev/null || true
+    chmod -R u+w "$work"
+    rm -rf "$work"
 }
 trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+unset XDG_DATA_HOME DISPLAY WAYLAND_DISPLAY
+printf '%s\r\n' BEGIN:VCALENDAR VERSION:2.0 PRODID:-//test//EN BEGIN:VEVENT UID:kept-1 \
+    DTSTART:20261210T100000 DTEND:20261210T110000 'SUMMARY:Kept event' END:VEVENT \
+    END:VCALENDAR >"$work/event.ics"
+# has_event <home> <command>: the command's agenda shows the event.
+has_event() {
+    HOME=$1 "$2" --agenda --from 2026-12-10 --days 1 --all-layers | grep -q '10:00  Kept event'
+}
+data_folder() {
+    HOME=$1 "$2" --help | sed -n 's/^Data folder in use: //p'
+}
 
-cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the first install"
-
-folder=$prefix/share/quenlaris-calendar
-[[ -x $folder/quenlaris-calendar ]] || fail "no executable in the program folder"
-[[ -d $folder/music && -d $folder/help ]] || fail "no music/ or help/ in the program folder"
-for page in index 1 501; do
-    [[ -s $folder/help/$page.html ]] || fail "help/$page.html is not installed"
-done
-cmp -s "$database" "$folder/user.mdb" || fail "user.mdb is not the delivered one"
-cmp -s "$settings" "$folder/setup.ini" || fail "setup.ini is not the delivered one"
-cmp -s "$sound" "$folder/music/play.wav" || fail "music/play.wav is not the delivered one"
-[[ -s $prefix/share/icons/hicolor/scalable/apps/quenlaris-calendar.svg ]] || fail "no icon"
-
+prefix=$work/usr
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the install"
+folder=$prefix/lib/quenlaris-calendar
 link=$prefix/bin/quenlaris-calendar
-[[ -L $link ]] || fail "$link is not a symbolic link"
-[[ $(readlink -f "$link") == "$(readlink -f "$folder/quenlaris-calendar")" ]] ||
-    fail "the link does not lead to the program folder's executable"
+[[ -x $folder/quenlaris-calendar-desktop && -s $folder/help/index.html ]] || fail "no program"
+for pair in "$database|user.mdb" "$settings|setup.ini" "$sound|music/play.wav"; do
+    cmp -s "${pair%|*}" "$folder/delivered/${pair#*|}" || fail "no delivered ${pair#*|}"
+done
+[[ ! -e $folder/user.mdb ]] || fail "the program folder holds data of its own"
+[[ $(readlink -f "$link") == "$folder/quenlaris-calendar" ]] || fail "$link leads elsewhere"
+grep -qxF "Exec=\"$link\"" "$prefix/share/applications/quenlaris-calendar.desktop" ||
+    fail "the launcher does not start $link"
 
-launcher=$prefix/share/applications/quenlaris-calendar.desktop
-grep -qx '\[Desktop Entry\]' "$launcher" || fail "the launcher has no [Desktop Entry]"
-grep -qxF "Exec=\"$link\"" "$launcher" || fail "the launcher does not start $link"
-grep -qx 'Icon=quenlaris-calendar' "$launcher" || fail "the launcher names another icon"
-grep -qx 'Type=Application' "$launcher" || fail "the launcher is no application"
+# Read-only, as a package installs it: each user's data is made in the user's home folder, and
+# the install stays as it was.
+chmod -R a-w "$prefix"
+before=$(cd "$prefix" && find . -type f -exec sha256sum {} + | sort)
+mkdir "$work/ann" "$work/bob"
+[[ $(data_folder "$work/ann" "$link") == $work/ann/.local/share/quenlaris-calendar ]] ||
+    fail "--help names another data folder"
+HOME=$work/ann "$link" --import-ics "$work/event.ics" >/dev/null || fail "the import"
+has_event "$work/ann" "$link" || fail "the event is not kept"
+! has_event "$work/bob" "$link" || fail "bob sees ann's event"
+cmp -s "$sound" "$work/bob/.local/share/quenlaris-calendar/music/play.wav" || fail "no sound"
+[[ $(cd "$prefix" && find . -type f -exec sha256sum {} + | sort) == "$before" ]] ||
+    fail "running the program changed the install"
 
-# The user's events, layers, options and own alarm sound outlive another install.
-"$seed" "$folder" >/dev/null
-cmp -s "$database" "$folder/user.mdb" && fail "seeding did not change user.mdb"
-cmp -s "$settings" "$folder/setup.ini" && fail "seeding did not change setup.ini"
-printf 'RIFF-the-users-own-sound' >"$folder/music/play.wav"
-mine=("$folder/user.mdb" "$folder/setup.ini" "$folder/music/play.wav")
-before=$(cat "${mine[@]}" | sha256sum)
-cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the second install"
-[[ $(cat "${mine[@]}" | sha256sum) == "$before" ]] ||
-    fail "the second install replaced user.mdb, setup.ini or music/play.wav"
-[[ -L $link ]] || fail "the second install lost the link"
-
-# The manual page, and the agenda through the link: it reads the seeded month, leaves the
-# database as it was and needs no display.
-[[ -s $prefix/share/man/man1/quenlaris-calendar.1 ]] || fail "no manual page"
-[[ -x $folder/quenlaris-calendar-desktop ]] || fail "no desktop program in the program folder"
-agenda=$(env -u DISPLAY -u WAYLAND_DISPLAY "$link" --agenda --from "$(date +%Y-%m-01)" --days 31) ||
-    fail "the agenda ended with an error"
-grep -q '  Stand-up  \[Work\] ' <<<"$agenda" || fail "the agenda does not show the seeded events"
-[[ $(cat "${mine[@]}" | sha256sum) == "$before" ]] || fail "the agenda changed the user's files"
-
-# Started through the link, the program finds its folder: it holds the installed user.mdb
-# open (without its database it would end at once).
-cd /
-"$link" >/dev/null 2>&1 &
+# The desktop program, started through the link, opens the user's database and ends with
+# status 0 on SIGTERM.
+(cd / && HOME=$work/ann QT_QPA_PLATFORM=offscreen exec "$link" >/dev/null 2>&1) &
 pid=$!
-found=
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || fail "the installed program ended early"
-    for fd in /proc/"$pid"/fd/*; do
-        if [[ $(readlink "$fd" 2>/dev/null) == "$(readlink -f "$folder/user.mdb")" ]]; then
-            found=1
-        fi
-    done
-    [[ -n $found ]] && break
+opened() {
+    ls -l /proc/"$pid"/fd 2>/dev/null | grep -q "ann/.local/share/quenlaris-calendar/user.mdb$"
+}
+for _ in $(seq 1 150); do
+    opened && break
+    kill -0 "$pid" 2>/dev/null || fail "the desktop program ended early"
     sleep 0.1
 done
-[[ -n $found ]] || fail "the installed program did not open $folder/user.mdb"
-sleep 1
-kill -0 "$pid" 2>/dev/null || fail "the installed program ended"
-echo "installed, kept the user's files and started through $link"
+opened || fail "the desktop program did not open the user's user.mdb"
+kill -TERM "$pid"
+wait "$pid" || fail "the desktop program ended with $? on SIGTERM"
+pid=
+
+# The upgrade over the layout from before, whose program folder <prefix>/share/quenlaris-calendar
+# held the executables beside the data: as the per-user install in ~/.local, whose program
+# folder is the new data folder, and elsewhere.
+for kind in home elsewhere; do
+    home=$work/upgrade-$kind
+    prefix=$home/.local expected=$home/.local/share/quenlaris-calendar
+    [[ $kind == home ]] || prefix=$work/opt expected=$work/opt/lib/quenlaris-calendar
+    old=$prefix/share/quenlaris-calendar link=$prefix/bin/quenlaris-calendar
+    mkdir -p "$old/music" "$old/help" "$prefix/bin" "$prefix/share/man/man1"
+    cp "$build"/program/quenlaris-calendar* "$old/"
+    cp "$build"/program/help/*.html "$old/help/"
+    cp "$database" "$settings" "$old/"
+    printf 'my own sound' >"$old/music/play.wav"
+    cp "$(dirname "$0")/../../app/quenlaris-calendar.1" "$prefix/share/man/man1/"
+    ln -s ../share/quenlaris-calendar/quenlaris-calendar "$link"
+    HOME=$home "$link" --import-ics "$work/event.ics" >/dev/null || fail "$kind: the old import"
+
+    HOME=$home cmake --install "$build" --prefix "$prefix" >/dev/null || fail "$kind: upgrade"
+    [[ $(data_folder "$home" "$link") == "$expected" ]] || fail "$kind: another data folder"
+    has_event "$home" "$link" || fail "$kind: the upgrade lost the event"
+    [[ $(cat "$expected/music/play.wav") == 'my own sound' ]] || fail "$kind: the sound is lost"
+    [[ ! -e $old/quenlaris-calendar-desktop && ! -e $old/help ]] || fail "$kind: old program left"
+    [[ ! -e $prefix/share/man/man1/quenlaris-calendar.1 ]] || fail "$kind: old manual page left"
+    [[ $kind == home || ! -e $old ]] || fail "$kind: data left behind in $old"
+    HOME=$home cmake --install "$build" --prefix "$prefix" >/dev/null || fail "$kind: again"
+    has_event "$home" "$link" || fail "$kind: installing again lost the event"
+done
+echo "installed read-only with data per user, and upgraded keeping the events"

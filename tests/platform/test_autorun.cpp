@@ -80,6 +80,16 @@ private slots:
             << Q("/opt/Ann's/cal") << Q("Exec=\"/opt/Ann's/cal\" autorun");
         QTest::newRow("unicode") << Q("/opt/Zoë/cal") << Q("Exec=\"/opt/Zoë/cal\" autorun");
     }
+    // A data folder given at the start goes with the entry, quoted the same way.
+    void entryWithDataFolder() {
+        const QStringList lines =
+            QString::fromStdString(
+                Autorun::EntryText("/usr/bin/quenlaris-calendar", "/srv/Our $cal"))
+                .split(QLatin1Char('\n'));
+        QCOMPARE(lines.at(3), Q("Exec=\"/usr/bin/quenlaris-calendar\" autorun --data-dir "
+                                "\"/srv/Our \\\\$cal\""));
+    }
+
     void execQuoting() {
         QFETCH(QString, executable);
         QFETCH(QString, exec);

@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QTest>
 
+#include "store/EventLists.h"
 #include "support/StoreFixture.h"
+#include "support/TestText.h"
+#include "support/Unwritable.h"
 
 using namespace qcal;
 using qcal::test::RecordingErrorReporter;
@@ -73,6 +76,32 @@ private slots:
             "name='eventtable_begin' and tbl_name='eventtable'");
         q.open();
         QCOMPARE(q.asInteger("n"), indexed ? 1 : 0);
+    }
+
+    // A data folder that cannot be written is said once, at the start, with its path and the
+    // reason; then every change is refused with the same words, and nothing is written.
+    void unwritableFolderRefusesChanges() {
+        StoreFixture f;
+        f.dm.reset();
+        QVERIFY(QFile::copy(QStringLiteral(QCAL_DELIVERED_INI),
+                            QString::fromStdString(f.file("setup.ini"))));
+        QFile::setPermissions(
+            QString::fromStdString(f.file("user.mdb")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QByteArray before = test::ReadFile(f.dir.path() + QStringLiteral("/user.mdb"));
+        const test::Unwritable guard(f.dir.path(), f.dir.path());
+        TDataMod dm(f.folder(), f.errors);
+        QVERIFY2(dm.Connected(), f.errors.shown.front().c_str());
+        QCOMPARE(int(f.errors.shown.size()), 1);
+        const std::string refusal = f.errors.shown[0];
+        QVERIFY2(refusal.find(f.folder() + ": ") != std::string::npos, refusal.c_str());
+        dm.LoadLayers();
+        QVERIFY(dm.SaveLayers());  // what the file holds already: no change to refuse
+        dm.Options.IsAlarmEnabled = !dm.Options.IsAlarmEnabled;
+        QVERIFY(!dm.SaveOptions());
+        QCOMPARE(tlist_of_event_orig(dm).AddEvent(test::OnceEvent("Lost", 46000)), 0);
+        QCOMPARE(f.errors.shown, std::vector<std::string>(3, refusal));
+        QCOMPARE(test::ReadFile(f.dir.path() + QStringLiteral("/user.mdb")), before);
     }
 
     void brokenDatabaseIsAnError() {

@@ -37,6 +37,9 @@ std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent,
 }
 
 bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
+    // A data folder that cannot be written refuses before anything is typed.
+    if (dm_.RefuseChange())
+        return false;
     auto editor = CreateEditor(false, owner);
     editor->EventRec = event;
     const bool accepted = desktop::ExecModal(*editor) == QDialog::Accepted;
@@ -75,6 +78,8 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
 }
 
 void TFormMainCalendar::AddEventAt(int cell) {
+    if (dm_.RefuseChange())
+        return;
     auto editor = CreateEditor(true);
     editor->EventRec = NewEventPreset(cell);
     const TDateTime reference = Cell(cell).date;
@@ -89,7 +94,7 @@ void TFormMainCalendar::AddEventAt(int cell) {
 }
 
 void TFormMainCalendar::EditSelectedEvent() {
-    if (!EditCheck())
+    if (!EditCheck() || dm_.RefuseChange())
         return;
     auto editor = CreateEditor(false);
     const TDateTime reference = Cell(SelectedCell()).date;

@@ -128,6 +128,8 @@ void TFormMainCalendar::RxCheckListBoxLayerItemChanged(QListWidgetItem*) {
 }
 
 bool TFormMainCalendar::RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidget* owner) {
+    if (dm_.RefuseChange())
+        return false;
     TmyFormLayer dialog(dm_, mode, index, owner);
     return desktop::ExecModal(dialog) == QDialog::Accepted;
 }

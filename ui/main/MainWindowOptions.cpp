@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/Autorun.h"
+#include "platform/DataFolder.h"
 #include "platform/System.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/Help.h"
@@ -14,8 +15,13 @@
 namespace qcal {
 
 void TFormMainCalendar::Preferences1Click() {
-    auto dialog = std::make_unique<TFormPreferences>(dm_, platform::Autorun(),
-                                                     platform::LauncherPath(), this);
+    if (dm_.RefuseChange())
+        return;
+    // A data folder given at this start is given to the autostart entry too.
+    const std::string& folder = dm_.ProgramFolder();
+    const bool given = platform::ChooseDataFolder(std::string()).folder != folder;
+    auto dialog = std::make_unique<TFormPreferences>(
+        dm_, platform::Autorun({}, given ? folder : std::string()), platform::LauncherPath(), this);
     if (desktop::ExecModal(*dialog) != QDialog::Accepted)
         return;
     // Saving the options also registers the hot key again (OnOptionsSaved).
