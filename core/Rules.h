@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "DateTime.h"
 #include "Event.h"
@@ -71,6 +72,9 @@ struct RuleFields {
     std::int32_t yearspecial1 = 0;
     std::int32_t yearDayorWeek1 = 0;
     std::int32_t yearMonth1 = 0;
+    std::vector<int> exceptDays;    // ascending; only a repeating rule has them
+    std::int32_t remindBefore = 0;  // minutes, 0 .. kMaxRemindBefore
+    bool openEnd = false;           // enddate is then the last day there is
 
     static RuleFields From(const tfield& event);
 };
@@ -112,9 +116,22 @@ public:
     int LastDueDay() const;
 
 protected:
+    // The first day in [fromDay, toDay] on which the event occurs: the rule's first day that
+    // is not an exception day.
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const;
     // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
     // occurs, computed directly rather than by testing day after day.
-    virtual std::optional<int> FirstOccurrence(int fromDay, int toDay) const = 0;
+    virtual std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const = 0;
+    bool Excepted(int day) const { return !f.exceptDays.empty() && IsExceptDay(f.exceptDays, day); }
+    // The moment now and the archive time as the due test sees them: for an event with a
+    // reminder ahead of its begin, both moved that far later, so that each occurrence is due
+    // and archived as one without the reminder is at its begin.
+    struct DueFrame {
+        TDateTime now;
+        TDateTime filed;
+    };
+    DueFrame FrameAt(TDateTime now) const;
+    static int FirstUnfiledDayFrom(TDateTime begindate, TDateTime filed);
 
     RuleFields f;
 };
@@ -129,7 +146,7 @@ public:
     TDateTime DayToShow(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // What the repeating kinds share: due, period and shown day all follow from OccursOn and
@@ -151,7 +168,7 @@ public:
     bool OccursOn(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // The chosen weekdays of every N weeks, counted from the week of the begin day.
@@ -161,7 +178,7 @@ public:
     bool OccursOn(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D, or the O-th day of kind K, of every N months.
@@ -171,7 +188,7 @@ public:
     bool OccursOn(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D of month M, or the O-th day of kind K in month M, every year.
@@ -181,7 +198,7 @@ public:
     bool OccursOn(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Builds the rule of an event by its repeatType and answers for it. A repeatType outside

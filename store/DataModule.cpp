@@ -63,8 +63,77 @@ bool TDataMod::Connect() {
     // A reader never writes: it reads an older file without the index.
     if (access_ == platform::OpenMode::ReadWrite) {
         AddDateIndex();
+        AddLaterColumns();
     }
+    laterColumns_ = FindLaterColumns();
     return true;
+}
+
+namespace {
+
+// The columns added to the table after the first files were delivered, with the values that
+// mean what a row without them always meant.
+struct LaterColumn {
+    const char* name;
+    const char* declaration;
+};
+constexpr LaterColumn kLaterColumns[] = {
+    {"exceptDays", "exceptDays TEXT NOT NULL DEFAULT ''"},
+    {"seriesId", "seriesId INTEGER NOT NULL DEFAULT 0"},
+    {"seriesDay", "seriesDay INTEGER NOT NULL DEFAULT 0"},
+    {"remindBefore", "remindBefore INTEGER NOT NULL DEFAULT 0"},
+    {"allDay", "allDay INTEGER NOT NULL DEFAULT 0"},
+    {"openEnd", "openEnd INTEGER NOT NULL DEFAULT 0"},
+    {"location", "location TEXT NOT NULL DEFAULT ''"},
+};
+
+}  // namespace
+
+bool TDataMod::FindLaterColumns() {
+    try {
+        platform::Query q(ADOConnection);
+        q.setSql("select * from eventtable where id=0");
+        q.open();
+        for (const LaterColumn& column : kLaterColumns) {
+            if (!q.hasField(column.name)) {
+                return false;
+            }
+        }
+        return true;
+    } catch (const platform::DbError&) {
+        return false;
+    }
+}
+
+void TDataMod::AddLaterColumns() {
+    // Added in one transaction, so a file has all of them or none. A file that cannot be
+    // written to is used as it is: its events read with the defaults.
+    try {
+        std::vector<std::string> missing;
+        {
+            platform::Query q(ADOConnection);
+            q.setSql("select * from eventtable where id=0");
+            q.open();
+            for (const LaterColumn& column : kLaterColumns) {
+                if (!q.hasField(column.name)) {
+                    missing.emplace_back(column.declaration);
+                }
+            }
+        }
+        if (missing.empty()) {
+            return;
+        }
+        ADOConnection.exec("BEGIN");
+        try {
+            for (const std::string& declaration : missing) {
+                ADOConnection.exec("ALTER TABLE eventtable ADD COLUMN " + declaration);
+            }
+            ADOConnection.exec("COMMIT");
+        } catch (const platform::DbError&) {
+            ADOConnection.exec("ROLLBACK");
+        }
+    } catch (const platform::DbError&) {
+    }
 }
 
 void TDataMod::AddDateIndex() {

@@ -124,11 +124,19 @@ public:
     // Most layers read from the settings file; a larger "Total" is cut to this.
     static constexpr int kMaxLayers = 10000;
 
+    // Whether the event table has the columns added after the first files (exception days,
+    // series link, reminder lead, all-day, open end). A file opened for writing gets them.
+    bool HasLaterColumns() const { return laterColumns_; }
+
 private:
     // Makes sure the event table has the index on begin date and time.
     void AddDateIndex();
     // Adds the layer names of the events that Layers lacks; true when it added one.
     bool AddLayersOfEvents();
+    // Adds the later columns a file from before them lacks.
+    void AddLaterColumns();
+    bool FindLaterColumns();
+    bool laterColumns_ = false;
     // Writes the settings file; a refused change, or a failed write, is reported.
     bool SaveProfile(const platform::ProfileFile& ini) const;
 

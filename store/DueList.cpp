@@ -96,6 +96,16 @@ void tlist_of_event_for_timer::OpenDueQuery(platform::Query& q, TDateTime now) c
     q.open();
 }
 
+bool tlist_of_event_for_timer::OpenReminderQuery(platform::Query& q) const {
+    q.close();
+    if (!dm_.HasLaterColumns()) {
+        return false;
+    }
+    q.setSql(kReminderStatement);
+    q.open();
+    return true;
+}
+
 void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
     // The statement and the rule of every row are asked about one moment.
@@ -103,31 +113,40 @@ void tlist_of_event_for_timer::CheckNewDue() {
     // Most rows of a tick are listed already: they are passed over by their id alone.
     ListedIds listed(dueEvents);
     try {
-        OpenDueQuery(q, now);
-        const EventColumns columns(q);
-        for (; q.active() && !q.eof(); q.next()) {
-            if (processEvents) {
-                processEvents();
-                // A nested action (a backup, say) may have closed the connection.
-                if (!q.active()) {
-                    break;
-                }
-            }
-            if (listed.Contains(dueEvents, columns.ReadId(q))) {
-                continue;
-            }
-            tfield event;
-            columns.ReadRuleFields(q, event);
-            if (!tsatisfy(event).IsDue(now)) {
-                continue;
-            }
-            if (busy) {
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) {
+                OpenDueQuery(q, now);
+            } else if (!OpenReminderQuery(q)) {
                 break;
             }
-            columns.ReadTexts(q, event, dm_.Layers);
-            InsertFirst(event);
-            listed.Added(dueEvents, event.id);
-            hasNew = true;
+            const EventColumns columns(q);
+            for (; q.active() && !q.eof(); q.next()) {
+                if (processEvents) {
+                    processEvents();
+                    // A nested action (a backup, say) may have closed the connection.
+                    if (!q.active()) {
+                        break;
+                    }
+                }
+                if (listed.Contains(dueEvents, columns.ReadId(q))) {
+                    continue;
+                }
+                tfield event;
+                columns.ReadRuleFields(q, event);
+                if (!tsatisfy(event).IsDue(now)) {
+                    continue;
+                }
+                if (busy) {
+                    break;
+                }
+                columns.ReadTexts(q, event, dm_.Layers);
+                InsertFirst(event);
+                listed.Added(dueEvents, event.id);
+                hasNew = true;
+            }
+            if (!q.active()) {
+                break;
+            }
         }
     } catch (const platform::DbError& error) {
         ReportError(error);
@@ -142,18 +161,30 @@ bool tlist_of_event_for_timer::RebuildDue() {
     tArrayofField rebuilt;
     const TDateTime now = clock::Now();
     try {
-        OpenDueQuery(q, now);
-        const EventColumns columns(q);
-        for (; !q.eof(); q.next()) {
-            // The texts are read only for the rows that are due.
-            tfield event;
-            columns.ReadRuleFields(q, event);
-            if (tsatisfy(event).IsDue(now)) {
-                columns.ReadTexts(q, event, dm_.Layers);
-                rebuilt.push_back(std::move(event));
+        std::unordered_set<std::int64_t> taken;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) {
+                OpenDueQuery(q, now);
+            } else if (!OpenReminderQuery(q)) {
+                break;
+            }
+            const EventColumns columns(q);
+            for (; !q.eof(); q.next()) {
+                // The texts are read only for the rows that are due.
+                tfield event;
+                columns.ReadRuleFields(q, event);
+                if (!taken.contains(event.id) && tsatisfy(event).IsDue(now)) {
+                    columns.ReadTexts(q, event, dm_.Layers);
+                    taken.insert(event.id);
+                    rebuilt.push_back(std::move(event));
+                }
             }
         }
         q.close();
+        // The reminders found by the second statement join the list in the order of the first.
+        std::stable_sort(rebuilt.begin(), rebuilt.end(), [](const tfield& a, const tfield& b) {
+            return a.beginTime < b.beginTime;
+        });
     } catch (const platform::DbError& error) {
         q.close();
         ReportError(error);

@@ -18,12 +18,28 @@ const char* const kStatementErrorIntro =
 
 }  // namespace
 
+namespace {
+
+// Columns added to the table later, in the order of EventColumns::Extra. A file made before
+// them has none of them until it is opened for writing; reading it gives their defaults.
+constexpr std::array<const char*, EventColumns::kExtraCount> kExtraColumnNames{
+    "exceptDays", "seriesId", "seriesDay", "remindBefore", "allDay", "openEnd", "location"};
+
+}  // namespace
+
+std::span<const char* const> EventColumns::ExtraColumnNames() {
+    return kExtraColumnNames;
+}
+
 EventColumns::EventColumns(const platform::Query& query) {
     for (std::size_t c = 0; c < kCount; ++c) {
         at_[c] = query.fieldIndex(kEventColumns[c].name);
         if (at_[c] < 0) {
             throw platform::DbError(std::string("unknown field: ") + kEventColumns[c].name);
         }
+    }
+    for (std::size_t c = 0; c < kExtraCount; ++c) {
+        extraAt_[c] = query.fieldIndex(kExtraColumnNames[c]);
     }
 }
 
@@ -62,12 +78,28 @@ void EventColumns::ReadColumns(const platform::Query& q, tfield& e, bool ruleFie
 
 void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
     ReadColumns(q, e, true);
+    const auto extra = [&](Extra c) -> int { return extraAt_[c]; };
+    e.exceptDays = extra(kExceptDays) >= 0 ? ParseExceptDays(q.stringAt(extra(kExceptDays)))
+                                           : std::vector<int>{};
+    e.seriesId = extra(kSeriesId) >= 0 ? q.integerAt(extra(kSeriesId)) : 0;
+    e.seriesDay = extra(kSeriesDay) >= 0 ? std::int32_t(q.integerAt(extra(kSeriesDay))) : 0;
+    e.remindBefore = extra(kRemindBefore) >= 0
+                         ? std::int32_t(std::clamp<std::int64_t>(q.integerAt(extra(kRemindBefore)),
+                                                                 0, kMaxRemindBefore))
+                         : 0;
+    e.allDay = extra(kAllDay) >= 0 && q.integerAt(extra(kAllDay)) != 0;
+    // A repeating event whose range reaches the last day there is never ends, whether or not
+    // it was stored with the flag.
+    e.openEnd = e.repeatType != kRepeatNone &&
+                ((extra(kOpenEnd) >= 0 && q.integerAt(extra(kOpenEnd)) != 0) ||
+                 DayOf(e.enddate) >= kOpenEndDay);
 }
 
 void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
                              const arraylayinfo& layers) const {
     ReadColumns(q, e, false);
     e.layerColor = LayerColor(layers, e.layername);
+    e.location = extraAt_[kLocation] >= 0 ? q.stringAt(extraAt_[kLocation]) : std::string();
 }
 
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
@@ -94,6 +126,28 @@ void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
                 }
             },
             column.field);
+    }
+    // An event that never ends keeps the last day there is as its end, so that every
+    // statement that compares the end date finds it.
+    if (e.openEnd && e.repeatType != kRepeatNone) {
+        q.setDouble("enddate", kOpenEndDay);
+    }
+    const bool open = e.openEnd && e.repeatType != kRepeatNone;
+    const std::pair<const char*, std::int64_t> numbers[] = {{"seriesId", e.seriesId},
+                                                            {"seriesDay", e.seriesDay},
+                                                            {"remindBefore", e.remindBefore},
+                                                            {"allDay", e.allDay ? 1 : 0},
+                                                            {"openEnd", open ? 1 : 0}};
+    if (q.hasField("location")) {
+        q.setString("location", e.location);
+    }
+    if (q.hasField("exceptDays")) {
+        q.setString("exceptDays", ExceptDaysText(e.exceptDays));
+    }
+    for (const auto& [name, value] : numbers) {
+        if (q.hasField(name)) {
+            q.setInteger(name, value);
+        }
     }
 }
 
@@ -136,6 +190,9 @@ bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last, tArrayofFiel
             q.next();
         }
         q.close();
+        // All-day events come first in a cell, the others in the order of their begin time.
+        std::stable_partition(events.begin(), events.end(),
+                              [](const tfield& e) { return e.allDay; });
         return true;
     } catch (const platform::DbError& error) {
         q.close();
@@ -334,8 +391,10 @@ std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first,
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
     titem_for_display item;
-    item.text = dm_.Format(dm_.Options.TimeFormat, event.beginTime) + (event.alert ? " !" : " ") +
-                event.subject;
+    // An all-day event shows no time.
+    item.text = event.allDay ? (event.alert ? "!" : "") + event.subject
+                             : dm_.Format(dm_.Options.TimeFormat, event.beginTime) +
+                                   (event.alert ? " !" : " ") + event.subject;
     item.id = event.id;
     item.layername = event.layername;
     item.layerColor = LayerColor(event.layername);

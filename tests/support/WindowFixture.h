@@ -18,6 +18,7 @@
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
+#include "ui/main/OccurrenceQuestion.h"
 
 namespace qcal::test {
 
@@ -26,6 +27,7 @@ public:
     explicit WindowFixture(TDateTime now, const arraylayinfo& layers = {})
         : clock(now), list(*store.dm) {
         desktop::MessageBox::StartRecording();
+        OccurrenceQuestion::StartRecording({});
         desktop::SetModalHandlerForTesting([this](QDialog& dialog) {
             ++dialogsShown;
             return answer ? answer(dialog) : int(QDialog::Rejected);
@@ -37,6 +39,7 @@ public:
         window.reset();
         desktop::SetModalHandlerForTesting({});
         desktop::MessageBox::StopRecording();
+        OccurrenceQuestion::StopRecording();
     }
 
     // Adds events before the window opens, or while it is open (then call Refresh).

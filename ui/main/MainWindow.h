@@ -95,6 +95,8 @@ public:
     void AddEventAt(int cell);
     void EditSelectedEvent();
     void DeleteSelectedEvent();
+    // Edits the occurrence of series on day as an event of its own that replaces it.
+    void EditOccurrence(const tfield& series, int day);
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
 
