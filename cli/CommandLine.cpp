@@ -355,9 +355,9 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
     dm.LoadLayers();
     // What the layer table could not hold as it stands (a damaged name, the layer limit) is
     // said, and the events are listed all the same.
-    if (!errors.first.empty()) {
-        err << kProgram << ": " << OneLine(errors.first) << '\n';
-        errors.first.clear();
+    if (!report.First().empty()) {
+        report.Fail(report.First());
+        report.Clear();
     }
     if (line.action == CommandLine::Action::Agenda) {
         const int first = line.fromDay.value_or(clock::Today());

@@ -21,6 +21,11 @@ public:
     void ShowError(const std::string& text) override;
     // The first report, "unknown error" for an empty one; empty when there was none.
     const std::string& First() const { return first_; }
+    // Forgets the first report once it has been said, so that a later failure names its own.
+    void Clear() {
+        first_.clear();
+        reported_ = false;
+    }
 
     // Writes "quenlaris-calendar: " and the message on one line; returns the exit status 2.
     int Fail(const std::string& message) const;
