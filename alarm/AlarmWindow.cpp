@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "alarm/DesktopNotifier.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
@@ -38,57 +39,6 @@ constexpr int kRowHeight = 17;
 // The least minutes the remind-again box offers.
 constexpr int kLeastRemindAgain = 5;
 constexpr int kSectionCount = 4;
-
-// Draws a row of the alarm list from its due event: the begin time at the row's left edge,
-// then subject, end time and repeat type each in the cell of its header section, all on the
-// layer colour. A cell cuts off whatever ran into it from the left.
-class AlarmRowDelegate : public QStyledItemDelegate {
-public:
-    AlarmRowDelegate(const TDataMod& dm, const tArrayofField& events, const QHeaderView& header,
-                     QObject* parent)
-        : QStyledItemDelegate(parent), dm_(dm), events_(events), header_(header) {}
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(),
-                RowHeightFor(option.fontMetrics, kRowHeight)};
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const int row = index.row();
-        if (row < 0 || std::size_t(row) >= events_.size())
-            return;
-        const tfield& event = events_[std::size_t(row)];
-        const QColor background = desktop::ToQColor(event.layerColor);
-        const TFieldForDisplay texts = dm_.MakeDisplayTexts(event);
-        const std::array<const std::string*, kSectionCount> cells{
-            &texts.BeginText, &texts.SubjectText, &texts.EndText, &texts.RepeatText};
-        const QRect rect = option.rect;
-        painter->save();
-        painter->setFont(option.font);
-        int left = rect.left();
-        for (int section = 0; section < kSectionCount; ++section) {
-            const int width = header_.sectionSize(section);
-            // The last cell reaches the row's end, as the repeat text always could.
-            const int right = section + 1 == kSectionCount ? rect.right() : left + width - 1;
-            if (right >= left) {
-                const QRect cell(QPoint(left, rect.top()), QPoint(right, rect.bottom()));
-                painter->fillRect(cell, background);
-                PaintColouredRow(*painter, cell.adjusted(section == 0 ? 0 : 1, 0, 0, 0),
-                                 desktop::Q(*cells[std::size_t(section)]), background, false);
-            }
-            left += width;
-        }
-        if (option.state & QStyle::State_Selected)
-            PaintSelectionFrame(*painter, rect, background);
-        painter->restore();
-    }
-
-private:
-    const TDataMod& dm_;
-    const tArrayofField& events_;
-    const QHeaderView& header_;
-};
 
 QPlainTextEdit* Memo(QWidget* parent, const char* name, int height) {
     auto* memo = new QPlainTextEdit(parent);
@@ -166,8 +116,20 @@ TFormAlarm::TFormAlarm(CalendarSession& session, AlarmWindowHooks hooks, QWidget
     ListBoxEventActived->setToolTip(
         QStringLiteral("Double-click to edit event\nRight-click to open menu\n"
                        "Ctrl+click or Alt+click to select multi-event"));
-    ListBoxEventActived->setItemDelegate(
-        new AlarmRowDelegate(session_.Data(), Events(), *HeaderControl1, ListBoxEventActived));
+    // Each row is drawn from its due event; the repeat type may run to the row's end.
+    ListBoxEventActived->setItemDelegate(new EventRowDelegate(
+        {kRowHeight, 1, true}, *HeaderControl1,
+        [this](int row, QColor& background, QStringList& texts) {
+            if (row < 0 || std::size_t(row) >= Events().size())
+                return false;
+            const tfield& event = Events()[std::size_t(row)];
+            const TFieldForDisplay t = session_.Data().MakeDisplayTexts(event);
+            background = desktop::ToQColor(event.layerColor);
+            texts = {desktop::Q(t.BeginText), desktop::Q(t.SubjectText), desktop::Q(t.EndText),
+                     desktop::Q(t.RepeatText)};
+            return true;
+        },
+        ListBoxEventActived));
     ListBoxEventActived->setContextMenuPolicy(Qt::CustomContextMenu);
     MemoContent = Memo(Splitter, "MemoContent", 73);
     MemoNote = Memo(Splitter, "MemoNote", 58);
@@ -377,6 +339,35 @@ void TFormAlarm::Archive(ArchiveMode mode, bool reshow) {
     session_.ArchiveEvents(ids, blanks, reshow);
     if (reshow)
         SelectFirstRow();
+}
+
+void TFormAlarm::FollowNotifications(DesktopNotifier& notifier) {
+    connect(&notifier, &DesktopNotifier::ArchiveRequested, this, &TFormAlarm::ArchiveEvent);
+    connect(&notifier, &DesktopNotifier::RemindAgainRequested, this, &TFormAlarm::RemindAgainLater);
+    connect(&notifier, &DesktopNotifier::OpenRequested, this,
+            [this] { session_.Scheduler().OpenAlarmWindow(); });
+}
+
+void TFormAlarm::ArchiveEvent(std::int64_t id) {
+    ClearMemos();
+    // The list shows what is left, without the sound the buttons play again.
+    session_.ArchiveEvents(std::vector<std::int64_t>{id}, IdListBlanks::Before, false);
+    if (open_)
+        SelectFirstRow();
+}
+
+void TFormAlarm::RemindAgainLater() {
+    if (open_) {
+        chRemindAgain->setChecked(true);
+        close();
+        return;
+    }
+    // The boxes as the window would have shown them.
+    const auto& options = session_.Data().Options;
+    chRemindAgain->setChecked(true);
+    RxSpinRemindAgain->setValue(options.AgainHowLong);
+    chArchiveAll->setChecked(options.IsArchiveAllAfterClose);
+    FormClose();
 }
 
 void TFormAlarm::ListBoxEventActivedDblClick() {

@@ -24,6 +24,7 @@ class QAction;
 namespace qcal {
 
 class CalendarSession;
+class DesktopNotifier;
 
 // What the window asks of the program around it.
 struct AlarmWindowHooks {
@@ -52,6 +53,12 @@ public:
     // Archives the current, every or the selected listed event; reshow shows the window's
     // list again afterwards (with the sound when it is on).
     void Archive(ArchiveMode mode, bool reshow);
+    // The commands of a desktop notification, done as the window's own: "Archive" archives
+    // that event as the "&Archive" button does; "Remind again" ticks "Remind again after"
+    // and closes, as the user would (also while the window is hidden); "Open" shows it.
+    void FollowNotifications(DesktopNotifier& notifier);
+    void ArchiveEvent(std::int64_t id);
+    void RemindAgainLater();
     // Shows the current row's content and note.
     void ListBoxEventActivedClick();
     // Edits the current row's event.

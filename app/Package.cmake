@@ -38,9 +38,9 @@ add_custom_command(OUTPUT ${QCAL_PACKAGE_DOC}/changelog.gz
     DEPENDS ${QCAL_PACKAGE_DOC}/changelog
     VERBATIM)
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1.gz
-    COMMAND ${QCAL_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/quenlaris-calendar.1
+    COMMAND ${QCAL_GZIP} -9nc ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1
             > ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1.gz
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/quenlaris-calendar.1)
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1)
 add_custom_target(qcal_compressed_docs ALL
     DEPENDS ${QCAL_PACKAGE_DOC}/changelog.gz ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quenlaris-calendar.1.gz

@@ -5,11 +5,14 @@
 #include <iostream>
 
 #include "cli/CommandLine.h"
+#include "cli/IcsCommands.h"
 #include "platform/DataFolder.h"
 #include "platform/System.h"
 #include "platform/desktop/Shell.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/Termination.h"
+#include "session/CalendarSession.h"
+#include "store/DataFolderRepair.h"
 #include "store/DataModule.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
@@ -38,6 +41,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(qcal::desktop::ProgramIcon());
 
     qcal::DesktopErrorReporter errors;
+    // A restore or compaction cut short is settled before anything looks for a missing user.mdb.
+    qcal::RepairDataFolder(folder);
     const std::string problem = qcal::platform::PrepareDataFolder(
         folder, qcal::platform::DeliveredFolder(qcal::platform::ProgramFolder()));
     if (!problem.empty()) {
@@ -59,6 +64,18 @@ int main(int argc, char* argv[]) {
                      [] { QCoreApplication::exit(0); });
     QObject::connect(&instance, &qcal::desktop::SingleInstance::activationRequested,
                      &shell.Window(), &qcal::TFormMainCalendar::BringToFront);
+    // The command line's imports are made here, by the one process that writes the data;
+    // while a backup, restore or compaction has them, the command waits. The views follow
+    // the session's announcements.
+    qcal::CalendarSession& session = shell.Session();
+    instance.SetImportHandler([&dm] { return dm.Connected(); },
+                              [&session](const QByteArray& text) {
+                                  const qcal::cli::CommandReport report = qcal::cli::ImportReport(
+                                      session.ImportFromCommandLine(text.toStdString()));
+                                  return qcal::desktop::SingleInstance::CommandAnswer{
+                                      report.status, QByteArray::fromStdString(report.out),
+                                      QByteArray::fromStdString(report.err)};
+                              });
     shell.Show();
     return QApplication::exec();
 }

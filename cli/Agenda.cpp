@@ -79,7 +79,7 @@ void SortOccurrences(std::vector<Occurrence>& occurrences, int firstDay, int day
 // Orders lines by day and time; lines with the same day and time keep their order.
 void SortLines(std::vector<AgendaLine>& lines) {
     std::stable_sort(lines.begin(), lines.end(), [](const AgendaLine& a, const AgendaLine& b) {
-        return std::tie(a.day, a.time) < std::tie(b.day, b.time);
+        return std::tie(a.day, b.allDay, a.time) < std::tie(b.day, a.allDay, b.time);
     });
 }
 
@@ -94,7 +94,11 @@ std::string FormatLine(const AgendaLine& line) {
 void AppendLine(std::string& out, const AgendaLine& line) {
     AppendDate(out, line.day);
     out += ' ';
-    AppendTime(out, line.time);
+    if (line.allDay) {
+        out += "--:--";
+    } else {
+        AppendTime(out, line.time);
+    }
     out += "  ";
     AppendOneLine(out, line.subject);
     out += "  [";
@@ -113,13 +117,15 @@ struct Gathered {
         std::string subject;
         std::string layer;
         bool alert;
+        bool allDay;
+        TDateTime time;
     };
     std::vector<Texts> texts;
     std::vector<Occurrence> occurrences;
 
     AgendaLine Line(const Occurrence& o) const {
         const Texts& t = texts[o.event];
-        return {o.day, o.time, t.subject, t.layer, t.alert};
+        return {o.day, t.time, t.subject, t.layer, t.alert, t.allDay};
     }
 };
 
@@ -150,10 +156,13 @@ Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
         tsatisfy(event).ForEachOccurrence(firstDay, lastDay, [&](int day) {
             if (!read) {
                 columns.ReadTexts(q, event, dm.Layers);
-                g.texts.push_back({event.subject, event.layername, event.alert});
+                g.texts.push_back(
+                    {event.subject, event.layername, event.alert, event.allDay, event.beginTime});
                 read = true;
             }
-            g.occurrences.push_back({day, std::uint32_t(g.texts.size() - 1), event.beginTime,
+            // An all-day event comes first on its day.
+            g.occurrences.push_back({day, std::uint32_t(g.texts.size() - 1),
+                                     event.allDay ? -1.0 : event.beginTime,
                                      std::uint32_t(g.occurrences.size())});
         });
     }
@@ -182,7 +191,7 @@ void WriteAgenda(TDataMod& dm, int firstDay, int days, bool allLayers, std::ostr
     text.reserve(kPiece + 1024);
     for (const Occurrence& o : g.occurrences) {
         const Gathered::Texts& t = g.texts[o.event];
-        AppendLine(text, {o.day, o.time, t.subject, t.layer, t.alert});
+        AppendLine(text, {o.day, t.time, t.subject, t.layer, t.alert, t.allDay});
         text += '\n';
         if (text.size() >= kPiece) {
             out.write(text.data(), std::streamsize(text.size()));
@@ -201,7 +210,8 @@ bool PendingLines(TDataMod& dm, std::vector<AgendaLine>& lines) {
     const TDateTime now = clock::Now();
     for (const tfield& event : due.dueEvents) {
         const int day = tsatisfy(event).DueDay(now).value_or(DayOf(now));
-        lines.push_back({day, event.beginTime, event.subject, event.layername, event.alert});
+        lines.push_back(
+            {day, event.beginTime, event.subject, event.layername, event.alert, event.allDay});
     }
     SortLines(lines);
     return true;

@@ -18,6 +18,7 @@ struct AgendaLine {
     std::string subject;
     std::string layer;
     bool alert = false;
+    bool allDay = false;  // shown as "--:--" and before the timed events of its day
     bool operator==(const AgendaLine&) const = default;
 };
 

@@ -8,25 +8,21 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/Version.h"
 #include "cli/Agenda.h"
 #include "cli/IcsCommands.h"
+#include "cli/Reporter.h"
 #include "core/Clock.h"
 #include "core/DateTime.h"
 #include "platform/DataFolder.h"
 #include "platform/Sqlite.h"
 #include "platform/System.h"
+#include "store/DataFolderRepair.h"
 #include "store/DataModule.h"
-#include "store/ErrorReporter.h"
-
-#ifndef QCAL_VERSION
-#define QCAL_VERSION "unknown"
-#endif
 
 namespace qcal::cli {
 
 namespace {
-
-constexpr std::string_view kProgram = "quenlaris-calendar";
 
 // Options of the desktop toolkit, with one dash or two, that pass to the desktop program; the
 // first group takes a value (as the next argument or after "=").
@@ -115,31 +111,8 @@ std::optional<int> ParseDays(std::string_view text) {
     return value;
 }
 
-// Collects the first failure the data module reports.
-class FirstError final : public ErrorReporter {
-public:
-    void ShowError(const std::string& text) override {
-        if (first.empty()) {
-            first = text.empty() ? std::string("unknown error") : text;
-        }
-    }
-    std::string first;
-};
-
-// A message on one line: the line breaks of the data layer's texts become blanks.
-std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return text;
-}
-
-int Fail(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << OneLine(message) << '\n';
-    return 2;
-}
-
-int CannotRead(std::ostream& err, const TDataMod& dm, const std::string& reason) {
-    return Fail(err, "cannot read " + dm.ConnectionString() + ": " + reason);
+int CannotRead(const Reporter& report, const TDataMod& dm, const std::string& reason) {
+    return report.Fail("cannot read " + dm.ConnectionString() + ": " + reason);
 }
 
 }  // namespace
@@ -339,8 +312,8 @@ given with --data-dir; else the program's folder when it holds user.mdb and
 may be written (a portable copy); else $XDG_DATA_HOME/quenlaris-calendar
 (~/.local/share/quenlaris-calendar), made at the first start. The agenda and
 --pending only read them, so they work while the desktop calendar runs.
---import-ics adds the events in one transaction; the desktop calendar shows
-them after its next refresh.
+--import-ics adds the events in one transaction; while the desktop calendar
+runs, it makes the import itself and shows the events at once.
 
 Exit status:
  0  if OK,
@@ -351,9 +324,10 @@ Exit status:
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
                                   const std::string& dataFolder, std::ostream& out,
                                   std::ostream& err) {
+    Reporter report(err);
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.error.empty()) {
-        return Fail(err, parsed.error);
+        return report.Fail(parsed.error);
     }
     const CommandLine& line = parsed.line;
     switch (line.action) {
@@ -363,7 +337,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             out << HelpText() << "\nData folder in use: " << dataFolder << '\n';
             return 0;
         case CommandLine::Action::Version:
-            out << kProgram << ' ' << QCAL_VERSION << '\n';
+            out << kProgram << ' ' << kVersionText << '\n';
             return 0;
         case CommandLine::Action::ExportIcs:
             return ExportIcsCommand(dataFolder, line.icsFile, out, err);
@@ -374,24 +348,29 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             break;
     }
 
-    FirstError errors;
-    TDataMod dm(dataFolder, errors, platform::OpenMode::ReadOnly);
+    TDataMod dm(dataFolder, report, platform::OpenMode::ReadOnly);
     if (!dm.Connected()) {
-        return CannotRead(err, dm, errors.first);
+        return CannotRead(report, dm, report.First());
     }
     dm.LoadLayers();
+    // What the layer table could not hold as it stands (a damaged name, the layer limit) is
+    // said, and the events are listed all the same.
+    if (!report.First().empty()) {
+        report.Fail(report.First());
+        report.Clear();
+    }
     if (line.action == CommandLine::Action::Agenda) {
         const int first = line.fromDay.value_or(clock::Today());
         const int days = std::min(line.days, kMaxDayNumber - first + 1);
         try {
             WriteAgenda(dm, first, days, line.allLayers, out);
         } catch (const platform::DbError& error) {
-            return CannotRead(err, dm, error.what());
+            return CannotRead(report, dm, error.what());
         }
     } else {
         std::vector<AgendaLine> lines;
         if (!PendingLines(dm, lines)) {
-            return CannotRead(err, dm, errors.first);
+            return CannotRead(report, dm, report.First());
         }
         std::string text;
         for (const AgendaLine& l : lines) {
@@ -402,7 +381,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
     }
     out.flush();
     if (!out) {
-        return Fail(err, "cannot write the output");
+        return report.Fail("cannot write the output");
     }
     return 0;
 }
@@ -413,20 +392,23 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
         args.emplace_back(argv[i]);
     }
     // The folder is looked up only when it is needed: the desktop program finds it itself.
+    const Reporter report(err);
     const ParseResult parsed = ParseCommandLine(args);
     const CommandLine::Action action = parsed.line.action;
     if (!parsed.error.empty()) {
-        return Fail(err, parsed.error);
+        return report.Fail(parsed.error);
     }
     if (action == CommandLine::Action::Desktop) {
         return std::nullopt;
     }
     const platform::DataFolderPlace place = platform::ChooseDataFolder(parsed.line.dataDir);
     if (action != CommandLine::Action::Help && action != CommandLine::Action::Version) {
+        // A restore or compaction cut short is settled before a missing user.mdb is replaced.
+        RepairDataFolder(place.folder);
         const std::string problem = platform::PrepareDataFolder(
             place.folder, platform::DeliveredFolder(platform::ProgramFolder()));
         if (!problem.empty()) {
-            return Fail(err, "cannot make the data folder " + problem);
+            return report.Fail("cannot make the data folder " + problem);
         }
     }
     return RunCommandLine(args, place.folder, out, err);

@@ -3,8 +3,11 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 
+#include "cli/Reporter.h"
+#include "cli/RunningProgram.h"
 #include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
@@ -13,48 +16,21 @@ namespace qcal::cli {
 
 namespace {
 
-constexpr const char* kProgram = "quenlaris-calendar: ";
-
-// Keeps the data module's reports for the one-line message.
-class CollectingReporter final : public ErrorReporter {
-public:
-    void ShowError(const std::string& text) override {
-        if (first.empty()) {
-            first = text;
-        }
-    }
-    std::string first;
-};
-
-// One line: carriage returns and line feeds inside a message become blanks.
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.pop_back();
-    }
-    return text;
-}
-
 // The data module on the folder's database, or none (with the message written to err).
-std::unique_ptr<TDataMod> OpenFolder(const std::string& folder, CollectingReporter& errors,
-                                     std::ostream& err) {
-    auto dm = std::make_unique<TDataMod>(folder, errors);
+std::unique_ptr<TDataMod> OpenFolder(const std::string& folder, Reporter& report) {
+    auto dm = std::make_unique<TDataMod>(folder, report);
     if (!dm->Connected()) {
-        err << kProgram << "cannot open " << folder << "/user.mdb"
-            << (errors.first.empty() ? "" : ": " + OneLine(errors.first)) << "\n";
+        report.Fail("cannot open " + folder + "/user.mdb" +
+                    (report.First().empty() ? "" : ": " + report.First()));
         return nullptr;
     }
     dm->LoadLayers();
     return dm;
 }
 
-bool HasPath(const std::string& option, const std::string& path, std::ostream& err) {
+bool HasPath(const std::string& option, const std::string& path, const Reporter& report) {
     if (path.empty()) {
-        err << kProgram << option << " needs a FILE\n";
+        report.Fail(option + " needs a FILE");
         return false;
     }
     return true;
@@ -64,11 +40,11 @@ bool HasPath(const std::string& option, const std::string& path, std::ostream& e
 
 int ExportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err) {
-    if (!HasPath("--export-ics", path, err)) {
+    Reporter report(err);
+    if (!HasPath("--export-ics", path, report)) {
         return 2;
     }
-    CollectingReporter errors;
-    const std::unique_ptr<TDataMod> dm = OpenFolder(folder, errors, err);
+    const std::unique_ptr<TDataMod> dm = OpenFolder(folder, report);
     if (!dm) {
         return 2;
     }
@@ -83,44 +59,54 @@ int ExportIcsCommand(const std::string& folder, const std::string& path, std::os
         result = ical::ExportIcsFile(*dm, path);
     }
     if (!result.ok) {
-        err << kProgram << OneLine(result.error) << "\n";
-        return 2;
+        return report.Fail(result.error);
     }
     // The report goes to err when the calendar itself goes to out.
-    std::ostream& report = path == "-" ? err : out;
+    std::ostream& summary = path == "-" ? err : out;
     if (path != "-") {
-        report << result.events << " events written to " << path << "\n";
+        summary << result.events << " events written to " << path << "\n";
     }
     for (const std::string& line : result.approximated) {
-        report << "closest rule: " << OneLine(line) << "\n";
+        summary << "closest rule: " << Reporter::OneLine(line) << "\n";
     }
     return 0;
 }
 
+CommandReport ImportReport(const ical::ImportResult& result) {
+    CommandReport report;
+    if (!result.ok) {
+        report.status = 2;
+        report.err = std::string(kProgram) + ": " + Reporter::OneLine(result.error) + "\n";
+        return report;
+    }
+    report.out = result.Summary() + "\n" + result.DetailText();
+    return report;
+}
+
 int ImportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err) {
-    if (!HasPath("--import-ics", path, err)) {
+    Reporter report(err);
+    if (!HasPath("--import-ics", path, report)) {
         return 2;
     }
-    CollectingReporter errors;
-    const std::unique_ptr<TDataMod> dm = OpenFolder(folder, errors, err);
+    std::string text;
+    if (path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else if (std::string error; !ical::ReadIcsFile(path, text, error)) {
+        return report.Fail(error);
+    }
+    // One process writes the data: the running program, when there is one.
+    if (const std::optional<int> status = ImportThroughRunningProgram(folder, text, out, err)) {
+        return *status;
+    }
+    const std::unique_ptr<TDataMod> dm = OpenFolder(folder, report);
     if (!dm) {
         return 2;
     }
-    ical::ImportResult result;
-    if (path == "-") {
-        const std::string text{std::istreambuf_iterator<char>(std::cin),
-                               std::istreambuf_iterator<char>()};
-        result = ical::ImportCalendarText(*dm, text);
-    } else {
-        result = ical::ImportIcsFile(*dm, path);
-    }
-    if (!result.ok) {
-        err << kProgram << OneLine(result.error) << "\n";
-        return 2;
-    }
-    out << result.Summary() << "\n" << result.DetailText();
-    return 0;
+    const CommandReport result = ImportReport(ical::ImportCalendarText(*dm, text));
+    out << result.out;
+    err << result.err;
+    return result.status;
 }
 
 }  // namespace qcal::cli

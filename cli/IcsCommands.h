@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "store/IcalImport.h"
+
 namespace qcal::cli {
 
 // --export-ics FILE: writes every event of the program folder's database to FILE ("-" for
@@ -14,7 +16,18 @@ namespace qcal::cli {
 // read or written (nothing is changed then).
 int ExportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err);
+// While the desktop program runs on folder, the import is handed to it (it imports, shows
+// the events and prints the same report).
 int ImportIcsCommand(const std::string& folder, const std::string& path, std::ostream& out,
                      std::ostream& err);
+
+// What --import-ics prints for an import, and its exit status: the summary and the details on
+// out and 0, or the one-line failure on err and 2.
+struct CommandReport {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+CommandReport ImportReport(const ical::ImportResult& result);
 
 }  // namespace qcal::cli

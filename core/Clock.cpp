@@ -30,6 +30,40 @@ TDateTime SystemNow() {
 
 }  // namespace
 
+TDateTime LocalPlusMinutes(TDateTime local, double minutes) {
+    const TDateTime plain = local + minutes / 1440.0;
+    if (!IsValidDateTime(local) || !IsValidDateTime(plain) || DayOf(local) < 0) {
+        return plain;
+    }
+    const CivilDate date = DecodeDate(local);
+    const TimeOfDay time = DecodeTime(local);
+    std::tm tm{};
+    tm.tm_year = date.year - 1900;
+    tm.tm_mon = static_cast<int>(date.month) - 1;
+    tm.tm_mday = static_cast<int>(date.day);
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    tm.tm_isdst = -1;
+    const std::time_t start = std::mktime(&tm);
+    if (start == static_cast<std::time_t>(-1)) {
+        return plain;
+    }
+    // The wall clock may have been moved forward over a time that does not exist; what was
+    // asked is the moment the clock showed that time of day, so the shift counts from it.
+    const double whole = static_cast<double>(start) + minutes * 60.0;
+    const auto later = static_cast<std::time_t>(whole);
+    std::tm out{};
+    if (localtime_r(&later, &out) == nullptr) {
+        return plain;
+    }
+    const double ms = time.millisecond + (whole - static_cast<double>(later)) * 1000.0;
+    return EncodeDateTime(out.tm_year + 1900, static_cast<unsigned>(out.tm_mon + 1),
+                          static_cast<unsigned>(out.tm_mday), out.tm_hour, out.tm_min,
+                          out.tm_sec > 59 ? 59 : out.tm_sec) +
+           ms / 86400000.0;
+}
+
 TDateTime Now() {
     const auto& now = Override();
     return now ? now() : SystemNow();

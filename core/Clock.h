@@ -13,6 +13,11 @@ TDateTime Now();
 // Day number of the local date.
 int Today();
 
+// The local date-time that lies minutes later than local, counted in real time: across a change
+// to or from summer time the wall clock moves by an hour more or less. Outside the range the
+// system can convert, plain arithmetic.
+TDateTime LocalPlusMinutes(TDateTime local, double minutes);
+
 // Replaces the clock; an empty function restores the real one.
 void SetNowForTesting(std::function<TDateTime()> now);
 

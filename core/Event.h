@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DateTime.h"
@@ -53,9 +54,29 @@ struct tfield {
     std::int32_t yearspecial1 = 0;
     std::int32_t yearDayorWeek1 = 0;
     std::int32_t yearMonth1 = 0;
+    // Added to the rule later; their defaults mean what an event without them always meant.
+    std::vector<int> exceptDays;  // day numbers, ascending, on which a repeating event is taken out
+    std::int64_t seriesId = 0;    // a once event that replaces one occurrence of this series
+    std::int32_t seriesDay = 0;   // ... on this day (the occurrence's own day)
+    std::int32_t remindBefore = 0;  // the alarm comes this many minutes before the begin
+    bool allDay = false;            // the times of day are not shown
+    bool openEnd = false;           // a repeating event that never ends
+    std::string location;           // where it takes place, as an iCalendar file gave it
 
     bool operator==(const tfield&) const = default;
 };
+
+// The end day of an event that never ends (9999-12-31).
+inline constexpr int kOpenEndDay = kMaxDayNumber;
+// Most minutes a reminder may come before its event (four weeks).
+inline constexpr std::int32_t kMaxRemindBefore = 40320;
+
+// Whether day is one of the event's exception days.
+bool IsExceptDay(const std::vector<int>& exceptDays, int day);
+// The exception days as stored ("46390,46397"), and back; a text that is not a list of
+// day numbers gives the days that can be read, sorted and without repeats.
+std::string ExceptDaysText(const std::vector<int>& days);
+std::vector<int> ParseExceptDays(std::string_view text);
 
 using tArrayofField = std::vector<tfield>;
 

@@ -239,6 +239,14 @@ RuleFields RuleFields::From(const tfield& e) {
     r.yearspecial1 = e.yearspecial1;
     r.yearDayorWeek1 = e.yearDayorWeek1;
     r.yearMonth1 = e.yearMonth1;
+    if (e.repeatType != kRepeatNone) {
+        r.exceptDays = e.exceptDays;
+        r.openEnd = e.openEnd;
+        if (e.openEnd) {
+            r.enddate = kOpenEndDay;
+        }
+    }
+    r.remindBefore = std::clamp(e.remindBefore, 0, kMaxRemindBefore);
     return r;
 }
 
@@ -262,9 +270,7 @@ bool torig::NotFiledToday() const {
 }
 
 int torig::FirstUnfiledDay() const {
-    const int filed = DayOf(f.lastFileTime);
-    const int m = std::max(DayOf(f.begindate), filed);
-    return m == filed ? m + 1 : m;
+    return FirstUnfiledDayFrom(f.begindate, f.lastFileTime);
 }
 
 int torig::LastDueDay() const {
@@ -282,22 +288,49 @@ std::optional<int> torig::DueDay(TDateTime now) const {
     if (f.repeatType == kRepeatNone) {
         return DayOf(f.begindate);
     }
-    return FirstOccurrence(FirstUnfiledDay(), std::min(DayOf(f.enddate), DayOf(now)));
+    const DueFrame frame = FrameAt(now);
+    return FirstOccurrence(FirstUnfiledDayFrom(f.begindate, frame.filed),
+                           std::min(DayOf(f.enddate), DayOf(frame.now)));
 }
 
-bool torig::RepeatingIsDue(TDateTime now) const {
+std::optional<int> torig::FirstOccurrence(int fromDay, int toDay) const {
+    std::optional<int> day = RuleFirstOccurrence(fromDay, toDay);
+    while (day && Excepted(*day)) {
+        day = *day < toDay ? RuleFirstOccurrence(*day + 1, toDay) : std::nullopt;
+    }
+    return day;
+}
+
+torig::DueFrame torig::FrameAt(TDateTime now) const {
+    if (f.remindBefore <= 0) {
+        return {now, f.lastFileTime};
+    }
+    const double lead = f.remindBefore;
+    return {clock::LocalPlusMinutes(now, lead),
+            f.lastFileTime >= 1.0 ? clock::LocalPlusMinutes(f.lastFileTime, lead) : f.lastFileTime};
+}
+
+int torig::FirstUnfiledDayFrom(TDateTime begindate, TDateTime filedAt) {
+    const int filed = DayOf(filedAt);
+    const int m = std::max(DayOf(begindate), filed);
+    return m == filed ? m + 1 : m;
+}
+
+bool trepeating::IsDue(TDateTime realNow) const {
     if (!IsValidDateTime(f.beginTime) || !IsValidDateTime(f.lastFileTime)) {
         return false;
     }
     // "today" is the day of now, so that the two agree.
-    if (!IsValidDateTime(now)) {
+    if (!IsValidDateTime(realNow)) {
         return false;
     }
+    const DueFrame frame = FrameAt(realNow);
+    const TDateTime now = frame.now;
     const int today = DayOf(now);
-    if (DayOf(f.lastFileTime) == today) {
+    if (DayOf(frame.filed) == today) {
         return false;  // already archived today
     }
-    const int lo = FirstUnfiledDay();
+    const int lo = FirstUnfiledDayFrom(f.begindate, frame.filed);
     const int hi = std::min(DayOf(f.enddate), today);
     if (hi < lo) {
         return false;
@@ -312,7 +345,7 @@ bool torig::RepeatingIsDue(TDateTime now) const {
     return TimeOfDayFraction(now) + kDueLead >= f.beginTime;
 }
 
-bool torig::RepeatingOccursBetween(TDateTime start, TDateTime end) const {
+bool trepeating::OccursBetween(TDateTime start, TDateTime end) const {
     if (std::isnan(start) || std::isnan(end)) {
         return false;
     }
@@ -321,11 +354,17 @@ bool torig::RepeatingOccursBetween(TDateTime start, TDateTime end) const {
     return hi >= lo && FirstOccurrence(lo, hi).has_value();
 }
 
-TDateTime torig::RepeatingDayToShow(TDateTime day) const {
+TDateTime trepeating::DayToShow(TDateTime day) const {
     if (OccursOn(day)) {
         return day;
     }
-    const std::optional<int> first = FirstOccurrence(DayOf(f.begindate), DayOf(f.enddate));
+    // An event that never ends is looked for over one cycle of the calendar (400 years), after
+    // which every rule repeats itself.
+    int last = DayOf(f.enddate);
+    if (f.openEnd) {
+        last = std::min(last, DayOf(f.begindate) + 146097);
+    }
+    const std::optional<int> first = FirstOccurrence(DayOf(f.begindate), last);
     return first ? static_cast<TDateTime>(*first) : f.begindate;
 }
 
@@ -340,7 +379,7 @@ bool tnone::IsDue(TDateTime now) const {
         !IsValidDateTime(f.lastFileTime) || f.lastFileTime >= 1.0) {
         return false;
     }
-    return IsValidDateTime(now) && f.begindate + f.beginTime <= now + kDueLead;
+    return IsValidDateTime(now) && f.begindate + f.beginTime <= FrameAt(now).now + kDueLead;
 }
 
 bool tnone::OccursBetween(TDateTime start, TDateTime end) const {
@@ -351,7 +390,7 @@ TDateTime tnone::DayToShow(TDateTime) const {
     return f.begindate;
 }
 
-std::optional<int> tnone::FirstOccurrence(int fromDay, int toDay) const {
+std::optional<int> tnone::RuleFirstOccurrence(int fromDay, int toDay) const {
     const int day = DayOf(f.begindate);
     if (!IsValidDateTime(f.begindate) || day < fromDay || day > toDay) {
         return std::nullopt;
@@ -362,7 +401,7 @@ std::optional<int> tnone::FirstOccurrence(int fromDay, int toDay) const {
 // ---- Daily ------------------------------------------------------------------------------------
 
 bool tdaily::OccursOn(TDateTime day) const {
-    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day)) {
+    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day) || Excepted(DayOf(day))) {
         return false;
     }
     const int d = DayOf(day);
@@ -376,7 +415,7 @@ bool tdaily::OccursOn(TDateTime day) const {
     }
 }
 
-std::optional<int> tdaily::FirstOccurrence(int fromDay, int toDay) const {
+std::optional<int> tdaily::RuleFirstOccurrence(int fromDay, int toDay) const {
     if (!ClipToRange(f, fromDay, toDay)) {
         return std::nullopt;
     }
@@ -408,7 +447,7 @@ std::optional<int> tdaily::FirstOccurrence(int fromDay, int toDay) const {
 
 bool tweek::OccursOn(TDateTime day) const {
     if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day) || !f.weekMaskValid ||
-        f.weekEvery0 < 1) {
+        f.weekEvery0 < 1 || Excepted(DayOf(day))) {
         return false;
     }
     const long long period = 7LL * f.weekEvery0;
@@ -422,7 +461,7 @@ bool tweek::OccursOn(TDateTime day) const {
     return false;
 }
 
-std::optional<int> tweek::FirstOccurrence(int fromDay, int toDay) const {
+std::optional<int> tweek::RuleFirstOccurrence(int fromDay, int toDay) const {
     if (!f.weekMaskValid || f.weekEvery0 < 1 || !ClipToRange(f, fromDay, toDay)) {
         return std::nullopt;
     }
@@ -444,7 +483,7 @@ std::optional<int> tweek::FirstOccurrence(int fromDay, int toDay) const {
 // ---- Monthly ----------------------------------------------------------------------------------
 
 bool tmonth::OccursOn(TDateTime day) const {
-    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day)) {
+    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day) || Excepted(DayOf(day))) {
         return false;
     }
     const CivilDate c = DecodeDate(day);
@@ -460,7 +499,7 @@ bool tmonth::OccursOn(TDateTime day) const {
     }
 }
 
-std::optional<int> tmonth::FirstOccurrence(int fromDay, int toDay) const {
+std::optional<int> tmonth::RuleFirstOccurrence(int fromDay, int toDay) const {
     if (!ClipToRange(f, fromDay, toDay)) {
         return std::nullopt;
     }
@@ -500,7 +539,7 @@ std::optional<int> tmonth::FirstOccurrence(int fromDay, int toDay) const {
 // ---- Yearly -----------------------------------------------------------------------------------
 
 bool tyear::OccursOn(TDateTime day) const {
-    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day)) {
+    if (!IsValidDateTime(day) || !RangeValid(f) || !InDateRange(day) || Excepted(DayOf(day))) {
         return false;
     }
     const CivilDate c = DecodeDate(day);
@@ -516,7 +555,7 @@ bool tyear::OccursOn(TDateTime day) const {
     }
 }
 
-std::optional<int> tyear::FirstOccurrence(int fromDay, int toDay) const {
+std::optional<int> tyear::RuleFirstOccurrence(int fromDay, int toDay) const {
     if (!ClipToRange(f, fromDay, toDay)) {
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "DateTime.h"
 #include "Event.h"
@@ -71,6 +72,9 @@ struct RuleFields {
     std::int32_t yearspecial1 = 0;
     std::int32_t yearDayorWeek1 = 0;
     std::int32_t yearMonth1 = 0;
+    std::vector<int> exceptDays;    // ascending; only a repeating rule has them
+    std::int32_t remindBefore = 0;  // minutes, 0 .. kMaxRemindBefore
+    bool openEnd = false;           // enddate is then the last day there is
 
     static RuleFields From(const tfield& event);
 };
@@ -112,12 +116,22 @@ public:
     int LastDueDay() const;
 
 protected:
+    // The first day in [fromDay, toDay] on which the event occurs: the rule's first day that
+    // is not an exception day.
+    std::optional<int> FirstOccurrence(int fromDay, int toDay) const;
     // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
     // occurs, computed directly rather than by testing day after day.
-    virtual std::optional<int> FirstOccurrence(int fromDay, int toDay) const = 0;
-    bool RepeatingIsDue(TDateTime now) const;
-    bool RepeatingOccursBetween(TDateTime start, TDateTime end) const;
-    TDateTime RepeatingDayToShow(TDateTime day) const;
+    virtual std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const = 0;
+    bool Excepted(int day) const { return !f.exceptDays.empty() && IsExceptDay(f.exceptDays, day); }
+    // The moment now and the archive time as the due test sees them: for an event with a
+    // reminder ahead of its begin, both moved that far later, so that each occurrence is due
+    // and archived as one without the reminder is at its begin.
+    struct DueFrame {
+        TDateTime now;
+        TDateTime filed;
+    };
+    DueFrame FrameAt(TDateTime now) const;
+    static int FirstUnfiledDayFrom(TDateTime begindate, TDateTime filed);
 
     RuleFields f;
 };
@@ -132,71 +146,59 @@ public:
     TDateTime DayToShow(TDateTime day) const override;
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
+};
+
+// What the repeating kinds share: due, period and shown day all follow from OccursOn and
+// FirstOccurrence.
+class trepeating : public torig {
+public:
+    explicit trepeating(const tfield& event) : torig(event) {}
+    explicit trepeating(const RuleFields& fields) : torig(fields) {}
+    using torig::IsDue;
+    bool IsDue(TDateTime now) const override;
+    bool OccursBetween(TDateTime start, TDateTime end) const override;
+    TDateTime DayToShow(TDateTime day) const override;
 };
 
 // Every N days from the begin day, or every workday.
-class tdaily final : public torig {
+class tdaily final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // The chosen weekdays of every N weeks, counted from the week of the begin day.
-class tweek final : public torig {
+class tweek final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D, or the O-th day of kind K, of every N months.
-class tmonth final : public torig {
+class tmonth final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Day D of month M, or the O-th day of kind K in month M, every year.
-class tyear final : public torig {
+class tyear final : public trepeating {
 public:
-    using torig::torig;
+    using trepeating::trepeating;
     bool OccursOn(TDateTime day) const override;
-    using torig::IsDue;
-    bool IsDue(TDateTime now) const override { return RepeatingIsDue(now); }
-    bool OccursBetween(TDateTime start, TDateTime end) const override {
-        return RepeatingOccursBetween(start, end);
-    }
-    TDateTime DayToShow(TDateTime day) const override { return RepeatingDayToShow(day); }
 
 protected:
-    std::optional<int> FirstOccurrence(int fromDay, int toDay) const override;
+    std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
 };
 
 // Builds the rule of an event by its repeatType and answers for it. A repeatType outside

@@ -59,6 +59,9 @@ bool OnlyEndFollows(const char* tail, const char* end) {
 sqlite3_stmt* PrepareOne(sqlite3* db, const std::string& sql) {
     if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         throw DbError("statement too long");
+    // The engine would stop reading at the byte and complain of an unrecognized token.
+    if (sql.find('\0') != std::string::npos)
+        throw DbError("a text in the statement holds a NUL byte, which a statement cannot carry");
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, &tail) !=

@@ -165,15 +165,18 @@ bool CopyDatabaseFile(const std::string& source, const std::string& dest, std::s
     return copied;
 }
 
-bool DatabaseHasTable(const std::string& path, const std::string& table, std::string& error) {
+namespace {
+
+bool CheckDatabase(const std::string& path, const std::string& table, const char* check,
+                   std::string& error) {
     Connection db(path, SQLITE_OPEN_READONLY, error);
     if (!db.ok())
         return false;
-    std::string check;
-    if (!db.firstText("PRAGMA quick_check", check, error))
+    std::string result;
+    if (!db.firstText(check, result, error))
         return false;
-    if (check != "ok") {
-        error = "damaged database: " + check;
+    if (result != "ok") {
+        error = "damaged database: " + result;
         return false;
     }
     const std::string sql =
@@ -186,6 +189,46 @@ bool DatabaseHasTable(const std::string& path, const std::string& table, std::st
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool DatabaseHasTable(const std::string& path, const std::string& table, std::string& error) {
+    return CheckDatabase(path, table, "PRAGMA quick_check", error);
+}
+
+bool DatabaseIsSound(const std::string& path, const std::string& table, std::string& error) {
+    return CheckDatabase(path, table, "PRAGMA integrity_check", error);
+}
+
+long long TableRowCount(const std::string& path, const std::string& table, std::string& error) {
+    Connection db(path, SQLITE_OPEN_READONLY, error);
+    if (!db.ok())
+        return -1;
+    const std::string sql = "select count(*) from \"" + table + "\"";
+    std::string count;
+    if (!db.firstText(sql.c_str(), count, error))
+        return -1;
+    return std::stoll(count);
+}
+
+bool SettleJournal(const std::string& path, std::string& error) {
+    Connection db(path, SQLITE_OPEN_READWRITE, error);
+    if (!db.ok())
+        return false;
+    // Taking the lock rolls back a hot journal. With the exclusive lock held no other
+    // connection has a transaction under way, so a journal still there (one whose writer was
+    // killed before it wrote its header) belongs to nobody and goes.
+    std::string ignored;
+    if (!db.exec("BEGIN EXCLUSIVE", error) ||
+        !db.firstText("select count(*) from sqlite_master", ignored, error)) {
+        db.exec("ROLLBACK", ignored);
+        return false;
+    }
+    const std::string journal = path + "-journal";
+    if (::unlink(journal.c_str()) != 0 && errno != ENOENT)
+        error = journal + ": " + std::strerror(errno);
+    return db.exec("COMMIT", ignored) && error.empty();
 }
 
 bool VacuumInto(const std::string& source, const std::string& dest, std::string& error) {

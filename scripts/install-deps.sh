@@ -11,10 +11,11 @@ packages=(
     libzip-dev unzip
     libbenchmark-dev
     fonts-liberation
-    xvfb xauth xdotool
+    xvfb xauth xdotool dbus dunst
     libxcb1-dev libxcb-keysyms1-dev trayer x11-utils
     pulseaudio pulseaudio-utils
     poppler-utils
+    python3-recurring-ical-events
     qt6-wayland weston
     lintian appstream desktop-file-utils dpkg-dev file
 )

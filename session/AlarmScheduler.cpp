@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/Clock.h"
+#include "session/ReminderNotifier.h"
 #include "session/SoundPlayer.h"
 #include "store/DataModule.h"
 
@@ -23,6 +24,19 @@ constexpr double kDayEndMargin = 30.0 / 86400.0;
 constexpr double kNextDueHorizon = (kEvery1Interval + 30'000) / kMillisecondsPerDay;
 // Added to the wait for the next due moment, so that the look comes after it, not on it.
 constexpr int kNextDueMargin = 2;
+
+// Sets a flag for a scope and puts back what it held before, however the scope ends.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = before_; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool before_;
+};
 
 }  // namespace
 
@@ -48,21 +62,64 @@ AlarmScheduler::AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent
 AlarmScheduler::~AlarmScheduler() = default;
 
 void AlarmScheduler::ShowAlarms() {
-    if (dm_.Options.Isplaysound) {
-        sound_.Play(dm_.ProgramFolder() + "/music/" + dm_.Options.FilenameOfSound);
+    // While a backup, restore or compaction holds the files, nothing reads or writes them:
+    // not the due list, and not the alarm window that would save its options on closing.
+    if (!dm_.Connected()) {
+        return;
     }
-    emit dueListChanged();
+    if (dm_.Options.Isplaysound) {
+        sound_.Play(dm_.SoundFolder() + "/" + dm_.Options.FilenameOfSound);
+    }
+    ListChanged();
+    const std::int32_t as = dm_.Options.ShowRemindersAs;
+    bool window = true;
+    if (notifier_ != nullptr && as != kRemindersInWindow) {
+        // Without a notification server the window comes up instead.
+        const bool notified = notifier_->Notify(due_.dueEvents);
+        window = !notified || as != kRemindersAsNotifications || windowAsked_;
+    }
+    if (window) {
+        OpenView();
+    } else {
+        // No window to close: the reminders come back as if it had been closed now.
+        ArmRemindAgain();
+    }
+}
+
+void AlarmScheduler::OpenView() {
     if (!dm_.IsAlarmShowing) {
         emit alarmsRaised();
     }
 }
 
+void AlarmScheduler::OpenAlarmWindow() {
+    if (!dm_.Connected()) {
+        return;
+    }
+    ListChanged();
+    OpenView();
+}
+
+void AlarmScheduler::ListChanged() {
+    emit dueListChanged();
+    if (notifier_ != nullptr) {
+        notifier_->Withdraw(due_.dueEvents);
+    }
+}
+
 void AlarmScheduler::ShowPending(bool sayIfEmpty) {
+    if (!dm_.Connected()) {
+        return;
+    }
+    // Asked for by the user (button, tray, hot key; they are the ones that say so when
+    // nothing is pending): the window comes up, not only notifications.
+    FlagScope asked(windowAsked_);
+    windowAsked_ = sayIfEmpty;
     due_.RebuildDue();
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
     } else {
-        emit dueListChanged();
+        ListChanged();
         if (sayIfEmpty && !dm_.IsAlarmShowing) {
             emit nothingPending();
         }
@@ -72,7 +129,7 @@ void AlarmScheduler::ShowPending(bool sayIfEmpty) {
 }
 
 void AlarmScheduler::RefreshAlarms() {
-    if (!dm_.Options.IsAlarmEnabled) {
+    if (!dm_.Options.IsAlarmEnabled || !dm_.Connected()) {
         return;
     }
     due_.RebuildDue();
@@ -80,7 +137,7 @@ void AlarmScheduler::RefreshAlarms() {
         ShowAlarms();
         due_.hasNew = false;
     } else {
-        emit dueListChanged();
+        ListChanged();
     }
     ArmNextDue();
 }
@@ -211,6 +268,9 @@ void AlarmScheduler::TimerNextDueTimer() {
 }
 
 void AlarmScheduler::TimerEvery15Timer() {
+    if (notifier_ != nullptr) {
+        notifier_->Renew();
+    }
     if (!due_.dueEvents.empty()) {
         ShowAlarms();
     }
@@ -224,7 +284,8 @@ void AlarmScheduler::TimerDayEndTimer() {
 
 void AlarmScheduler::TimerFortdoayTimer() {
     const int today = clock::Today();
-    if (today <= LastDay) {
+    // The change of day waits for the database to come back.
+    if (today <= LastDay || !dm_.Connected()) {
         return;
     }
     LastDay = today;
@@ -232,7 +293,7 @@ void AlarmScheduler::TimerFortdoayTimer() {
     if (dm_.Options.IsAlarmEnabled) {
         RefreshAlarms();
     } else {
-        emit dueListChanged();
+        ListChanged();
     }
     emit dayChanged();
 }

@@ -12,6 +12,7 @@
 
 namespace qcal {
 
+class ReminderNotifier;
 class SoundPlayer;
 class TDataMod;
 
@@ -21,11 +22,18 @@ public:
     AlarmScheduler(TDataMod& dm, SoundPlayer& sound, QObject* parent = nullptr);
     ~AlarmScheduler() override;
 
+    // Raises desktop notifications beside or instead of the window, as ShowRemindersAs says;
+    // may be null (the window only).
+    void SetNotifier(ReminderNotifier* notifier) { notifier_ = notifier; }
+
     // Plays the sound when it is on, announces the refilled list, and asks for the window
     // when it is not showing.
     void ShowAlarms();
     void ShowPending(bool sayIfEmpty);
     void RefreshAlarms();
+    // Asks for the alarm window on the due list as it is, without sound or notifications (the
+    // notification's "Open").
+    void OpenAlarmWindow();
 
     // The first activation of the main window: TimerEvery1 follows IsAlarmEnabled,
     // TimerEvery15 stops, then ShowPending(false).
@@ -89,9 +97,17 @@ signals:
 private:
     void ArmDayEnd();
     void Look();
+    // Announces the refilled due list and takes down the notifications of events no longer in it.
+    void ListChanged();
+    // Asks for the window when none shows.
+    void OpenView();
 
     TDataMod& dm_;
     SoundPlayer& sound_;
+    ReminderNotifier* notifier_ = nullptr;
+    // Set while the user asked for the pending events: the window comes up whatever
+    // ShowRemindersAs says.
+    bool windowAsked_ = false;
     tlist_of_event_for_timer due_;
     // The moment TimerNextDue was last armed for: a look at it that found nothing new does
     // not arm the timer for that moment again.

@@ -1,9 +1,12 @@
 #include "session/CalendarSession.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 #include "store/DataModule.h"
 #include "store/LayerEvents.h"
+#include "store/Occurrences.h"
 
 namespace qcal {
 
@@ -123,6 +126,37 @@ ical::ImportResult CalendarSession::ImportIcs(const std::string& path) {
     return result;
 }
 
+bool CalendarSession::TakeOutOccurrence(std::int64_t seriesId, int day) {
+    const bool taken = qcal::TakeOutOccurrence(dm_, seriesId, day);
+    emit eventsChanged(DayRange{day, day});
+    AlarmsAfterChange(false);
+    return taken;
+}
+
+std::int64_t CalendarSession::StoreDetachedOccurrence(const tfield& occurrence) {
+    const std::int64_t id = qcal::StoreDetachedOccurrence(dm_, occurrence);
+    // The series lost the day and the occurrence may lie on another.
+    emit eventsChanged(DayRange::All());
+    AlarmsAfterChange(false);
+    return id;
+}
+
+ical::ImportResult CalendarSession::ImportFromCommandLine(std::string_view text) {
+    ical::ImportResult result = ical::ImportCalendarText(dm_, text);
+    if (result.ok) {
+        QTimer::singleShot(0, this, [this] {
+            // A backup may have taken the data in between; its end reloads everything.
+            if (!dm_.Connected())
+                return;
+            dm_.LoadLayers();
+            emit layersChanged();
+            emit eventsChanged(DayRange::All());
+            AlarmsAfterChange(false);
+        });
+    }
+    return result;
+}
+
 void CalendarSession::AlarmsAfterChange(bool reshow) {
     if (reshow) {
         scheduler_.Due().RebuildDue();
@@ -137,8 +171,10 @@ void CalendarSession::AlarmsAfterChange(bool reshow) {
     }
 }
 
-void CalendarSession::LayersEdited() {
+void CalendarSession::LayersEdited(bool eventsRenamed) {
     emit layersChanged();
+    if (eventsRenamed)
+        emit eventsChanged(DayRange::All());
 }
 
 void CalendarSession::SetLayerChecks(const std::vector<bool>& active) {
@@ -213,8 +249,10 @@ void CalendarSession::AlarmWindowClosed(bool remindAgain, int minutes, bool arch
     dm_.Options.IsAgainDisplay = remindAgain;
     dm_.Options.AgainHowLong = minutes;
     dm_.Options.IsArchiveAllAfterClose = archiveAll;
+    // While a backup, restore or compaction has the data, neither is written (SaveOptions
+    // writes nothing then).
     dm_.SaveOptions();
-    if (archiveAll) {
+    if (archiveAll && dm_.Connected()) {
         std::vector<std::int64_t> ids;
         for (const tfield& event : DueEvents())
             ids.push_back(event.id);
@@ -225,7 +263,7 @@ void CalendarSession::AlarmWindowClosed(bool remindAgain, int minutes, bool arch
 
 bool CalendarSession::Release() {
     const bool remindAgainWasActive = scheduler_.Pause();
-    dm_.Disconnect();
+    dm_.Release();
     return remindAgainWasActive;
 }
 

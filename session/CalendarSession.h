@@ -64,10 +64,18 @@ public:
     // Archives the events at the present moment; reshow sounds and refills the alarm window.
     bool ArchiveEvents(std::span<const std::int64_t> ids, IdListBlanks blanks, bool reshow);
     ical::ImportResult ImportIcs(const std::string& path);
+    // Takes one day out of a repeating event; stores one occurrence detached from its series
+    // (answers its id, or 0).
+    bool TakeOutOccurrence(std::int64_t seriesId, int day);
+    std::int64_t StoreDetachedOccurrence(const tfield& occurrence);
+    // An import handed over by the command line. The changes are announced after the return,
+    // so that an alarm window they may bring up does not keep the command waiting.
+    ical::ImportResult ImportFromCommandLine(std::string_view text);
 
     // ---- layers ----
-    // The layer table was changed and saved by a layer dialog.
-    void LayersEdited();
+    // The layer table was changed and saved by a layer dialog; eventsRenamed: the events of a
+    // renamed layer were renamed with it.
+    void LayersEdited(bool eventsRenamed = false);
     // Sets the check marks of the layers in the order of the table and saves them.
     void SetLayerChecks(const std::vector<bool>& active);
     // Renames a layer in the table and in its events; the old name stays when the events

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
         return Connect();
     }
     bool Connected() const { return ADOConnection.isOpen(); }
+    // Closes the connection for a backup, restore or compaction. Until the next Connect()
+    // nothing may read or write the data: the settings saves write nothing then.
+    void Release();
+    bool Released() const { return released_; }
     void ADOConnectionWillConnect(std::string& connectionString, std::string& userId,
                                   std::string& password) const;
     // What the last connect used.
@@ -64,9 +69,17 @@ public:
     std::string SetupIniPath() const;
     void LoadOptions();
     // Writes every option; reports "Unable to write to <path>" and answers false when the
-    // file cannot be written. Runs OnOptionsSaved afterwards in every case.
+    // file cannot be written. Runs OnOptionsSaved afterwards in every case. An option that
+    // this program left as it was read takes the file's value, so a change made meanwhile by
+    // another program is kept (and read).
     bool SaveOptions();
+    // Reads the layer table. A layer name used by events but missing from the table is added
+    // (checked, pure blue) and saved, so that no event is ever hidden by a lost or older
+    // setup.ini; events that the layer limit still hides are reported.
     void LoadLayers();
+    // Writes the layer table. Layers that another program added to the file since it was
+    // read are kept (appended to Layers), and so are its changes to entries this program left
+    // as they were. Nothing is written while released.
     bool SaveLayers();
 
     // Display texts of an event for the search and alarm lists.
@@ -77,6 +90,13 @@ public:
 
     // The data folder: user.mdb, setup.ini, music/.
     const std::string& ProgramFolder() const { return programFolder_; }
+    // The files of the data folder.
+    std::string DatabasePath() const;
+    std::string SoundFolder() const;
+    // When path names one of the files the program keeps its data in (the same file, by
+    // device and inode: user.mdb, its journal, setup.ini or a file below the sound folder),
+    // that file's path; else empty.
+    std::string OwnFileAt(const std::string& path) const;
     // Why changes cannot be kept, or empty when they can.
     const std::string& ChangeRefusal() const { return refusal_; }
     // Shows the refusal and answers true when changes cannot be kept.
@@ -104,9 +124,19 @@ public:
     // Most layers read from the settings file; a larger "Total" is cut to this.
     static constexpr int kMaxLayers = 10000;
 
+    // Whether the event table has the columns added after the first files (exception days,
+    // series link, reminder lead, all-day, open end). A file opened for writing gets them.
+    bool HasLaterColumns() const { return laterColumns_; }
+
 private:
     // Makes sure the event table has the index on begin date and time.
     void AddDateIndex();
+    // Adds the layer names of the events that Layers lacks; true when it added one.
+    bool AddLayersOfEvents();
+    // Adds the later columns a file from before them lacks.
+    void AddLaterColumns();
+    bool FindLaterColumns();
+    bool laterColumns_ = false;
     // Writes the settings file; a refused change, or a failed write, is reported.
     bool SaveProfile(const platform::ProfileFile& ini) const;
 
@@ -114,6 +144,14 @@ private:
     ErrorReporter& errors_;
     std::string connectionString_;
     platform::OpenMode access_ = platform::OpenMode::ReadWrite;
+    bool released_ = false;
+    // What the file held at the last load or save: the base that tells this program's
+    // changes from another program's.
+    std::optional<ROptions> optionsRead_;
+    std::optional<arraylayinfo> layersRead_;
+    // What the last load said about events it could not show, so it is said once.
+    int hiddenReported_ = 0;
+    int unnamedReported_ = 0;
     std::string refusal_;
 };
 

@@ -1,6 +1,7 @@
 #include "store/DueList.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 #include "core/Clock.h"
@@ -65,6 +66,16 @@ void tlist_of_event_for_timer::OpenDueQuery(platform::Query& q, TDateTime now) c
     q.open();
 }
 
+bool tlist_of_event_for_timer::OpenReminderQuery(platform::Query& q) const {
+    q.close();
+    if (!dm_.HasLaterColumns()) {
+        return false;
+    }
+    q.setSql(kReminderStatement);
+    q.open();
+    return true;
+}
+
 void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
     // The statement and the rule of every row are asked about one moment.
@@ -76,21 +87,27 @@ void tlist_of_event_for_timer::CheckNewDue() {
         listed.insert(e.id);
     }
     try {
-        OpenDueQuery(q, now);
-        const EventColumns columns(q);
-        for (; !q.eof(); q.next()) {
-            if (listed.contains(columns.ReadId(q))) {
-                continue;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) {
+                OpenDueQuery(q, now);
+            } else if (!OpenReminderQuery(q)) {
+                break;
             }
-            tfield event;
-            columns.ReadRuleFields(q, event);
-            if (!tsatisfy(event).IsDue(now)) {
-                continue;
+            const EventColumns columns(q);
+            for (; !q.eof(); q.next()) {
+                if (listed.contains(columns.ReadId(q))) {
+                    continue;
+                }
+                tfield event;
+                columns.ReadRuleFields(q, event);
+                if (!tsatisfy(event).IsDue(now)) {
+                    continue;
+                }
+                columns.ReadTexts(q, event, dm_.Layers);
+                InsertFirst(event);
+                listed.insert(event.id);
+                hasNew = true;
             }
-            columns.ReadTexts(q, event, dm_.Layers);
-            InsertFirst(event);
-            listed.insert(event.id);
-            hasNew = true;
         }
     } catch (const platform::DbError& error) {
         ReportError(error);
@@ -104,18 +121,30 @@ bool tlist_of_event_for_timer::RebuildDue() {
     tArrayofField rebuilt;
     const TDateTime now = clock::Now();
     try {
-        OpenDueQuery(q, now);
-        const EventColumns columns(q);
-        for (; !q.eof(); q.next()) {
-            // The texts are read only for the rows that are due.
-            tfield event;
-            columns.ReadRuleFields(q, event);
-            if (tsatisfy(event).IsDue(now)) {
-                columns.ReadTexts(q, event, dm_.Layers);
-                rebuilt.push_back(std::move(event));
+        std::unordered_set<std::int64_t> taken;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) {
+                OpenDueQuery(q, now);
+            } else if (!OpenReminderQuery(q)) {
+                break;
+            }
+            const EventColumns columns(q);
+            for (; !q.eof(); q.next()) {
+                // The texts are read only for the rows that are due.
+                tfield event;
+                columns.ReadRuleFields(q, event);
+                if (!taken.contains(event.id) && tsatisfy(event).IsDue(now)) {
+                    columns.ReadTexts(q, event, dm_.Layers);
+                    taken.insert(event.id);
+                    rebuilt.push_back(std::move(event));
+                }
             }
         }
         q.close();
+        // The reminders found by the second statement join the list in the order of the first.
+        std::stable_sort(rebuilt.begin(), rebuilt.end(), [](const tfield& a, const tfield& b) {
+            return a.beginTime < b.beginTime;
+        });
     } catch (const platform::DbError& error) {
         q.close();
         ReportError(error);
@@ -132,20 +161,29 @@ std::optional<TDateTime> tlist_of_event_for_timer::NextDueMoment(TDateTime now, 
     std::optional<TDateTime> next;
     try {
         // Every row the statement lets through at the end of the interval; those it lets
-        // through already now and whose rule says due are due now, not next.
-        OpenDueQuery(q, until);
-        const EventColumns columns(q);
-        for (; !q.eof(); q.next()) {
-            tfield event;
-            columns.ReadRuleFields(q, event);
-            const tsatisfy rule(event);
-            const TDateTime begin = event.begindate + event.beginTime;
-            if ((begin <= now && rule.IsDue(now)) || !(begin <= until && rule.IsDue(until))) {
-                continue;
+        // through already now and whose rule says due are due now, not next. The reminders
+        // ahead of their begin come from the second statement, which does not wait for the
+        // begin.
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) {
+                OpenDueQuery(q, until);
+            } else if (!OpenReminderQuery(q)) {
+                break;
             }
-            const TDateTime moment = FirstDueMoment(rule, begin, now, until);
-            if (!next || moment < *next) {
-                next = moment;
+            const EventColumns columns(q);
+            for (; !q.eof(); q.next()) {
+                tfield event;
+                columns.ReadRuleFields(q, event);
+                const tsatisfy rule(event);
+                const TDateTime begin = pass == 0 ? event.begindate + event.beginTime
+                                                  : std::numeric_limits<TDateTime>::lowest();
+                if ((begin <= now && rule.IsDue(now)) || !(begin <= until && rule.IsDue(until))) {
+                    continue;
+                }
+                const TDateTime moment = FirstDueMoment(rule, begin, now, until);
+                if (!next || moment < *next) {
+                    next = moment;
+                }
             }
         }
     } catch (const platform::DbError& error) {

@@ -22,6 +22,13 @@ public:
     std::string BuildDueCondition() const;
     void OpenDueQuery(platform::Query& q) const { OpenDueQuery(q, clock::Now()); }
     void OpenDueQuery(platform::Query& q, TDateTime now) const;
+    // The events whose alarm comes ahead of their begin: the due statement leaves them out
+    // until their begin, so they are looked at on their own. False (query closed) for a file
+    // without the reminder column.
+    bool OpenReminderQuery(platform::Query& q) const;
+    static constexpr const char* kReminderStatement =
+        "select * from eventtable where (alert=true) and (remindBefore>0) and "
+        "(lastFileTime<=endDate+endTime+1) order by begintime";
     // Puts newly due events that are not listed yet at the front; sets hasNew.
     void CheckNewDue();
     // Replaces dueEvents by every event due now; hasNew tells whether an id is new.

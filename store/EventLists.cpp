@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "core/Clock.h"
+#include "store/EventTable.h"
 #include "store/Transaction.h"
 
 namespace qcal {
@@ -18,77 +20,26 @@ const char* const kStatementErrorIntro =
 
 namespace {
 
-// The columns in the order they are read.
-enum Column : std::size_t {
-    kId,
-    kBeginTime,
-    kEndtime,
-    kBegindate,
-    kEnddate,
-    kAlert,
-    kLastFileTime,
-    kLayername,
-    kSubject,
-    kContent,
-    kMynote,
-    kRepeatType,
-    kDayType,
-    kDayEvery0,
-    kWeekType,
-    kWeekEvery0,
-    kWeekSelected0,
-    kMonthType,
-    kMonthDay0,
-    kMonthEvery0,
-    kMonthspecial1,
-    kMonthDayorWeek1,
-    kMonthEvery1,
-    kYearType,
-    kYearDay0,
-    kYearMonth0,
-    kYearspecial1,
-    kYearDayorWeek1,
-    kYearMonth1,
-};
-
-constexpr std::array<const char*, EventColumns::kCount> kColumnNames{"id",
-                                                                     "beginTime",
-                                                                     "endtime",
-                                                                     "begindate",
-                                                                     "enddate",
-                                                                     "alert",
-                                                                     "lastFileTime",
-                                                                     "layername",
-                                                                     "subject",
-                                                                     "content",
-                                                                     "mynote",
-                                                                     "repeatType",
-                                                                     "dayType",
-                                                                     "dayEvery0",
-                                                                     "weekType",
-                                                                     "weekEvery0",
-                                                                     "weekSelected0",
-                                                                     "monthType",
-                                                                     "monthDay0",
-                                                                     "monthEvery0",
-                                                                     "monthspecial1",
-                                                                     "monthDayorWeek1",
-                                                                     "monthEvery1",
-                                                                     "yearType",
-                                                                     "yearDay0",
-                                                                     "yearMonth0",
-                                                                     "yearspecial1",
-                                                                     "yearDayorWeek1",
-                                                                     "yearMonth1"};
+// Columns added to the table later, in the order of EventColumns::Extra. A file made before
+// them has none of them until it is opened for writing; reading it gives their defaults.
+constexpr std::array<const char*, EventColumns::kExtraCount> kExtraColumnNames{
+    "exceptDays", "seriesId", "seriesDay", "remindBefore", "allDay", "openEnd", "location"};
 
 }  // namespace
 
+std::span<const char* const> EventColumns::ExtraColumnNames() {
+    return kExtraColumnNames;
+}
+
 EventColumns::EventColumns(const platform::Query& query) {
     for (std::size_t c = 0; c < kCount; ++c) {
-        at_[c] = query.fieldIndex(kColumnNames[c]);
+        at_[c] = query.fieldIndex(kEventColumns[c].name);
         if (at_[c] < 0) {
-            throw platform::DbError(std::string("unknown field: ") + kColumnNames[c]);
+            throw platform::DbError(std::string("unknown field: ") + kEventColumns[c].name);
         }
+    }
+    for (std::size_t c = 0; c < kExtraCount; ++c) {
+        extraAt_[c] = query.fieldIndex(kExtraColumnNames[c]);
     }
 }
 
@@ -98,46 +49,57 @@ void EventColumns::Read(const platform::Query& q, tfield& e, const arraylayinfo&
 }
 
 std::int64_t EventColumns::ReadId(const platform::Query& q) const {
-    return q.integerAt(at_[kId]);  // the 64-bit rowid, whole
+    return q.integerAt(at_[0]);  // the 64-bit rowid, whole
+}
+
+void EventColumns::ReadColumns(const platform::Query& q, tfield& e, bool ruleFields) const {
+    for (std::size_t c = 0; c < kCount; ++c) {
+        if (kEventColumns[c].ruleField != ruleFields) {
+            continue;
+        }
+        const int at = at_[c];
+        std::visit(
+            [&](auto member) {
+                auto& field = e.*member;
+                using T = std::remove_cvref_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, std::string>) {
+                    field = q.stringAt(at);
+                } else if constexpr (std::is_same_v<T, double>) {
+                    field = q.doubleAt(at);
+                } else if constexpr (std::is_same_v<T, bool>) {
+                    field = q.integerAt(at) != 0;
+                } else {
+                    field = T(q.integerAt(at));
+                }
+            },
+            kEventColumns[c].field);
+    }
 }
 
 void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
-    const auto integer = [&](Column c) { return std::int32_t(q.integerAt(at_[c])); };
-    const auto real = [&](Column c) { return q.doubleAt(at_[c]); };
-    e.id = ReadId(q);
-    e.beginTime = real(kBeginTime);
-    e.endtime = real(kEndtime);
-    e.begindate = real(kBegindate);
-    e.enddate = real(kEnddate);
-    e.alert = q.integerAt(at_[kAlert]) != 0;
-    e.lastFileTime = real(kLastFileTime);
-    e.repeatType = integer(kRepeatType);
-    e.dayType = integer(kDayType);
-    e.dayEvery0 = integer(kDayEvery0);
-    e.weekType = integer(kWeekType);
-    e.weekEvery0 = integer(kWeekEvery0);
-    e.weekSelected0 = q.stringAt(at_[kWeekSelected0]);
-    e.monthType = integer(kMonthType);
-    e.monthDay0 = integer(kMonthDay0);
-    e.monthEvery0 = integer(kMonthEvery0);
-    e.monthspecial1 = integer(kMonthspecial1);
-    e.monthDayorWeek1 = integer(kMonthDayorWeek1);
-    e.monthEvery1 = integer(kMonthEvery1);
-    e.yearType = integer(kYearType);
-    e.yearDay0 = integer(kYearDay0);
-    e.yearMonth0 = integer(kYearMonth0);
-    e.yearspecial1 = integer(kYearspecial1);
-    e.yearDayorWeek1 = integer(kYearDayorWeek1);
-    e.yearMonth1 = integer(kYearMonth1);
+    ReadColumns(q, e, true);
+    const auto extra = [&](Extra c) -> int { return extraAt_[c]; };
+    e.exceptDays = extra(kExceptDays) >= 0 ? ParseExceptDays(q.stringAt(extra(kExceptDays)))
+                                           : std::vector<int>{};
+    e.seriesId = extra(kSeriesId) >= 0 ? q.integerAt(extra(kSeriesId)) : 0;
+    e.seriesDay = extra(kSeriesDay) >= 0 ? std::int32_t(q.integerAt(extra(kSeriesDay))) : 0;
+    e.remindBefore = extra(kRemindBefore) >= 0
+                         ? std::int32_t(std::clamp<std::int64_t>(q.integerAt(extra(kRemindBefore)),
+                                                                 0, kMaxRemindBefore))
+                         : 0;
+    e.allDay = extra(kAllDay) >= 0 && q.integerAt(extra(kAllDay)) != 0;
+    // A repeating event whose range reaches the last day there is never ends, whether or not
+    // it was stored with the flag.
+    e.openEnd = e.repeatType != kRepeatNone &&
+                ((extra(kOpenEnd) >= 0 && q.integerAt(extra(kOpenEnd)) != 0) ||
+                 DayOf(e.enddate) >= kOpenEndDay);
 }
 
 void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
                              const arraylayinfo& layers) const {
-    e.layername = q.stringAt(at_[kLayername]);
-    e.subject = q.stringAt(at_[kSubject]);
-    e.content = q.stringAt(at_[kContent]);
-    e.mynote = q.stringAt(at_[kMynote]);
+    ReadColumns(q, e, false);
     e.layerColor = LayerColor(layers, e.layername);
+    e.location = extraAt_[kLocation] >= 0 ? q.stringAt(extraAt_[kLocation]) : std::string();
 }
 
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
@@ -146,34 +108,47 @@ void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,
         EventColumns(q).Read(q, e, layers);
         return;
     }
-    q.setDouble("beginTime", e.beginTime);
-    q.setDouble("endtime", e.endtime);
-    q.setDouble("begindate", e.begindate);
-    q.setDouble("enddate", e.enddate);
-    q.setBool("alert", e.alert);
-    q.setDouble("lastFileTime", e.lastFileTime);
-    q.setString("layername", e.layername);
-    q.setString("subject", e.subject);
-    q.setString("content", e.content);
-    q.setString("mynote", e.mynote);
-    q.setInteger("repeatType", e.repeatType);
-    q.setInteger("dayType", e.dayType);
-    q.setInteger("dayEvery0", e.dayEvery0);
-    q.setInteger("weekType", e.weekType);
-    q.setInteger("weekEvery0", e.weekEvery0);
-    q.setString("weekSelected0", e.weekSelected0);
-    q.setInteger("monthType", e.monthType);
-    q.setInteger("monthDay0", e.monthDay0);
-    q.setInteger("monthEvery0", e.monthEvery0);
-    q.setInteger("monthspecial1", e.monthspecial1);
-    q.setInteger("monthDayorWeek1", e.monthDayorWeek1);
-    q.setInteger("monthEvery1", e.monthEvery1);
-    q.setInteger("yearType", e.yearType);
-    q.setInteger("yearDay0", e.yearDay0);
-    q.setInteger("yearMonth0", e.yearMonth0);
-    q.setInteger("yearspecial1", e.yearspecial1);
-    q.setInteger("yearDayorWeek1", e.yearDayorWeek1);
-    q.setInteger("yearMonth1", e.yearMonth1);
+    for (const EventColumn& column : kEventColumns) {
+        std::visit(
+            [&](auto member) {
+                const auto& field = e.*member;
+                using T = std::remove_cvref_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, std::int64_t>) {
+                    // the id is the row's own and never written
+                } else if constexpr (std::is_same_v<T, std::string>) {
+                    q.setString(column.name, field);
+                } else if constexpr (std::is_same_v<T, double>) {
+                    q.setDouble(column.name, field);
+                } else if constexpr (std::is_same_v<T, bool>) {
+                    q.setBool(column.name, field);
+                } else {
+                    q.setInteger(column.name, field);
+                }
+            },
+            column.field);
+    }
+    // An event that never ends keeps the last day there is as its end, so that every
+    // statement that compares the end date finds it.
+    if (e.openEnd && e.repeatType != kRepeatNone) {
+        q.setDouble("enddate", kOpenEndDay);
+    }
+    const bool open = e.openEnd && e.repeatType != kRepeatNone;
+    const std::pair<const char*, std::int64_t> numbers[] = {{"seriesId", e.seriesId},
+                                                            {"seriesDay", e.seriesDay},
+                                                            {"remindBefore", e.remindBefore},
+                                                            {"allDay", e.allDay ? 1 : 0},
+                                                            {"openEnd", open ? 1 : 0}};
+    if (q.hasField("location")) {
+        q.setString("location", e.location);
+    }
+    if (q.hasField("exceptDays")) {
+        q.setString("exceptDays", ExceptDaysText(e.exceptDays));
+    }
+    for (const auto& [name, value] : numbers) {
+        if (q.hasField(name)) {
+            q.setInteger(name, value);
+        }
+    }
 }
 
 TColor LayerColor(const arraylayinfo& layers, const std::string& name) {
@@ -215,6 +190,9 @@ bool LoadMonthEvents(TDataMod& dm, TDateTime first, TDateTime last, tArrayofFiel
             q.next();
         }
         q.close();
+        // All-day events come first in a cell, the others in the order of their begin time.
+        std::stable_partition(events.begin(), events.end(),
+                              [](const tfield& e) { return e.allDay; });
         return true;
     } catch (const platform::DbError& error) {
         q.close();
@@ -413,8 +391,10 @@ std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first,
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
     titem_for_display item;
-    item.text = dm_.Format(dm_.Options.TimeFormat, event.beginTime) + (event.alert ? " !" : " ") +
-                event.subject;
+    // An all-day event shows no time.
+    item.text = event.allDay ? (event.alert ? "!" : "") + event.subject
+                             : dm_.Format(dm_.Options.TimeFormat, event.beginTime) +
+                                   (event.alert ? " !" : " ") + event.subject;
     item.id = event.id;
     item.layername = event.layername;
     item.layerColor = LayerColor(event.layername);

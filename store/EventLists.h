@@ -12,6 +12,7 @@
 #include "core/Rules.h"
 #include "platform/Sqlite.h"
 #include "store/DataModule.h"
+#include "store/EventTable.h"
 #include "store/IdList.h"
 
 namespace qcal {
@@ -43,10 +44,26 @@ public:
     void ReadRuleFields(const platform::Query& query, tfield& event) const;
     void ReadTexts(const platform::Query& query, tfield& event, const arraylayinfo& layers) const;
 
-    static constexpr std::size_t kCount = 29;
+    static constexpr std::size_t kCount = kEventColumns.size();
+    // The columns added later: -1 in a result without them.
+    enum Extra : std::size_t {
+        kExceptDays,
+        kSeriesId,
+        kSeriesDay,
+        kRemindBefore,
+        kAllDay,
+        kOpenEnd,
+        kLocation
+    };
+    static constexpr std::size_t kExtraCount = 7;
+    static std::span<const char* const> ExtraColumnNames();
 
 private:
+    // The rule fields (with the id), or the texts.
+    void ReadColumns(const platform::Query& query, tfield& event, bool ruleFields) const;
+
     std::array<int, kCount> at_{};
+    std::array<int, kExtraCount> extraAt_{};
 };
 
 // Copies every column between the current row of query and event, by column name.

@@ -3,11 +3,13 @@
 #include <libical/ical.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <random>
+#include <set>
 #include <unordered_map>
 
 #include "platform/AtomicFile.h"
@@ -47,6 +49,20 @@ icaltimetype Floating(int day, TDateTime timeOfDay) {
     return v;
 }
 
+// The time of an event: the editor shows hours and minutes, so the seconds a time may carry
+// (a new event starts at the moment it was added) are not written.
+icaltimetype EventTime(int day, TDateTime timeOfDay) {
+    const double minutes = std::round(std::fabs(timeOfDay - std::trunc(timeOfDay)) * 1440.0);
+    return Floating(day, std::min(minutes, 1439.0) / 1440.0);
+}
+
+icaltimetype DateOnly(int day) {
+    icaltimetype v = Floating(day, 0);
+    v.hour = v.minute = v.second = 0;
+    v.is_date = 1;
+    return v;
+}
+
 icaltimetype UtcMoment(TDateTime stamp) {
     icaltimetype v = Floating(DayOf(stamp), stamp - DayOf(stamp));
     v.zone = icaltimezone_get_utc_timezone();
@@ -79,16 +95,52 @@ std::string LocalText(TDateTime moment) {
     return text;
 }
 
-Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, ExportedRule& rule) {
-    rule = RuleToRRule(e);
+// What a VEVENT needs beyond the event: for a detached occurrence, the series it replaces an
+// occurrence of; for a series, the days whose occurrence a detached one replaces.
+struct SeriesLinks {
+    const tfield* series = nullptr;
+    std::set<int> detachedDays;
+};
+
+Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, ExportedRule& rule,
+                     const SeriesLinks& links = {}) {
+    // The rule and its first day as the rule gives them; the exception days are written apart.
+    tfield plain = e;
+    plain.exceptDays.clear();
+    rule = RuleToRRule(plain);
     Component ev(icalcomponent_new_vevent());
     icalcomponent* c = ev.get();
     icalcomponent_add_property(c, icalproperty_new_uid(uid.c_str()));
     icalcomponent_add_property(c, icalproperty_new_dtstamp(UtcMoment(stamp)));
-    const icaltimetype start = Floating(rule.firstDay, e.beginTime);
+    const icaltimetype start =
+        e.allDay ? DateOnly(rule.firstDay) : EventTime(rule.firstDay, e.beginTime);
     icalcomponent_add_property(c, icalproperty_new_dtstart(start));
-    if (e.endtime > e.beginTime) {
-        icalcomponent_add_property(c, icalproperty_new_dtend(Floating(rule.firstDay, e.endtime)));
+    if (e.allDay) {
+        icalcomponent_add_property(c, icalproperty_new_dtend(DateOnly(rule.firstDay + 1)));
+    } else if (EventTime(0, e.endtime).minute + 60 * EventTime(0, e.endtime).hour >
+               start.minute + 60 * start.hour) {
+        icalcomponent_add_property(c, icalproperty_new_dtend(EventTime(rule.firstDay, e.endtime)));
+    }
+    if (links.series != nullptr) {
+        const tfield& series = *links.series;
+        icalcomponent_add_property(
+            c, icalproperty_new_recurrenceid(series.allDay
+                                                 ? DateOnly(e.seriesDay)
+                                                 : EventTime(e.seriesDay, series.beginTime)));
+    }
+    if (!e.location.empty()) {
+        icalcomponent_add_property(c, icalproperty_new_location(Lines(e.location).c_str()));
+    }
+    if (rule.occurs && !rule.rrule.empty()) {
+        // A day a detached occurrence replaces is written with that occurrence instead.
+        const tsatisfy rules(plain);
+        for (int day : e.exceptDays) {
+            if (!links.detachedDays.contains(day) && rules.OccursOn(day)) {
+                icalcomponent_add_property(
+                    c, icalproperty_new_exdate(e.allDay ? DateOnly(day)
+                                                        : EventTime(day, e.beginTime)));
+            }
+        }
     }
     icalcomponent_add_property(c, icalproperty_new_summary(Lines(e.subject).c_str()));
     if (!e.content.empty()) {
@@ -139,6 +191,9 @@ Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, E
         icaltriggertype trigger{};
         trigger.time = icaltime_null_time();
         trigger.duration = icaldurationtype_null_duration();
+        if (e.remindBefore > 0) {
+            trigger.duration = icaldurationtype_from_int(-60 * e.remindBefore);
+        }
         icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
         icalcomponent_add_component(c, alarm);
     }
@@ -291,14 +346,44 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
         }
         platform::Query q(dm.ADOConnection);
         q.setSql("select * from eventtable order by id");
+        tArrayofField events;
         for (q.open(); !q.eof(); q.next()) {
-            tfield e;
-            TransferRow(TransferDirection::RowToRecord, e, q, dm.Layers);
-            const auto foreign = foreignUids.find(e.id);
+            TransferRow(TransferDirection::RowToRecord, events.emplace_back(), q, dm.Layers);
+        }
+        q.close();
+        std::unordered_map<std::int64_t, std::size_t> byId;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            byId[events[i].id] = i;
+        }
+        const auto seriesOf = [&](const tfield& e) -> const tfield* {
+            if (e.seriesId == 0 || e.repeatType != kRepeatNone) {
+                return nullptr;
+            }
+            const auto it = byId.find(e.seriesId);
+            if (it == byId.end() || events[it->second].repeatType == kRepeatNone) {
+                return nullptr;
+            }
+            return &events[it->second];
+        };
+        std::unordered_map<std::int64_t, std::set<int>> detached;
+        for (const tfield& e : events) {
+            if (const tfield* series = seriesOf(e)) {
+                detached[series->id].insert(e.seriesDay);
+            }
+        }
+        const auto uidOf = [&](std::int64_t id) {
+            const auto foreign = foreignUids.find(id);
+            return foreign != foreignUids.end() ? foreign->second : MakeUid(id, key);
+        };
+        for (const tfield& e : events) {
+            SeriesLinks links;
+            links.series = seriesOf(e);
+            if (const auto it = detached.find(e.id); it != detached.end()) {
+                links.detachedDays = it->second;
+            }
             ExportedRule rule;
             Component ev =
-                MakeVEvent(e, foreign != foreignUids.end() ? foreign->second : MakeUid(e.id, key),
-                           stamp, rule);
+                MakeVEvent(e, uidOf(links.series ? links.series->id : e.id), stamp, rule, links);
             icalcomponent_add_component(calendar.get(), ev.release());
             ++result.events;
             if (rule.occurs && !rule.exact) {
@@ -315,6 +400,12 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
 }
 
 ExportResult ExportIcsFile(TDataMod& dm, const std::string& path) {
+    if (const std::string own = dm.OwnFileAt(path); !own.empty()) {
+        ExportResult refused;
+        refused.error = "Will not write over " + own +
+                        ": it holds the calendar's own data. Choose another file.";
+        return refused;
+    }
     std::string text;
     ExportResult result = ExportCalendarText(dm, text);
     if (!result.ok) {

@@ -46,7 +46,8 @@ struct ExportResult {
 
 // A whole VCALENDAR with every event of the table.
 ExportResult ExportCalendarText(TDataMod& dm, std::string& text);
-// Writes it to path in one atomic step.
+// Writes it to path in one atomic step. A path that is one of the program's own data files
+// (TDataMod::OwnFileAt) is refused and nothing is written.
 ExportResult ExportIcsFile(TDataMod& dm, const std::string& path);
 
 }  // namespace qcal::ical

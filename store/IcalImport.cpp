@@ -3,9 +3,12 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -138,6 +141,47 @@ std::string DateText(int day) {
     return text;
 }
 
+std::string TimeText(TDateTime time) {
+    const TimeOfDay t = DecodeTime(time);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", t.hour % 100, t.minute % 100);
+    return text;
+}
+
+// The zone a TZID names in the time-zone database, for a file whose VTIMEZONE is missing or
+// does not reach back to the date t (a VTIMEZONE often describes the recent rules only).
+icaltimezone* DatabaseZone(icalproperty* p, const icaltimetype& t) {
+    icalparameter* tzid = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+    if (!tzid || icaltime_is_date(t)) {
+        return nullptr;
+    }
+    const char* name = icalparameter_get_tzid(tzid);
+    if (!name) {
+        return nullptr;
+    }
+    icaltimezone* builtin = icaltimezone_get_builtin_timezone(name);
+    if (!builtin) {
+        return nullptr;
+    }
+    if (t.zone == nullptr) {
+        return builtin;
+    }
+    icalcomponent* vtz = icaltimezone_get_component(const_cast<icaltimezone*>(t.zone));
+    if (!vtz) {
+        return nullptr;
+    }
+    // The earliest observance of the file's zone.
+    int earliest = kMaxDayNumber;
+    for (icalcomponent* o = icalcomponent_get_first_component(vtz, ICAL_ANY_COMPONENT); o;
+         o = icalcomponent_get_next_component(vtz, ICAL_ANY_COMPONENT)) {
+        const icaltimetype start = icalcomponent_get_dtstart(o);
+        if (ValidDate(start)) {
+            earliest = std::min(earliest, DayOfTime(start));
+        }
+    }
+    return DayOfTime(t) < earliest ? builtin : nullptr;
+}
+
 std::optional<TDateTime> ParseLocalText(const char* text) {
     if (text == nullptr) {
         return std::nullopt;
@@ -188,6 +232,9 @@ std::string TextOf(const char* text) {
     return text ? std::string(text) : std::string();
 }
 
+// A DTEND before the DTSTART, or a negative DURATION.
+const char* const kEndBeforeStart = "it ends before it starts; it now ends when it starts";
+
 // One VEVENT turned into an event; no value (with the reason) when it cannot be kept.
 struct Reader {
     icalcomponent* c;
@@ -207,6 +254,7 @@ struct Reader {
     // The begin date of the range an export from here kept beside the first occurrence.
     std::optional<int> rangeBegin;
     void FirstOccurrenceOnly(const std::string& why, int day);
+    void ReportZoneShift(const icalrecurrencetype& rule, const icaltimetype& dtstart, int lastDay);
 };
 
 void Reader::ReadTexts() {
@@ -296,10 +344,18 @@ void Reader::ReadAlarm() {
         return;
     }
     const int seconds = icaldurationtype_as_int(trigger.duration);
-    if (seconds != 0) {
+    icalparameter* related = icalproperty_get_first_parameter(p, ICAL_RELATED_PARAMETER);
+    const bool fromEnd = related && icalparameter_get_related(related) == ICAL_RELATED_END;
+    if (seconds < 0 && !fromEnd && -seconds <= kMaxRemindBefore * 60) {
+        out.event.remindBefore = -seconds / 60;
+        if (-seconds % 60 != 0) {
+            Change("its alarm rings " + std::to_string(out.event.remindBefore) +
+                   " whole minutes before the start");
+        }
+    } else if (seconds != 0 || fromEnd) {
         Change("its alarm rings at the start of the event (the file has it " +
                std::to_string(std::abs(seconds) / 60) + " minutes " +
-               (seconds < 0 ? "before" : "after") + ")");
+               (seconds < 0 ? "before" : "after") + (fromEnd ? " the end" : "") + ")");
     }
 }
 
@@ -429,9 +485,28 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
         if (!ValidDate(rule.until)) {
             return fallback("its UNTIL is not a valid date");
         }
-        endDay = icaltime_is_date(rule.until) || rule.until.zone == nullptr
-                     ? DayOfTime(rule.until) + shift
-                     : ToLocal(rule.until).day;
+        // UNTIL is a moment: the last occurrence is the last one that starts by then, which
+        // the rule's own expansion knows (a series ending 23:59:59Z keeps its last day in
+        // any zone).
+        const std::vector<int> all = Expand(rule, dtstart, OpenEndDay(), kMaxCount);
+        const int untilDay = icaltime_is_date(rule.until) || rule.until.zone == nullptr
+                                 ? DayOfTime(rule.until) + shift
+                                 : ToLocal(rule.until).day;
+        const int last = all.empty() ? localDay : all.back() + shift;
+        endDay = std::max(untilDay, last);
+        // The day of UNTIL keeps the range as the file has it, unless the rule would give an
+        // occurrence on it that starts after the moment of UNTIL.
+        tfield probe = candidate;
+        probe.enddate = endDay;
+        bool later = false;
+        if (int(all.size()) < kMaxCount) {
+            tsatisfy(probe).ForEachOccurrence(last + 1, endDay, [&later](int) { later = true; });
+        }
+        if (later) {
+            endDay = last;
+        }
+    } else {
+        candidate.openEnd = true;
     }
     if (endDay < localDay) {
         endDay = localDay;
@@ -454,11 +529,16 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
     if (!sameDays(candidate)) {
         return fallback("its days differ from every rule kind here");
     }
+    // The excluded dates the rule meets become the event's exception days.
     for (int d : exdates) {
         if (d != 0 && tsatisfy(candidate).OccursOn(d)) {
-            return fallback("excluded dates (EXDATE) cannot be kept");
+            candidate.exceptDays.push_back(d);
         }
     }
+    std::sort(candidate.exceptDays.begin(), candidate.exceptDays.end());
+    candidate.exceptDays.erase(
+        std::unique(candidate.exceptDays.begin(), candidate.exceptDays.end()),
+        candidate.exceptDays.end());
     if (hasRdate) {
         return fallback("extra dates (RDATE) cannot be kept");
     }
@@ -471,6 +551,7 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
             candidate = earlier;
         }
     }
+    ReportZoneShift(rule, dtstart, checkEnd - shift);
     if (spanDays > 1) {
         Change("each occurrence spans " + std::to_string(spanDays) +
                " days and shows on its first day only");
@@ -495,15 +576,66 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
             candidate = wider;
         }
     }
+    if (candidate.repeatType == kRepeatNone) {
+        candidate.openEnd = false;
+        candidate.exceptDays.clear();
+    }
     e = candidate;
     return true;
 }
 
+void Reader::ReportZoneShift(const icalrecurrencetype& rule, const icaltimetype& dtstart,
+                             int lastDay) {
+    // A series anchored in UTC or in another zone keeps its moment there: where the local
+    // clock changes to or from summer time at other dates than that zone, the local time of
+    // its occurrences moves. The event keeps one time of day, so the move is told.
+    if (icaltime_is_date(dtstart) || dtstart.zone == nullptr) {
+        return;
+    }
+    const TDateTime kept = out.event.beginTime;
+    std::unique_ptr<icalrecur_iterator, IteratorFree> it(icalrecur_iterator_new(rule, dtstart));
+    if (!it) {
+        return;
+    }
+    int seen = 0;
+    for (icaltimetype t = icalrecur_iterator_next(it.get());
+         !icaltime_is_null_time(t) && seen < kCheckOccurrences && ValidDate(t) &&
+         DayOfTime(t) <= lastDay;
+         t = icalrecur_iterator_next(it.get()), ++seen) {
+        t.zone = dtstart.zone;
+        const Local local = ToLocal(t);
+        if (std::fabs(local.time - kept) > 0.5 / 86400.0) {
+            Change("its time here moves with summer time (" + TimeText(local.time) + " on " +
+                   DateText(local.day) + "); it is kept at " + TimeText(kept));
+            return;
+        }
+    }
+}
+
 bool Reader::Read() {
     ReadTexts();
-    if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
-        skipReason = "it changes one occurrence of a repeating event (RECURRENCE-ID)";
+    const bool cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
+    icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+    if (rid) {
+        const icaltimetype t = icalproperty_get_recurrenceid(rid);
+        if (!ValidDate(t)) {
+            skipReason = "the occurrence it changes (RECURRENCE-ID) is not a valid date";
+            return false;
+        }
+        icaltimetype zoned = t;
+        if (icaltimezone* zone = DatabaseZone(rid, t)) {
+            zoned.zone = zone;
+        }
+        out.recurrenceDay = ToLocal(zoned).day;
+        out.cancelled = cancelled;
+    } else if (cancelled) {
+        skipReason = "it is cancelled (STATUS:CANCELLED)";
         return false;
+    }
+    if (const char* location = icalcomponent_get_location(c); location && *location) {
+        out.event.location = location;
+        RepairUtf8(out.event.location);
+        Cut(out.event.location, kMaxSubjectBytes);
     }
     ReadAlarm();
     out.uid = TextOf(icalcomponent_get_uid(c));
@@ -513,10 +645,13 @@ bool Reader::Read() {
         skipReason = "it has no start (DTSTART)";
         return false;
     }
-    const icaltimetype dtstart = icalcomponent_get_dtstart(c);
+    icaltimetype dtstart = icalcomponent_get_dtstart(c);
     if (!ValidDate(dtstart)) {
         skipReason = "its start (DTSTART) is not a valid date";
         return false;
+    }
+    if (icaltimezone* zone = DatabaseZone(startProperty, dtstart)) {
+        dtstart.zone = zone;
     }
     if (icalproperty_get_first_parameter(startProperty, ICAL_TZID_PARAMETER) &&
         dtstart.zone == nullptr) {
@@ -536,14 +671,24 @@ bool Reader::Read() {
     const Local start = ToLocal(dtstart);
     const int shift = start.day - sourceDay;
     int spanDays = 1;
-    const icaltimetype dtend = icalcomponent_get_dtend(c);
+    icaltimetype dtend = icalcomponent_get_dtend(c);
     const bool hasEnd = !icaltime_is_null_time(dtend) && ValidDate(dtend);
+    if (hasEnd) {
+        if (icaltimezone* zone =
+                DatabaseZone(icalcomponent_get_first_property(c, ICAL_DTEND_PROPERTY), dtend)) {
+            dtend.zone = zone;
+        }
+    }
     const TDateTime lastMinute = EncodeTime(23, 59);
     if (icaltime_is_date(dtstart)) {
+        e.allDay = true;
         e.beginTime = 0;
         e.endtime = lastMinute;
         if (hasEnd) {
             spanDays = std::max(1, DayOfTime(dtend) - sourceDay);
+            if (DayOfTime(dtend) < sourceDay) {
+                Change(kEndBeforeStart);
+            }
         }
     } else {
         e.beginTime = start.time;
@@ -557,8 +702,17 @@ bool Reader::Read() {
                 if (!(end.day == start.day + 1 && end.time == 0)) {
                     Change("it ends on a later day; it now ends at 23:59");
                 }
+            } else {
+                Change(kEndBeforeStart);
             }
         }
+    }
+    if (rid) {
+        // An override is one occurrence, whatever rule it repeats from its series.
+        e.repeatType = kRepeatNone;
+        e.begindate = e.enddate = start.day;
+        e.seriesDay = out.recurrenceDay;
+        return true;
     }
     return ReadRule(dtstart, sourceDay, shift, spanDays);
 }
@@ -656,26 +810,61 @@ ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLa
         parsed.error = "The iCalendar file is incomplete or damaged; nothing was imported.";
         return parsed;
     }
-    for (icalcomponent* calendar : calendars) {
-        for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
-             c; c = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
-            Reader reader{c, defaultLayer, {}, {}, {}};
-            if (reader.Read()) {
-                parsed.events.push_back(std::move(reader.out));
-            } else {
+    // Every VEVENT counts, wherever it stands: in a calendar, in a calendar nested in another,
+    // or outside any; to-dos and journal entries are told about, as they are no events here.
+    std::set<icalcomponent*> visited;
+    const std::function<void(icalcomponent*)> walk = [&](icalcomponent* parent) {
+        for (icalcomponent* c = icalcomponent_get_first_component(parent, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(parent, ICAL_ANY_COMPONENT)) {
+            const icalcomponent_kind kind = icalcomponent_isa(c);
+            if (kind == ICAL_VEVENT_COMPONENT) {
+                Reader reader{c, defaultLayer, {}, {}, {}};
+                if (reader.Read()) {
+                    parsed.events.push_back(std::move(reader.out));
+                } else {
+                    ++parsed.skipped;
+                    parsed.details.push_back("Skipped \"" + reader.Subject() +
+                                             "\": " + reader.skipReason + ".");
+                }
+            } else if (kind == ICAL_VTODO_COMPONENT || kind == ICAL_VJOURNAL_COMPONENT) {
                 ++parsed.skipped;
-                parsed.details.push_back("Skipped \"" + reader.Subject() +
-                                         "\": " + reader.skipReason + ".");
+                const char* summary = icalcomponent_get_summary(c);
+                parsed.details.push_back(std::string("Skipped \"") +
+                                         (summary && *summary ? summary : "(no subject)") + "\": " +
+                                         (kind == ICAL_VTODO_COMPONENT
+                                              ? "it is a to-do (VTODO)"
+                                              : "it is a journal entry (VJOURNAL)") +
+                                         ", not an event.");
+            } else if (kind == ICAL_VCALENDAR_COMPONENT || kind == ICAL_XROOT_COMPONENT) {
+                if (visited.insert(c).second) {
+                    walk(c);
+                }
             }
         }
+    };
+    (void)calendars;
+    visited.insert(root.get());
+    if (icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT) {
+        // A text that is one event alone.
+        Reader reader{root.get(), defaultLayer, {}, {}, {}};
+        if (reader.Read()) {
+            parsed.events.push_back(std::move(reader.out));
+        } else {
+            ++parsed.skipped;
+            parsed.details.push_back("Skipped \"" + reader.Subject() + "\": " + reader.skipReason +
+                                     ".");
+        }
     }
+    walk(root.get());
     parsed.ok = true;
     return parsed;
 }
 
 std::string ImportResult::Summary() const {
     return std::to_string(imported) + " events imported, " + std::to_string(changed) +
-           " changed (see details), " + std::to_string(skipped) + " skipped";
+           " changed (see details), " +
+           (unchanged > 0 ? std::to_string(unchanged) + " unchanged, " : std::string()) +
+           std::to_string(skipped) + " skipped";
 }
 
 std::string ImportResult::DetailText() const {
@@ -709,80 +898,197 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     std::vector<std::string> details;
     int imported = 0;
     int changed = 0;
+    int unchanged = 0;
     int skipped = 0;
     try {
         Transaction transaction(db);
         db.exec(std::string("create table if not exists ") + kUidTable +
                 " (uid TEXT PRIMARY KEY, eventid INTEGER NOT NULL)");
         std::set<std::string> seen;
+        std::set<std::pair<std::string, int>> seenOverrides;
         platform::Query q(db);
-        for (ImportedEvent& item : parsed.events) {
-            tfield& e = item.event;
-            const std::string name = "\"" + e.subject + "\"";
-            if (!item.uid.empty() && !seen.insert(item.uid).second) {
-                ++skipped;
-                details.push_back("Skipped " + name + ": its UID appears earlier in the file.");
-                continue;
+        // The days the overrides of each series take out of it.
+        std::map<std::string, std::vector<int>> overridden;
+        for (const ImportedEvent& item : parsed.events) {
+            if (item.recurrenceDay != 0) {
+                overridden[item.uid].push_back(item.recurrenceDay);
             }
-            // The event this UID was exported from, or imported into before, if it still exists.
-            bool found = false;
-            for (int source = 0; source < 2 && !found && !item.uid.empty(); ++source) {
-                std::int64_t existing = 0;
-                if (source == 0) {
-                    existing = IdOfUid(item.uid, key);
-                } else {
-                    q.setSql(std::string("select eventid from ") + kUidTable +
-                             " where uid=" + platform::SqlLiteral(item.uid));
-                    q.open();
-                    existing = q.eof() ? 0 : q.asInteger("eventid");
-                    q.close();
-                }
-                if (existing == 0) {
+        }
+        std::map<std::string, std::int64_t> seriesIds;  // the series of this file, stored
+        const auto loadRow = [&](const std::string& where, tfield& stored) {
+            q.setSql("select * from eventtable where " + where);
+            q.open();
+            const bool found = !q.eof();
+            if (found) {
+                TransferRow(TransferDirection::RowToRecord, stored, q, dm.Layers);
+            }
+            return found;
+        };
+        // Writes e over the open row, or as a new row when none is open; answers its id.
+        const auto store = [&](tfield& e, bool update) {
+            if (!update) {
+                q.close();
+                q.setSql("select * from eventtable where id=0");
+                q.open();
+                q.append();
+            } else {
+                q.edit();
+            }
+            TransferRow(TransferDirection::RecordToRow, e, q, dm.Layers);
+            q.post();
+            q.close();
+            return update ? e.id : db.lastInsertRowId();
+        };
+        const auto unchangedOne = [&](const std::string& name) {
+            ++unchanged;
+            details.push_back("Unchanged " + name + ": it is already in the calendar.");
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            for (ImportedEvent& item : parsed.events) {
+                if ((item.recurrenceDay != 0) != (pass == 1)) {
                     continue;
                 }
-                q.setSql("select * from eventtable where id=" + std::to_string(existing));
-                q.open();
-                if (!q.eof()) {
-                    found = true;
-                    tfield stored;
-                    TransferRow(TransferDirection::RowToRecord, stored, q, dm.Layers);
-                    if (SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
+                tfield& e = item.event;
+                const std::string name = "\"" + e.subject + "\"";
+                if (pass == 1) {
+                    if (item.uid.empty() ||
+                        !seenOverrides.insert({item.uid, item.recurrenceDay}).second) {
                         ++skipped;
-                        details.push_back("Skipped " + name + ": it is already in the calendar.");
-                    } else {
+                        details.push_back("Skipped " + name +
+                                          ": it changes an occurrence without naming its series, "
+                                          "or one changed earlier in the file.");
+                        continue;
+                    }
+                    std::int64_t series = 0;
+                    if (const auto it = seriesIds.find(item.uid); it != seriesIds.end()) {
+                        series = it->second;
+                    }
+                    if (series == 0) {
+                        ++skipped;
+                        details.push_back("Skipped " + name +
+                                          ": the repeating event it changes is not in the file.");
+                        continue;
+                    }
+                    const std::string day = DateText(item.recurrenceDay);
+                    if (item.cancelled) {
+                        ++imported;
+                        details.push_back("Took out the occurrence of " + name + " on " + day +
+                                          ".");
+                        continue;
+                    }
+                    e.seriesId = series;
+                    e.seriesDay = item.recurrenceDay;
+                    tfield stored;
+                    const bool found = loadRow("seriesId=" + std::to_string(series) +
+                                                   " and seriesDay=" + std::to_string(e.seriesDay),
+                                               stored);
+                    if (found && SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
+                        q.close();
+                        unchangedOne(name + " on " + day);
+                        continue;
+                    }
+                    if (found) {
+                        e.id = stored.id;
                         e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
-                        q.edit();
-                        TransferRow(TransferDirection::RecordToRow, e, q, dm.Layers);
-                        q.post();
+                    }
+                    store(e, found);
+                    ++imported;
+                    details.push_back((found ? "Updated the occurrence of "
+                                             : "Moved or changed the occurrence of ") +
+                                      name + " on " + day + ".");
+                    if (!item.changes.empty()) {
+                        ++changed;
+                    }
+                    for (const std::string& change : item.changes) {
+                        details.push_back("Changed " + name + ": " + change + ".");
+                    }
+                    continue;
+                }
+                if (!item.uid.empty() && !seen.insert(item.uid).second) {
+                    ++skipped;
+                    details.push_back("Skipped " + name + ": its UID appears earlier in the file.");
+                    continue;
+                }
+                if (const auto it = overridden.find(item.uid);
+                    it != overridden.end() && e.repeatType != kRepeatNone) {
+                    for (int day : it->second) {
+                        if (tsatisfy(e).OccursOn(day)) {
+                            e.exceptDays.push_back(day);
+                        }
+                    }
+                    std::sort(e.exceptDays.begin(), e.exceptDays.end());
+                    e.exceptDays.erase(std::unique(e.exceptDays.begin(), e.exceptDays.end()),
+                                       e.exceptDays.end());
+                }
+                // The event this UID was exported from, or imported into before, if it still
+                // exists; for an event without UID, the same event stored before.
+                bool found = false;
+                for (int source = 0; source < 3 && !found; ++source) {
+                    std::int64_t existing = 0;
+                    tfield stored;
+                    if (source == 0 && !item.uid.empty()) {
+                        existing = IdOfUid(item.uid, key);
+                    } else if (source == 1 && !item.uid.empty()) {
+                        q.setSql(std::string("select eventid from ") + kUidTable +
+                                 " where uid=" + platform::SqlLiteral(item.uid));
+                        q.open();
+                        existing = q.eof() ? 0 : q.asInteger("eventid");
+                        q.close();
+                    } else if (source == 2 && item.uid.empty()) {
+                        q.setSql("select * from eventtable where subject=" +
+                                 platform::SqlLiteral(e.subject) +
+                                 " and begindate=" + FormatNumber(e.begindate));
+                        for (q.open(); !q.eof(); q.next()) {
+                            TransferRow(TransferDirection::RowToRecord, stored, q, dm.Layers);
+                            if (SameEvent(stored, e)) {
+                                existing = stored.id;
+                                break;
+                            }
+                        }
+                        q.close();
+                    }
+                    if (existing == 0) {
+                        continue;
+                    }
+                    if (!loadRow("id=" + std::to_string(existing), stored)) {
+                        q.close();
+                        continue;
+                    }
+                    found = true;
+                    if (!item.uid.empty()) {
+                        seriesIds[item.uid] = stored.id;
+                    }
+                    if (SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
+                        q.close();
+                        unchangedOne(name);
+                    } else {
+                        e.id = stored.id;
+                        e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
+                        store(e, true);
                         ++imported;
                         details.push_back("Updated " + name + ", found by its UID.");
                         if (!item.changes.empty()) {
                             ++changed;
                         }
                     }
+                    q.close();
                 }
-                q.close();
-            }
-            if (!found) {
-                q.setSql("select * from eventtable where id=0");
-                q.open();
-                q.append();
-                TransferRow(TransferDirection::RecordToRow, e, q, dm.Layers);
-                q.post();
-                q.close();
-                const std::int64_t id = db.lastInsertRowId();
-                if (!item.uid.empty()) {
-                    db.exec(std::string("insert or replace into ") + kUidTable +
-                            " (uid,eventid) values (" + platform::SqlLiteral(item.uid) + "," +
-                            std::to_string(id) + ")");
+                if (!found) {
+                    const std::int64_t id = store(e, false);
+                    if (!item.uid.empty()) {
+                        seriesIds[item.uid] = id;
+                        db.exec(std::string("insert or replace into ") + kUidTable +
+                                " (uid,eventid) values (" + platform::SqlLiteral(item.uid) + "," +
+                                std::to_string(id) + ")");
+                    }
+                    ++imported;
+                    if (!item.changes.empty()) {
+                        ++changed;
+                    }
                 }
-                ++imported;
-                if (!item.changes.empty()) {
-                    ++changed;
+                for (const std::string& change : item.changes) {
+                    details.push_back("Changed " + name + ": " + change + ".");
                 }
-            }
-            for (const std::string& change : item.changes) {
-                details.push_back("Changed " + name + ": " + change + ".");
             }
         }
         transaction.commit();
@@ -793,10 +1099,12 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     }
     result.imported = imported;
     result.changed = changed;
+    result.unchanged = unchanged;
     result.skipped += skipped;
     result.details.insert(result.details.end(), details.begin(), details.end());
 
     // Layers for the categories the table does not have yet, shown at once.
+    std::set<std::string> withoutLayer;
     for (const ImportedEvent& item : parsed.events) {
         const std::string& layer = item.event.layername;
         const bool known = std::any_of(dm.Layers.begin(), dm.Layers.end(),
@@ -804,7 +1112,14 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
         if (!known && int(dm.Layers.size()) < TDataMod::kMaxLayers) {
             dm.Layers.push_back(tlayinfo{layer, kUnknownLayerColor, true});
             result.newLayers.push_back(layer);
+        } else if (!known) {
+            withoutLayer.insert(layer);
         }
+    }
+    if (!withoutLayer.empty()) {
+        result.details.push_back("The events of " + std::to_string(withoutLayer.size()) +
+                                 " categories are not shown: the layer list holds at most " +
+                                 std::to_string(TDataMod::kMaxLayers) + " layers.");
     }
     if (!result.newLayers.empty()) {
         for (const std::string& layer : result.newLayers) {
@@ -816,21 +1131,28 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
     return result;
 }
 
-ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
-    ImportResult result;
+bool ReadIcsFile(const std::string& path, std::string& text, std::string& error) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        result.error = "Unable to read " + path;
-        return result;
+        error = "Unable to read " + path;
+        return false;
     }
     if (size > kMaxFileSize) {
-        result.error = "The file " + path + " is too large to be an iCalendar file.";
-        return result;
+        error = "The file " + path + " is too large to be an iCalendar file.";
+        return false;
     }
-    std::string text;
     if (!platform::ReadWholeFile(path, text)) {
-        result.error = "Unable to read " + path;
+        error = "Unable to read " + path;
+        return false;
+    }
+    return true;
+}
+
+ImportResult ImportIcsFile(TDataMod& dm, const std::string& path) {
+    ImportResult result;
+    std::string text;
+    if (!ReadIcsFile(path, text, result.error)) {
         return result;
     }
     return ImportCalendarText(dm, text);

@@ -24,6 +24,10 @@ struct ImportedEvent {
     tfield event;  // id 0
     std::string uid;
     std::vector<std::string> changes;  // how the stored event differs from the file's
+    // An override of one occurrence of the series with the same UID (RECURRENCE-ID): the
+    // local day of the occurrence it replaces; cancelled when it only takes it out.
+    int recurrenceDay = 0;
+    bool cancelled = false;
 };
 
 struct ParsedCalendar {
@@ -40,12 +44,14 @@ ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLa
 struct ImportResult {
     bool ok = false;  // false: nothing was added or changed; error says why
     std::string error;
-    int imported = 0;  // events added, or updated because the file has them under their UID
-    int changed = 0;   // of the imported, those kept with a change (see details)
-    int skipped = 0;   // not stored: already in the calendar, or not readable
+    int imported = 0;   // events added, or updated because the file has them under their UID
+    int changed = 0;    // of the imported, those kept with a change (see details)
+    int unchanged = 0;  // already in the calendar as the file has them
+    int skipped = 0;    // not stored: not readable, or not events
     std::vector<std::string> details;
     std::vector<std::string> newLayers;  // layers made for the file's categories
-    // "N events imported, M changed (see details), K skipped"
+    // "N events imported, M changed (see details), K skipped", with ", U unchanged" before
+    // the skipped when some were already in the calendar
     std::string Summary() const;
     // The details, one a line.
     std::string DetailText() const;
@@ -56,5 +62,8 @@ struct ImportResult {
 // updated instead of added. Missing layers are added to the layer table and saved.
 ImportResult ImportCalendarText(TDataMod& dm, std::string_view text);
 ImportResult ImportIcsFile(TDataMod& dm, const std::string& path);
+// The text of an iCalendar file, refused when it cannot be read or is larger than
+// kMaxFileSize; false with the message in error.
+bool ReadIcsFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace qcal::ical

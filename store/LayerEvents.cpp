@@ -1,6 +1,7 @@
 #include "store/LayerEvents.h"
 
 #include "platform/Sqlite.h"
+#include "store/Transaction.h"
 
 namespace qcal {
 
@@ -15,12 +16,36 @@ std::string LayerCountStatement(const std::string& name) {
 
 bool RenameLayerInEvents(TDataMod& dm, const std::string& oldName, const std::string& newName) {
     try {
+        Transaction transaction(dm.ADOConnection);
         dm.ADOConnection.exec(LayerRenameStatement(oldName, newName));
+        transaction.commit();
         return true;
     } catch (const platform::DbError& error) {
         dm.Errors().ShowError(error.what());
         return false;
     }
+}
+
+bool RenameLayer(TDataMod& dm, std::size_t index, const tlayinfo& entry) {
+    if (index >= dm.Layers.size()) {
+        return false;
+    }
+    const arraylayinfo before = dm.Layers;
+    const std::string oldName = before[index].name;
+    if (!RenameLayerInEvents(dm, oldName, entry.name)) {
+        return false;
+    }
+    dm.Layers[index] = entry;
+    if (dm.SaveLayers()) {
+        return true;
+    }
+    // The file keeps the old name: so do the events. No other event has the new name, since
+    // every name of an event is a layer and layer names are unique.
+    dm.Layers = before;
+    if (oldName != entry.name) {
+        RenameLayerInEvents(dm, entry.name, oldName);
+    }
+    return false;
 }
 
 std::optional<std::int64_t> CountLayerEvents(TDataMod& dm, const std::string& name) {

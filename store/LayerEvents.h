@@ -20,6 +20,13 @@ std::string LayerCountStatement(const std::string& name);
 // the events then keep their layer.
 bool RenameLayerInEvents(TDataMod& dm, const std::string& oldName, const std::string& newName);
 
+// The layer at index renamed to entry.name, with entry's colour and check mark: the events
+// first, in one transaction, then the settings file. An interruption between the two leaves
+// the events under the new name, which the next LoadLayers adds back to the table, so they
+// are never hidden. False when either step failed (reported); events and table are then as
+// they were.
+bool RenameLayer(TDataMod& dm, std::size_t index, const tlayinfo& entry);
+
 // The number of events of the layer, or nothing when they could not be counted.
 std::optional<std::int64_t> CountLayerEvents(TDataMod& dm, const std::string& name);
 

@@ -23,6 +23,14 @@ struct RForPrint {
     bool operator==(const RForPrint&) const = default;
 };
 
+// How the alarms come up (ShowRemindersAs): in the alarm window, as desktop notifications, or
+// both. Without a notification server the window comes up whatever this says.
+enum RemindersAs : std::int32_t {
+    kRemindersInWindow = 0,
+    kRemindersAsNotifications = 1,
+    kRemindersBoth = 2,
+};
+
 struct ROptions {
     bool IsAlarmEnabled = true;
     bool IsAgainDisplay = false;
@@ -43,6 +51,7 @@ struct ROptions {
     std::int32_t FirstDayOfWeek = 0;
     // The tray has said once that the program keeps running there after the close box.
     bool TrayMessageShown = false;
+    std::int32_t ShowRemindersAs = kRemindersBoth;
     bool operator==(const ROptions&) const = default;
 };
 

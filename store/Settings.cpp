@@ -24,6 +24,7 @@ enum class Form {
     FontSize,   // points, brought into kMinFontSize..kMaxFontSize when read
     DateIndex,  // the position of the field's text in DateFormats
     TimeIndex,  // the position of the field's text in TimeFormats
+    Reminders,  // a RemindersAs value; anything else reads as the default
 };
 
 using Field = std::variant<bool ROptions::*, std::int32_t ROptions::*, std::string ROptions::*,
@@ -55,6 +56,7 @@ const OptionKey kOptionKeys[] = {
     {"Options", "PrintColours", &RForPrint::PrintColours},
     {"Options", "FirstDayOfWeek", &ROptions::FirstDayOfWeek},
     {"Options", "TrayMessageShown", &ROptions::TrayMessageShown},
+    {"Options", "ShowRemindersAs", &ROptions::ShowRemindersAs, Form::Reminders},
     {"myFormat", "myDate", &ROptions::DateFormat, Form::DateIndex},
     {"myFormat", "myTime", &ROptions::TimeFormat, Form::TimeIndex},
     {"HotKey", "myIndex", &ROptions::myIndex},
@@ -95,39 +97,95 @@ std::int32_t SaneFontSize(std::int32_t size, std::int32_t fallback) {
     return std::clamp(size, kMinFontSize, kMaxFontSize);
 }
 
+// One option read from the file into options.
+void ReadOption(const platform::ProfileFile& ini, const OptionKey& k, ROptions& options,
+                const std::vector<std::string>& dateFormats,
+                const std::vector<std::string>& timeFormats) {
+    static const ROptions defaults;
+    std::visit(
+        [&](auto member) {
+            auto& field = FieldOf(options, member);
+            const auto& fallback = FieldOf(defaults, member);
+            using T = std::remove_cvref_t<decltype(field)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                field = ini.readBool(k.section, k.key, fallback);
+            } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                field = ini.readInteger(k.section, k.key, fallback);
+                if (k.form == Form::FontSize) {
+                    field = SaneFontSize(field, fallback);
+                } else if (k.form == Form::Reminders &&
+                           (field < kRemindersInWindow || field > kRemindersBoth)) {
+                    field = fallback;
+                }
+            } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
+                const auto& formats = k.form == Form::DateIndex ? dateFormats : timeFormats;
+                field = FormatAt(formats,
+                                 ini.readInteger(k.section, k.key, PositionOf(formats, fallback)));
+            } else {
+                field = ini.readString(k.section, k.key, fallback);
+            }
+        },
+        k.field);
+}
+
+bool SameOption(const OptionKey& k, const ROptions& a, const ROptions& b) {
+    return std::visit([&](auto member) { return FieldOf(a, member) == FieldOf(b, member); },
+                      k.field);
+}
+
+// The layer table of the file. A name with a NUL byte is read up to it, as the system's
+// profile reader reads it; its 1-based number goes to cut.
+arraylayinfo ReadLayers(const platform::ProfileFile& ini, std::vector<int>* cut = nullptr) {
+    const int total = std::clamp(ini.readInteger(kColor, "Total", 0), 0, TDataMod::kMaxLayers);
+    arraylayinfo layers(std::size_t(total), tlayinfo{});
+    for (int i = 0; i < total; ++i) {
+        const std::string n = std::to_string(i);
+        tlayinfo& layer = layers[std::size_t(i)];
+        layer.name = ini.readString(kColor, "LayerName" + n, "Layer" + n);
+        if (const std::size_t nul = layer.name.find('\0'); nul != std::string::npos) {
+            layer.name.resize(nul);
+            if (layer.name.empty()) {
+                layer.name = "Layer" + n;
+            }
+            if (cut) {
+                cut->push_back(i + 1);
+            }
+        }
+        const std::string colorText = ini.readString(kColor, "LayColor" + n, "clblue");
+        layer.color = StringToColor(colorText).value_or(kUnknownLayerColor);
+        layer.active = ini.readBool(kColor, "IsActived" + n, false);
+    }
+    return layers;
+}
+
+const tlayinfo* Named(const arraylayinfo& layers, const std::string& name) {
+    const auto it = std::find_if(layers.begin(), layers.end(),
+                                 [&name](const tlayinfo& l) { return l.name == name; });
+    return it == layers.end() ? nullptr : &*it;
+}
+
 }  // namespace
 
 void TDataMod::LoadOptions() {
     const platform::ProfileFile ini(SetupIniPath());
-    static const ROptions defaults;
     for (const OptionKey& k : kOptionKeys) {
-        std::visit(
-            [&](auto member) {
-                auto& field = FieldOf(Options, member);
-                const auto& fallback = FieldOf(defaults, member);
-                using T = std::remove_cvref_t<decltype(field)>;
-                if constexpr (std::is_same_v<T, bool>) {
-                    field = ini.readBool(k.section, k.key, fallback);
-                } else if constexpr (std::is_same_v<T, std::int32_t>) {
-                    field = ini.readInteger(k.section, k.key, fallback);
-                    if (k.form == Form::FontSize) {
-                        field = SaneFontSize(field, fallback);
-                    }
-                } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {
-                    const auto& formats = k.form == Form::DateIndex ? DateFormats : TimeFormats;
-                    field = FormatAt(
-                        formats, ini.readInteger(k.section, k.key, PositionOf(formats, fallback)));
-                } else {
-                    field = ini.readString(k.section, k.key, fallback);
-                }
-            },
-            k.field);
+        ReadOption(ini, k, Options, DateFormats, TimeFormats);
     }
+    optionsRead_ = Options;
 }
 
 bool TDataMod::SaveOptions() {
+    // While a backup, restore or compaction has the files, they are left to it.
+    if (released_) {
+        return false;
+    }
+    // The file as it is now: an option that this program did not change since it read the
+    // file keeps what another program may have written meanwhile.
     platform::ProfileFile ini(SetupIniPath());
     for (const OptionKey& k : kOptionKeys) {
+        if (optionsRead_ && SameOption(k, Options, *optionsRead_) && ini.hasKey(k.section, k.key)) {
+            ReadOption(ini, k, Options, DateFormats, TimeFormats);
+        }
         std::visit(
             [&](auto member) {
                 const auto& field = FieldOf(Options, member);
@@ -146,6 +204,9 @@ bool TDataMod::SaveOptions() {
             k.field);
     }
     const bool saved = SaveProfile(ini);
+    if (saved) {
+        optionsRead_ = Options;
+    }
     if (OnOptionsSaved) {
         OnOptionsSaved();
     }
@@ -154,20 +215,93 @@ bool TDataMod::SaveOptions() {
 
 void TDataMod::LoadLayers() {
     const platform::ProfileFile ini(SetupIniPath());
-    const int total = std::clamp(ini.readInteger(kColor, "Total", 0), 0, kMaxLayers);
-    Layers.assign(std::size_t(total), tlayinfo{});
-    for (int i = 0; i < total; ++i) {
-        const std::string n = std::to_string(i);
-        tlayinfo& layer = Layers[std::size_t(i)];
-        layer.name = ini.readString(kColor, "LayerName" + n, "Layer" + n);
-        const std::string colorText = ini.readString(kColor, "LayColor" + n, "clblue");
-        layer.color = StringToColor(colorText).value_or(kUnknownLayerColor);
-        layer.active = ini.readBool(kColor, "IsActived" + n, false);
+    std::vector<int> cut;
+    Layers = ReadLayers(ini, &cut);
+    layersRead_ = Layers;
+    for (int number : cut) {
+        errors_.ShowError("The name of layer " + std::to_string(number) + " in " + ini.path() +
+                          " holds a NUL byte; it is read up to that byte, as \"" +
+                          Layers[std::size_t(number - 1)].name + "\".");
+    }
+    const bool added = AddLayersOfEvents();
+    if ((added || !cut.empty()) && access_ == platform::OpenMode::ReadWrite) {
+        SaveLayers();
     }
 }
 
+bool TDataMod::AddLayersOfEvents() {
+    if (!Connected()) {
+        return false;
+    }
+    std::vector<std::string> missing;
+    int unnamed = 0;  // events whose layer name no statement can carry
+    try {
+        platform::Query q(ADOConnection);
+        // In the order the layers were first used.
+        q.setSql(
+            "select layername from eventtable where layername is not null "
+            "group by layername order by min(id)");
+        q.open();
+        const int column = q.fieldIndex("layername");
+        for (; !q.eof(); q.next()) {
+            std::string name = q.stringAt(column);
+            if (name.find('\0') != std::string::npos) {
+                ++unnamed;
+            } else if (!Named(Layers, name)) {
+                missing.push_back(std::move(name));
+            }
+        }
+    } catch (const platform::DbError&) {
+        // A table that cannot be read is reported by the statement that needs its events.
+        return false;
+    }
+    const std::size_t room =
+        std::size_t(kMaxLayers) - std::min(Layers.size(), std::size_t(kMaxLayers));
+    const std::size_t adding = std::min(room, missing.size());
+    for (std::size_t i = 0; i < adding; ++i) {
+        Layers.push_back(tlayinfo{missing[i], kUnknownLayerColor, true});
+    }
+    const int hidden = int(missing.size() - adding);
+    if ((hidden > 0 || unnamed > 0) && (hidden != hiddenReported_ || unnamed != unnamedReported_)) {
+        std::string text;
+        if (hidden > 0) {
+            text = "The events of " + std::to_string(hidden) +
+                   " more layers cannot be shown: the layer list holds at most " +
+                   std::to_string(kMaxLayers) + " layers.";
+        }
+        if (unnamed > 0) {
+            text += std::string(text.empty() ? "" : "\r") + "The events of " +
+                    std::to_string(unnamed) +
+                    " layers cannot be shown: their layer names hold a NUL byte.";
+        }
+        errors_.ShowError(text);
+    }
+    hiddenReported_ = hidden;
+    unnamedReported_ = unnamed;
+    return adding > 0;
+}
+
 bool TDataMod::SaveLayers() {
+    if (released_) {
+        return false;
+    }
     platform::ProfileFile ini(SetupIniPath());
+    if (layersRead_) {
+        // Another program may have changed the table since it was read (an import from the
+        // command line adds layers): its new layers stay, and so do its changes of colour or
+        // check mark where this program changed nothing.
+        for (const tlayinfo& onDisk : ReadLayers(ini)) {
+            const tlayinfo* read = Named(*layersRead_, onDisk.name);
+            const auto mine = std::find_if(Layers.begin(), Layers.end(), [&](const tlayinfo& l) {
+                return l.name == onDisk.name;
+            });
+            if (!read && mine == Layers.end() && Layers.size() < std::size_t(kMaxLayers)) {
+                Layers.push_back(onDisk);
+            } else if (read && mine != Layers.end() && *mine == *read) {
+                *mine = onDisk;
+            }
+        }
+    }
     ini.writeInteger(kColor, "Total", int(Layers.size()));
     for (std::size_t i = 0; i < Layers.size(); ++i) {
         const std::string n = std::to_string(i);
@@ -175,7 +309,11 @@ bool TDataMod::SaveLayers() {
         ini.writeString(kColor, "LayColor" + n, ColorToString(Layers[i].color));
         ini.writeBool(kColor, "IsActived" + n, Layers[i].active);
     }
-    return SaveProfile(ini);
+    if (!SaveProfile(ini)) {
+        return false;
+    }
+    layersRead_ = Layers;
+    return true;
 }
 
 bool TDataMod::SaveProfile(const platform::ProfileFile& ini) const {

@@ -28,7 +28,14 @@ CREATE TABLE eventtable (
     yearMonth0      INTEGER,
     yearspecial1    INTEGER,
     yearDayorWeek1  INTEGER,
-    yearMonth1      INTEGER
+    yearMonth1      INTEGER,
+    exceptDays      TEXT    NOT NULL DEFAULT '',
+    seriesId        INTEGER NOT NULL DEFAULT 0,
+    seriesDay       INTEGER NOT NULL DEFAULT 0,
+    remindBefore    INTEGER NOT NULL DEFAULT 0,
+    allDay          INTEGER NOT NULL DEFAULT 0,
+    openEnd         INTEGER NOT NULL DEFAULT 0,
+    location        TEXT    NOT NULL DEFAULT ''
 );
 
 -- Searches list events in the order of their begin date and time.

@@ -1,6 +1,7 @@
 #include "platform/desktop/ColouredRow.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QPainter>
 
 #include <algorithm>
@@ -137,6 +138,45 @@ void ColouredRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->setFont(option.font);
     PaintColouredRow(*painter, row, index.data(Qt::DisplayRole).toString(), background,
                      option.state & QStyle::State_Selected);
+}
+
+EventRowDelegate::EventRowDelegate(EventRowCells cells, const QHeaderView& header, RowSource source,
+                                   QObject* parent)
+    : QStyledItemDelegate(parent), cells_(cells), header_(header), source_(std::move(source)) {}
+
+QSize EventRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    return {QStyledItemDelegate::sizeHint(option, index).width(),
+            RowHeightFor(option.fontMetrics, cells_.rowHeight)};
+}
+
+void EventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    QColor background;
+    QStringList texts;
+    if (!source_ || !source_(index.row(), background, texts))
+        return;
+    const QRect rect = option.rect;
+    painter->save();
+    painter->setFont(option.font);
+    painter->fillRect(rect, background);
+    const int sections = header_.count();
+    int left = rect.left();
+    for (int section = 0; section < sections; ++section) {
+        const int width = header_.sectionSize(section);
+        const bool last = section + 1 == sections;
+        const int right = last && cells_.lastCellToRowEnd ? rect.right() : left + width - 1;
+        if (right >= left) {
+            const QRect cell(QPoint(left, rect.top()), QPoint(right, rect.bottom()));
+            painter->fillRect(cell, background);
+            PaintColouredRow(*painter, cell.adjusted(section == 0 ? 0 : cells_.textIndent, 0, 0, 0),
+                             texts.value(section), background, false);
+        }
+        left += width;
+    }
+    if (option.state & QStyle::State_Selected)
+        PaintSelectionFrame(*painter, rect, background);
+    painter->restore();
 }
 
 }  // namespace qcal

@@ -6,9 +6,12 @@
 // is framed in that same colour, so the selection shows on any layer colour.
 
 #include <QColor>
+#include <QStringList>
 #include <QStyledItemDelegate>
+#include <functional>
 
 class QFontMetrics;
+class QHeaderView;
 class QPainter;
 class QRect;
 class QString;
@@ -58,6 +61,39 @@ public:
 
 private:
     int rowHeight_;
+};
+
+// How a list of events lays out its cells; the alarm list and the search results differ only
+// in these.
+struct EventRowCells {
+    int rowHeight = 17;
+    // Pixels between a cell's left edge and its text, for every cell but the first.
+    int textIndent = 1;
+    // The last cell runs to the row's end rather than to the end of its section.
+    bool lastCellToRowEnd = false;
+};
+
+// Draws a list of events, one row per event and one cell per section of a header: the whole
+// row on the event's layer colour, the first text at the row's left edge, every other text in
+// the cell of its section. Each cell is filled before its text is written, so a long text ends
+// where the next cell starts. A selected row is framed.
+class EventRowDelegate : public QStyledItemDelegate {
+public:
+    // Gives row's layer colour and its texts, one per section; false for a row that is not
+    // there (nothing is drawn).
+    using RowSource = std::function<bool(int row, QColor& background, QStringList& texts)>;
+
+    EventRowDelegate(EventRowCells cells, const QHeaderView& header, RowSource source,
+                     QObject* parent);
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+private:
+    EventRowCells cells_;
+    const QHeaderView& header_;
+    RowSource source_;
 };
 
 }  // namespace qcal

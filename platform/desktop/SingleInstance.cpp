@@ -1,12 +1,10 @@
 #include "platform/desktop/SingleInstance.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
 
 #include <fcntl.h>
@@ -14,7 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
+
+#include "platform/InstanceAddress.h"
 
 namespace qcal::desktop {
 namespace {
@@ -22,6 +23,9 @@ namespace {
 // What a later start sends, and the first's answer.
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShowAnswer[] = "ok\n";
+constexpr char kImportRequest[] = "import-ics ";
+// Far above the largest iCalendar file an import reads.
+constexpr qint64 kMaxImportBytes = qint64(1) << 30;
 
 // How long a later start waits for the first to answer: the first may still be starting up.
 constexpr int kPatienceMs = 5000;
@@ -34,21 +38,12 @@ int OpenNoFollow(const QString& path, int flags, mode_t mode) {
 }  // namespace
 
 QString RuntimeFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return QDir::cleanPath(runtime);
-    return QDir::cleanPath(QDir::tempPath());
+    return QFile::decodeName(QByteArray::fromStdString(platform::RuntimeFolder()));
 }
 
 QString InstanceServerName(const QString& programFolder) {
-    QString folder = QFileInfo(programFolder).canonicalFilePath();
-    if (folder.isEmpty())
-        folder = QDir::cleanPath(QDir(programFolder).absolutePath());
-    const QByteArray hash =
-        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return RuntimeFolder() + QStringLiteral("/quenlaris-calendar-%1-%2")
-                                 .arg(::getuid())
-                                 .arg(QString::fromLatin1(hash));
+    return QFile::decodeName(QByteArray::fromStdString(
+        platform::InstanceSocketPath(QFile::encodeName(programFolder).toStdString())));
 }
 
 SingleInstance::SingleInstance(QString serverName, QObject* parent)
@@ -98,16 +93,65 @@ bool SingleInstance::Listen() {
     return true;
 }
 
+void SingleInstance::SetImportHandler(std::function<bool()> ready,
+                                      std::function<CommandAnswer(const QByteArray&)> run) {
+    importReady_ = std::move(ready);
+    importRun_ = std::move(run);
+}
+
 void SingleInstance::Accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->canReadLine()) {
-                if (socket->readLine() != QByteArray(kShowRequest))
+        // The size of the import text still to come (-1: none), and what came of it.
+        auto expected = std::make_shared<qint64>(-1);
+        auto text = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, expected, text] {
+            const QPointer<QLocalSocket> alive(socket);
+            while (alive) {
+                if (*expected >= 0) {
+                    text->append(socket->read(*expected - text->size()));
+                    if (text->size() < *expected)
+                        return;
+                    *expected = -1;
+                    const QByteArray request = std::exchange(*text, QByteArray());
+                    // The import may run nested event loops (a message box): the connection
+                    // may be gone when it returns.
+                    const CommandAnswer answer = importRun_(request);
+                    if (!alive)
+                        return;
+                    socket->write(QByteArrayLiteral("result ") + QByteArray::number(answer.status) +
+                                  ' ' + QByteArray::number(answer.out.size()) + ' ' +
+                                  QByteArray::number(answer.err.size()) + '\n' + answer.out +
+                                  answer.err);
+                    socket->flush();
                     continue;
-                socket->write(kShowAnswer);
+                }
+                if (!socket->canReadLine())
+                    return;
+                const QByteArray line = socket->readLine();
+                if (line == QByteArray(kShowRequest)) {
+                    socket->write(kShowAnswer);
+                    socket->flush();
+                    emit activationRequested();
+                    continue;
+                }
+                if (!line.startsWith(kImportRequest) || !importRun_)
+                    continue;
+                bool number = false;
+                const qint64 size =
+                    line.mid(qsizetype(sizeof kImportRequest) - 1).trimmed().toLongLong(&number);
+                if (!number || size < 0 || size > kMaxImportBytes) {
+                    socket->abort();
+                    return;
+                }
+                if (importReady_ && !importReady_()) {
+                    socket->write("busy\n");
+                    socket->flush();
+                    continue;
+                }
+                socket->write("accepted\n");
                 socket->flush();
-                emit activationRequested();
+                *expected = size;
             }
         });
     }

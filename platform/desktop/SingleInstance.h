@@ -4,8 +4,11 @@
 // socket; a later start finds it there, asks it to come forward and ends without touching
 // anything else.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 class QLocalServer;
 
@@ -16,7 +19,7 @@ QString RuntimeFolder();
 
 // The local server name for the program on the data in folder, for the current user: a full
 // socket path under RuntimeFolder(), so different users and different data folders never
-// meet.
+// meet. The command line finds the same path without Qt (platform/InstanceAddress.h).
 QString InstanceServerName(const QString& folder);
 
 class SingleInstance : public QObject {
@@ -36,6 +39,18 @@ public:
     // The second only opens that lock file and connects; it writes no file.
     Start Claim();
 
+    // The command line's import (the conversation is described in cli/RunningProgram.h).
+    // ready() false: the data are away, the command is told to ask again. run(text) imports
+    // and answers the command's exit status and output. Without a handler the requests are
+    // not answered, and the command writes itself.
+    struct CommandAnswer {
+        int status = 0;
+        QByteArray out;
+        QByteArray err;
+    };
+    void SetImportHandler(std::function<bool()> ready,
+                          std::function<CommandAnswer(const QByteArray&)> run);
+
 signals:
     // A later start asked this instance to come forward.
     void activationRequested();
@@ -45,6 +60,8 @@ private:
     bool AskFirst(int patienceMs) const;
     void Accept();
 
+    std::function<bool()> importReady_;
+    std::function<CommandAnswer(const QByteArray&)> importRun_;
     QString name_;
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;

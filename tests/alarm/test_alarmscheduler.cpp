@@ -384,6 +384,39 @@ private slots:
         QCOMPARE(f.view->execs, 1);
     }
 
+    // While a backup, restore or compaction has the data, neither the hot key, the tray
+    // menu nor a timer reads them or opens the alarm window (whose closing saves the options
+    // over the files being restored); the change of day waits for the data.
+    void releasedDataAreLeftAlone_data() {
+        QTest::addColumn<int>("request");  // 0 Show Pending, 1 refresh, 2 remind again, 3 new day
+        QTest::newRow("Show Pending from the hot key or the tray") << 0;
+        QTest::newRow("refresh after a change") << 1;
+        QTest::newRow("remind-again timer") << 2;
+        QTest::newRow("change of day") << 3;
+    }
+    void releasedDataAreLeftAlone() {
+        QFETCH(int, request);
+        SchedulerFixture f(kToday + EncodeTime(10, 0));
+        f.Add(Alarm(OnceEvent("e", kToday, EncodeTime(9, 0))));
+        if (request == 2)
+            f.scheduler->Due().RebuildDue();  // the list the window showed before
+        f.store.dm->Release();
+        f.now = kToday + 1 + EncodeTime(0, 10);
+        const std::int32_t lastDay = f.scheduler->LastDay;
+        const std::function<void()> requests[] = {
+            [&] { f.scheduler->ShowPending(true); }, [&] { f.scheduler->RefreshAlarms(); },
+            [&] { f.scheduler->TimerEvery15Timer(); }, [&] { f.scheduler->TimerFortdoayTimer(); }};
+        requests[request]();
+        QCOMPARE(f.view->fills, 0);
+        QCOMPARE(f.view->execs, 0);
+        QVERIFY(desktop::MessageBox::TakeShown().isEmpty());
+        QVERIFY(f.store.errors.shown.empty());
+        QCOMPARE(f.scheduler->LastDay, lastDay);
+        QVERIFY(f.store.dm->Connect());
+        requests[request]();
+        QCOMPARE(f.view->execs, 1);
+    }
+
     void showPending_data() {
         QTest::addColumn<bool>("somethingDue");
         QTest::addColumn<bool>("windowOpen");
@@ -641,6 +674,14 @@ private slots:
                         {"weekly", {Utc(2027, 1, 9, 13, 0)}},
                         {"once", {Utc(2027, 1, 9, 19, 0)}}}
             << 1;
+
+        // An alarm 20 minutes ahead of its begin comes up on time as well.
+        QTest::newRow("lead time") << std::vector<tfield>{[] {
+            tfield e = Alarm(OnceEvent("ahead", EncodeDate(2027, 1, 9), EncodeTime(20, 0)));
+            e.remindBefore = 20;
+            return e;
+        }()} << Runs{{Utc(2027, 1, 9, 17, 0), Utc(2027, 1, 9, 20, 0)}}
+                                   << Expected{{"ahead", {Utc(2027, 1, 9, 18, 40)}}} << 1;
 
         // Sunday 28 March 2027: 02:00 becomes 03:00, so 02:30 and 02:45 never show on the
         // clock; they come up at 03:00.

@@ -107,6 +107,7 @@ void SeedWeek(StoreFixture& f) {
     events.push_back(OnceEvent("Before", Day(12, 6), At(23, 59), "Work"));
     events.push_back(OnceEvent("After", Day(12, 14), 0, "Work"));
     events.push_back(OnceEvent("Secret", Day(12, 9), At(12), "Hidden"));
+    // setup.ini lacks its layer: the agenda adds it, checked, as the desktop program does.
     events.push_back(OnceEvent("Orphan", Day(12, 9), At(12), "Gone"));
     tfield trip = OnceEvent("Trip", Day(12, 11), At(6), "Work");
     trip.enddate = Day(12, 13);  // a one-time event shows on its begin day only
@@ -123,24 +124,37 @@ void SeedWeek(StoreFixture& f) {
 }
 
 const std::vector<std::string> kWeek = {
-    "2026-12-07 07:30  Run  [Home]",        "2026-12-07 09:00  Stand-up  [Work] !",
-    "2026-12-07 18:00  Gym  [Home] !",      "2026-12-07 20:00  Ended  [Work]",
-    "2026-12-08 09:00  Stand-up  [Work] !", "2026-12-08 11:00  Team  [Work] !",
-    "2026-12-08 20:00  Ended  [Work]",      "2026-12-09 07:30  Run  [Home]",
-    "2026-12-09 09:00  Stand-up  [Work] !", "2026-12-10 08:00  Rent  [Home]",
-    "2026-12-10 09:00  Stand-up  [Work] !", "2026-12-10 10:00  Dentist  [Work] !",
-    "2026-12-10 18:00  Gym  [Home] !",      "2026-12-11 06:00  Trip  [Work]",
-    "2026-12-11 07:30  Run  [Home]",        "2026-12-11 09:00  Stand-up  [Work] !",
-    "2026-12-12 00:00  Birthday  [Home]",   "2026-12-12 09:00  Multi line subject  [Work] !",
-    "2026-12-12 21:00  Starts  [Work]",     "2026-12-13 07:30  Run  [Home]",
-    "2026-12-13 10:00  Tie B  [Work]",      "2026-12-13 10:00  Tie A  [Work]",
-    "2026-12-13 16:00  Advent  [Home] !",   "2026-12-13 21:00  Starts  [Work]",
+    "2026-12-07 07:30  Run  [Home]",
+    "2026-12-07 09:00  Stand-up  [Work] !",
+    "2026-12-07 18:00  Gym  [Home] !",
+    "2026-12-07 20:00  Ended  [Work]",
+    "2026-12-08 09:00  Stand-up  [Work] !",
+    "2026-12-08 11:00  Team  [Work] !",
+    "2026-12-08 20:00  Ended  [Work]",
+    "2026-12-09 07:30  Run  [Home]",
+    "2026-12-09 09:00  Stand-up  [Work] !",
+    "2026-12-09 12:00  Orphan  [Gone]",
+    "2026-12-10 08:00  Rent  [Home]",
+    "2026-12-10 09:00  Stand-up  [Work] !",
+    "2026-12-10 10:00  Dentist  [Work] !",
+    "2026-12-10 18:00  Gym  [Home] !",
+    "2026-12-11 06:00  Trip  [Work]",
+    "2026-12-11 07:30  Run  [Home]",
+    "2026-12-11 09:00  Stand-up  [Work] !",
+    "2026-12-12 00:00  Birthday  [Home]",
+    "2026-12-12 09:00  Multi line subject  [Work] !",
+    "2026-12-12 21:00  Starts  [Work]",
+    "2026-12-13 07:30  Run  [Home]",
+    "2026-12-13 10:00  Tie B  [Work]",
+    "2026-12-13 10:00  Tie A  [Work]",
+    "2026-12-13 16:00  Advent  [Home] !",
+    "2026-12-13 21:00  Starts  [Work]",
 };
 
 std::vector<std::string> WithAllLayers() {
     std::vector<std::string> week = kWeek;
     const auto at = week.begin() + 9;  // after the lines of 9 December
-    week.insert(at, {"2026-12-09 12:00  Secret  [Hidden]", "2026-12-09 12:00  Orphan  [Gone]"});
+    week.insert(at, "2026-12-09 12:00  Secret  [Hidden]");
     return week;
 }
 
@@ -383,7 +397,8 @@ private slots:
         }
         const Run v = RunIn(f.folder(), {"--version"});
         QCOMPARE(v.status, std::optional<int>(0));
-        QVERIFY(v.out.starts_with("quenlaris-calendar "));
+        // The version the about box shows, too.
+        QCOMPARE(v.out, std::string("quenlaris-calendar 1.01 (Build 17)\n"));
     }
 
     // The iCalendar options reach their commands: a week exported and imported into an empty

@@ -132,6 +132,19 @@ if [ "${1:-}" = inside ]; then
     wait_for 20 close_titled "$alarm" || fail "the alarm window did not close"
     echo "hot key: nothing pending, then the pending alarm"
 
+    # An import from the command line is made by the running program: with user.mdb
+    # read-only from now on, only the program's open connection can still write it.
+    printf 'BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:shell-1\r\nSUMMARY:Flight\r\nCATEGORIES:Trips\r\nDTSTART:20300105T090000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n' >"$work/in.ics"
+    chmod a-w "$folder/user.mdb"
+    status=0
+    said=$(timeout 30 "$folder/quenlaris-calendar" --import-ics "$work/in.ics") || status=$?
+    chmod u+w "$folder/user.mdb"
+    [ "$status" -eq 0 ] || fail "the handed-over import ended with $status"
+    [ "$(printf '%s' "$said" | head -n 1)" = "1 events imported, 0 changed (see details), 0 skipped" ] ||
+        fail "the handed-over import said: $said"
+    grep -q '=Trips$' "$folder/setup.ini" || fail "the imported layer is not in setup.ini"
+    echo "command-line import: made by the running program"
+
     # The tray menu's Exit.
     windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
     more_windows() { [ "$(windows)" -gt "$1" ]; }

@@ -151,6 +151,7 @@ private slots:
             zip_t* za = zip_open(QFile::encodeName(chosen).constData(), ZIP_CREATE, &code);
             static const char kJunk[] = "this is not a database at all";
             zip_file_add(za, "user.mdb", zip_source_buffer(za, kJunk, sizeof kJunk - 1, 0), 0);
+            zip_file_add(za, "setup.ini", zip_source_buffer(za, "[Color]", 7, 0), 0);
             zip_set_archive_comment(za, kBackupComment.data(), zip_uint16_t(kBackupComment.size()));
             QVERIFY(zip_close(za) == 0);
         } else if (situation == QStringLiteral("bak folder")) {

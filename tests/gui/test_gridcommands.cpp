@@ -18,6 +18,7 @@
 #include "support/WindowFixture.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/LayerDialog.h"
+#include "ui/main/OccurrenceQuestion.h"
 
 using namespace qcal;
 using namespace qcal::test;
@@ -115,6 +116,33 @@ private slots:
         QCOMPARE(fx.Count("subject='Gym' and weekSelected0='FFFFFTF'"), 1);
         QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 22).Number());
         QCOMPARE(fx.CellOfDay(2027, 1, 29).list->count(), 1);
+    }
+
+    // A new event occurs on the day it was added on, whichever repeating kind is picked.
+    void addedRepeatingEventOccursOnItsDay_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("monthly") << int(kRepeatMonthly) << Q("monthType=0 and monthDay0=20");
+        QTest::newRow("yearly") << int(kRepeatYearly)
+                                << Q("yearType=0 and yearDay0=20 and yearMonth0=0");
+    }
+    void addedRepeatingEventOccursOnItsDay() {
+        QFETCH(int, kind);
+        QFETCH(QString, stored);
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 20).Select();
+        fx.answer = [&](QDialog& dialog) {
+            auto& editor = dynamic_cast<TmyFormNewOrEdit&>(dialog);
+            editor.EditSubject->setText(Q("Rent"));
+            editor.ListBoxType->setCurrentRow(kind);
+            editor.btnOK->click();
+            return editor.result();
+        };
+        Child<QToolButton>(*fx.window, "btnAdd")->click();
+        QCOMPARE(fx.Count(desktop::Std(Q("subject='Rent' and ") + stored)), 1);
+        QCOMPARE(fx.window->SelectedCell(), fx.CellOfDay(2027, 1, 20).Number());
+        QCOMPARE(fx.CellOfDay(2027, 1, 20).list->count(), 1);
     }
 
     void editMovesTheViewToTheEventsNewMonth() {
@@ -274,6 +302,65 @@ private slots:
         QCOMPARE(fx.Count(), 0);
         for (int d = 4; d <= 29; ++d)
             QCOMPARE(fx.CellOfDay(2027, 1, d).list->count(), 0);
+    }
+
+    // A repeating event's line asks whether the command means that day or the whole series.
+    void oneOccurrenceOrTheSeries_data() {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<int>("scope");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("on12");
+        QTest::addColumn<QString>("on13");
+        QTest::newRow("delete one") << false << int(OccurrenceScope::Occurrence) << 1 << QString()
+                                    << Q("09:00 AM !Meeting");
+        QTest::newRow("delete, cancelled") << false << int(OccurrenceScope::Cancel) << 1
+                                           << Q("09:00 AM !Meeting") << Q("09:00 AM !Meeting");
+        QTest::newRow("edit one") << true << int(OccurrenceScope::Occurrence) << 2
+                                  << Q("10:00 AM !Moved") << Q("09:00 AM !Meeting");
+        QTest::newRow("edit the series") << true << int(OccurrenceScope::Series) << 1
+                                         << Q("10:00 AM !Moved") << Q("10:00 AM !Moved");
+    }
+    void oneOccurrenceOrTheSeries() {
+        QFETCH(bool, edit);
+        QFETCH(int, scope);
+        QFETCH(int, rows);
+        QFETCH(QString, on12);
+        QFETCH(QString, on13);
+        WindowFixture fx(EncodeDateTime(2027, 1, 7, 9, 0), kLayers);
+        tfield daily = DailyEvent("Meeting", EncodeDate(2027, 1, 4), EncodeDate(2027, 1, 29), 1,
+                                  EncodeTime(9, 0));
+        daily.alert = true;
+        fx.Add(daily);
+        fx.Open();
+        fx.CellOfDay(2027, 1, 12).Select();
+        OccurrenceQuestion::StartRecording({OccurrenceScope(scope)});
+        fx.answer = [](QDialog& dialog) {
+            // The alarm window of the due meeting is closed as it comes.
+            auto* editor = dynamic_cast<TmyFormNewOrEdit*>(&dialog);
+            if (!editor)
+                return int(QDialog::Rejected);
+            editor->EditSubject->setText(Q("Moved"));
+            editor->dtBeginTime->setTime(QTime(10, 0));
+            editor->dtEndTime->setTime(QTime(11, 0));
+            editor->btnOK->click();
+            return editor->result();
+        };
+        Child<QToolButton>(*fx.window, edit ? "btnEdit" : "btnDel")->click();
+        QCOMPARE(OccurrenceQuestion::TakeAsked().size(), 1);
+        QCOMPARE(fx.Count(), std::int64_t(rows));
+        const auto lines = [&](unsigned d) {
+            const QStringList r = fx.Rows(fx.CellOfDay(2027, 1, d));
+            return r.isEmpty() ? QString() : r.join(Q("|"));
+        };
+        QCOMPARE(lines(12), on12);
+        QCOMPARE(lines(13), on13);
+
+        // The whole series goes with the occurrences detached from it.
+        OccurrenceQuestion::StartRecording({OccurrenceScope::Series});
+        desktop::MessageBox::PresetAnswers({true});
+        fx.CellOfDay(2027, 1, 13).Select();
+        Child<QToolButton>(*fx.window, "btnDel")->click();
+        QCOMPARE(fx.Count(), std::int64_t(0));
     }
 
     void renamingALayerCarriesItsEvents() {

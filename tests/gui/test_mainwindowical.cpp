@@ -124,6 +124,28 @@ private slots:
         QVERIFY(platform::ReadWholeFile(path.toStdString(), text));
         QVERIFY(text.find("SUMMARY:Dentist") != std::string::npos);
     }
+
+    // Choosing the program's own database in the save dialog writes nothing over it.
+    void exportOverTheDatabaseIsRefused() {
+        WindowFixture fx(EncodeDateTime(2026, 12, 8, 9, 0), kLayers);
+        fx.Add(test::OnceEvent("Dentist", EncodeDate(2026, 12, 10), EncodeTime(9, 0)));
+        TFormMainCalendar& w = fx.Open();
+        fx.Shown();
+        const std::string database = fx.store.file("user.mdb");
+        std::string before;
+        QVERIFY(platform::ReadWholeFile(database, before));
+        desktop::SetFileChooserForTesting([&](const desktop::FileRequest&) {
+            return std::optional<QString>(QString::fromStdString(database));
+        });
+        MenuItem(w, QStringLiteral("Export iCalendar..."))->trigger();
+        const auto shown = fx.Shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, desktop::MessageBox::Kind::Error);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("Will not write over ")));
+        std::string after;
+        QVERIFY(platform::ReadWholeFile(database, after));
+        QVERIFY(after == before);
+    }
 };
 
 QTEST_MAIN(TestMainWindowIcal)

@@ -45,6 +45,7 @@ ROptions Changed() {
     o.TimeFormat = "hh:nn";
     o.myIndex = 2;
     o.myKey = 7;
+    o.ShowRemindersAs = kRemindersAsNotifications;
     return o;
 }
 
@@ -119,6 +120,9 @@ private slots:
         dlg->chArchiveAll->setChecked(true);
         dlg->cbControl->setCurrentIndex(3);
         dlg->cbChar->setCurrentIndex(0);
+        QCOMPARE(Items(dlg->cbRemindersAs),
+                 QStringList({Q("window"), Q("desktop notification"), Q("both")}));
+        dlg->cbRemindersAs->setCurrentIndex(0);
         dlg->chDate->setCurrentIndex(5);
         dlg->chTime->setCurrentIndex(1);
         dlg->spinscale->setValue(20);
@@ -144,6 +148,7 @@ private slots:
         expected.IsArchiveAllAfterClose = true;
         expected.myIndex = 3;
         expected.myKey = 0;
+        expected.ShowRemindersAs = kRemindersInWindow;
         expected.DateFormat = "yy/mm/dd";
         expected.TimeFormat = "hh:nn";
         expected.ForPrint = {20, "DejaVu Sans", 7};

@@ -42,6 +42,12 @@ done
 [[ $(readlink -f "$link") == "$folder/quenlaris-calendar" ]] || fail "$link leads elsewhere"
 grep -qxF "Exec=\"$link\"" "$prefix/share/applications/quenlaris-calendar.desktop" ||
     fail "the launcher does not start $link"
+# One version: the manual page names the one that --version prints.
+version=$(env -u DISPLAY "$link" --version) || fail "--version ended with an error"
+[[ $version == "quenlaris-calendar "* ]] || fail "--version printed '$version'"
+zcat "$prefix/share/man/man1/quenlaris-calendar.1.gz" |
+    grep -qF "\"Quenlaris Calendar ${version#quenlaris-calendar }\"" ||
+    fail "the manual page names another version than $version"
 
 # Read-only, as a package installs it: each user's data is made in the user's home folder, and
 # the install stays as it was.
@@ -87,7 +93,7 @@ for kind in home elsewhere; do
     cp "$build"/program/help/*.html "$old/help/"
     cp "$database" "$settings" "$old/"
     printf 'my own sound' >"$old/music/play.wav"
-    cp "$(dirname "$0")/../../app/quenlaris-calendar.1" "$prefix/share/man/man1/"
+    cp "$(dirname "$0")/../../app/quenlaris-calendar.1.in" "$prefix/share/man/man1/quenlaris-calendar.1"
     ln -s ../share/quenlaris-calendar/quenlaris-calendar "$link"
     HOME=$home "$link" --import-ics "$work/event.ics" >/dev/null || fail "$kind: the old import"
 

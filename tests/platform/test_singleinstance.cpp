@@ -16,6 +16,10 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <sstream>
+
+#include "cli/RunningProgram.h"
 
 #include "platform/desktop/SingleInstance.h"
 
@@ -122,6 +126,72 @@ private slots:
         QTRY_COMPARE(asked.count(), 1);
         // The later start leaves the first's files as they were.
         QCOMPARE(QDir(runtime_->path()).entryList(QDir::Files | QDir::System).size(), 2);
+    }
+
+    // The command line's import goes to the running program, which answers with the exit
+    // status and the report; while its data are away the command waits.
+    void importHandedToTheRunningProgram_data() {
+        QTest::addColumn<int>("busyAnswers");  // "busy" before the program takes it
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("imported") << 0 << 0
+                                  << QByteArray(
+                                         "1 events imported, 0 changed (see details), "
+                                         "0 skipped\nNew layer \"Sport\".\n")
+                                  << QByteArray();
+        QTest::newRow("refused file") << 0 << 2 << QByteArray()
+                                      << QByteArray(
+                                             "quenlaris-calendar: The file is not an "
+                                             "iCalendar file.\n");
+        QTest::newRow("backup under way")
+            << 3 << 0 << QByteArray("0 events imported\n") << QByteArray();
+    }
+    void importHandedToTheRunningProgram() {
+        QFETCH(int, busyAnswers);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QTemporaryDir folder;
+        const std::string path = folder.path().toStdString();
+        SingleInstance first(InstanceServerName(folder.path()));
+        QCOMPARE(first.Claim(), SingleInstance::Start::First);
+        QVERIFY(qcal::cli::ProgramRuns(path));
+        int asked = 0;
+        QByteArray received;
+        first.SetImportHandler([&] { return ++asked > busyAnswers; },
+                               [&](const QByteArray& text) {
+                                   received = text;
+                                   return SingleInstance::CommandAnswer{status, out, err};
+                               });
+        const std::string text = "BEGIN:VCALENDAR\r\n" + std::string(200000, 'x') + "\r\n";
+        std::ostringstream said;
+        std::ostringstream complained;
+        std::optional<int> got;
+        std::unique_ptr<QThread> command(QThread::create(
+            [&] { got = qcal::cli::ImportThroughRunningProgram(path, text, said, complained); }));
+        command->start();
+        QTRY_VERIFY_WITH_TIMEOUT(command->isFinished(), 20000);
+        QCOMPARE(got, std::optional<int>(status));
+        QCOMPARE(received, QByteArray::fromStdString(text));
+        QCOMPARE(asked, busyAnswers + 1);
+        QCOMPARE(QByteArray::fromStdString(said.str()), out);
+        QCOMPARE(QByteArray::fromStdString(complained.str()), err);
+    }
+
+    // Without a running program the command writes itself.
+    void importWithoutRunningProgram() {
+        QTemporaryDir folder;
+        const std::string path = folder.path().toStdString();
+        QVERIFY(!qcal::cli::ProgramRuns(path));
+        {
+            SingleInstance ended(InstanceServerName(folder.path()));
+            QCOMPARE(ended.Claim(), SingleInstance::Start::First);
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        QVERIFY(!qcal::cli::ImportThroughRunningProgram(path, "x", out, err).has_value());
+        QVERIFY(out.str().empty() && err.str().empty());
     }
 
     // Once the first has ended, the next start takes its place.

@@ -373,6 +373,10 @@ private slots:
             << Q("update eventtable set nosuch=1") << false << Q("no such column: nosuch");
         QTest::newRow("constraint")
             << Q("insert into eventtable (id) values ('x')") << false << Q("datatype mismatch");
+        // A layer name read with a NUL byte: the cause, not the engine's "unrecognized token".
+        static constexpr char kNul[] = "select * from eventtable where layername in ('Wo\0rk')";
+        QTest::newRow("NUL byte in a text")
+            << QString::fromUtf8(kNul, sizeof kNul - 1) << true << Q("holds a NUL byte");
     }
     void failingStatements() {
         QFETCH(QString, sql);

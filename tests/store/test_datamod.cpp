@@ -1,5 +1,8 @@
 // The data module: connecting, display texts, id lists.
 
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -11,6 +14,7 @@
 using namespace qcal;
 using qcal::test::RecordingErrorReporter;
 using qcal::test::StoreFixture;
+using namespace Qt::StringLiterals;
 
 class TestDataMod : public QObject {
     Q_OBJECT
@@ -114,6 +118,38 @@ private slots:
         TDataMod dm(dir.path().toStdString(), errors);
         QVERIFY(!dm.Connected());
         QCOMPARE(int(errors.shown.size()), 1);
+    }
+
+    // The program's own files, by any name that reaches them, against files that only look
+    // alike.
+    void ownFiles_data() {
+        QTest::addColumn<QString>("path");  // in the folder
+        QTest::addColumn<QString>("own");   // the file it is, or empty
+        QTest::newRow("database") << u"user.mdb"_s << u"user.mdb"_s;
+        QTest::newRow("settings") << u"setup.ini"_s << u"setup.ini"_s;
+        QTest::newRow("sound in a subfolder")
+            << u"music/bells/ring.wav"_s << u"music/bells/ring.wav"_s;
+        QTest::newRow("hard link to the database") << u"copy.mdb"_s << u"user.mdb"_s;
+        QTest::newRow("symbolic link to the settings") << u"link.ics"_s << u"setup.ini"_s;
+        QTest::newRow("spelt with dot steps") << u"music/../user.mdb"_s << u"user.mdb"_s;
+        QTest::newRow("a copy of the database") << u"backup.mdb"_s << QString();
+        QTest::newRow("new file") << u"calendar.ics"_s << QString();
+    }
+    void ownFiles() {
+        QFETCH(QString, path);
+        QFETCH(QString, own);
+        StoreFixture f;
+        const QDir dir(f.dir.path());
+        QVERIFY(dir.mkpath(u"music/bells"_s));
+        QFile(dir.filePath(u"setup.ini"_s)).open(QIODevice::WriteOnly);
+        QFile(dir.filePath(u"music/bells/ring.wav"_s)).open(QIODevice::WriteOnly);
+        QVERIFY(::link(f.file("user.mdb").c_str(), f.file("copy.mdb").c_str()) == 0);
+        QVERIFY(QFile::link(dir.filePath(u"setup.ini"_s), dir.filePath(u"link.ics"_s)));
+        QVERIFY(QFile::copy(dir.filePath(u"user.mdb"_s), dir.filePath(u"backup.mdb"_s)));
+        const std::string found = f.dm->OwnFileAt(f.file(path.toUtf8().constData()));
+        QCOMPARE(
+            QString::fromStdString(found),
+            own.isEmpty() ? QString() : QString::fromStdString(f.file(own.toUtf8().constData())));
     }
 
     void displayTexts_data() {

@@ -87,6 +87,24 @@ private slots:
         QVERIFY(f.errors.shown.empty());
     }
 
+    // The delivered table and the column list that reads and writes records hold the same
+    // names: a column added to one and not the other fails here.
+    void columnListIsTheTable() {
+        StoreFixture f;
+        platform::Query q(f.dm->ADOConnection);
+        q.setSql("pragma table_info(eventtable)");
+        q.open();
+        QStringList table;
+        for (; !q.eof(); q.next())
+            table << QString::fromStdString(q.asString("name"));
+        QStringList listed;
+        for (const EventColumn& column : kEventColumns)
+            listed << QString::fromLatin1(column.name);
+        table.sort();
+        listed.sort();
+        QCOMPARE(table, listed);
+    }
+
     void statementsAsWritten() {
         StoreFixture f;
         tlist_of_event_orig list(*f.dm);

@@ -466,6 +466,9 @@ private slots:
         QCOMPARE(read.size(), written.size());
         for (std::size_t i = 0; i < read.size(); ++i) {
             tfield expected = written[i];
+            // A range to the last day there is never ends.
+            expected.openEnd =
+                expected.repeatType != kRepeatNone && DayOf(expected.enddate) >= OpenEndDay();
             expected.id = read[i].id;
             expected.layerColor = read[i].layerColor;
             if (!(read[i] == expected)) {
@@ -483,7 +486,8 @@ private slots:
             const ImportResult again = ImportCalendarText(*f->dm, text);
             QVERIFY2(again.ok, again.error.c_str());
             QCOMPARE(again.imported, 0);
-            QCOMPARE(again.skipped, int(written.size()));
+            QCOMPARE(again.unchanged, int(written.size()));
+            QCOMPARE(again.skipped, 0);
             QCOMPARE(CountRows(*f->dm), std::int64_t(written.size()));
         }
     }
@@ -494,11 +498,11 @@ private slots:
         QTest::addColumn<QStringList>("events");  // subject|kind|begin|end|times|alarm|layer
         QTest::newRow("Google Calendar")
             << QString::fromStdString(GoogleStyle())
-            << u"4 events imported, 3 changed (see details), 0 skipped"_s
+            << u"4 events imported, 1 changed (see details), 0 skipped"_s
             << QStringList{u"Team standup|2|2026-12-07|open|15:00-16:00|alarm|Personal"_s,
                            u"Christmas trip|1|2026-12-24|2026-12-26|00:00-23:59|-|Personal"_s,
                            u"Dentist|0|2026-12-10|2026-12-10|14:00-15:00|alarm|Personal"_s,
-                           u"Choir|0|2026-12-01|2026-12-01|18:00-19:30|-|Personal"_s};
+                           u"Choir|2|2026-12-01|2027-03-30|18:00-19:30|-|Personal"_s};
         QTest::newRow("Thunderbird")
             << QString::fromStdString(ThunderbirdStyle())
             << u"3 events imported, 2 changed (see details), 0 skipped"_s
@@ -507,16 +511,18 @@ private slots:
                            u"Board meeting|3|2026-12-25|open|10:00-11:00|-|It\u2019s work"_s};
         QTest::newRow("Evolution")
             << QString::fromStdString(EvolutionStyle())
-            << u"3 events imported, 1 changed (see details), 0 skipped"_s
+            << u"3 events imported, 0 changed (see details), 0 skipped"_s
             << QStringList{u"Late call|1|2026-12-09|2027-01-01|00:30-01:30|alarm|Personal"_s,
                            u"Bins out|2|2026-12-07|open|00:00-23:59|-|Personal"_s,
                            u"Dentist follow-up|0|2027-01-05|2027-01-05|11:00-11:45|-|Personal"_s};
         QTest::newRow("Apple Calendar")
             << QString::fromStdString(AppleStyle())
-            << u"3 events imported, 2 changed (see details), 1 skipped"_s
-            << QStringList{u"Quarterly review|3|2026-01-13|open|10:00-11:00|alarm|Personal"_s,
-                           u"New Year|4|2026-01-01|open|00:00-23:59|-|Personal"_s,
-                           u"Medication|0|2026-03-01|2026-03-01|09:00-09:05|-|Personal"_s};
+            << u"4 events imported, 1 changed (see details), 0 skipped"_s
+            << QStringList{
+                   u"Quarterly review|3|2026-01-13|open|10:00-11:00|alarm|Personal"_s,
+                   u"New Year|4|2026-01-01|open|00:00-23:59|-|Personal"_s,
+                   u"Medication|0|2026-03-01|2026-03-01|09:00-09:05|-|Personal"_s,
+                   u"Quarterly review (moved)|0|2026-04-15|2026-04-15|10:00-11:00|-|Personal"_s};
     }
 
     // Files with time zones, all-day events, EXDATEs and alarms as other programs write them.
@@ -621,6 +627,37 @@ private slots:
         QCOMPARE(QString::fromStdString(got), rule);
         QCOMPARE(result.changed,
                  e.repeatType == kRepeatNone && !rrule.contains(u"COUNT=1") ? 1 : 0);
+    }
+
+    // An end before the start is stored as zero length, and reported as a change.
+    void endsBeforeStarts_data() {
+        QTest::addColumn<QString>("timing");  // the lines after DTSTART:20260105T090000
+        QTest::addColumn<int>("changed");
+        QTest::addColumn<QString>("endtime");
+        QTest::newRow("45 minutes") << u"DURATION:PT45M"_s << 0 << u"09:45"_s;
+        QTest::newRow("no length") << u"DTEND:20260105T090000"_s << 0 << u"09:00"_s;
+        QTest::newRow("negative duration") << u"DURATION:-PT30M"_s << 1 << u"09:00"_s;
+        QTest::newRow("end earlier that day") << u"DTEND:20260105T080000"_s << 1 << u"09:00"_s;
+        QTest::newRow("end the day before") << u"DTEND:20260104T100000"_s << 1 << u"09:00"_s;
+    }
+    void endsBeforeStarts() {
+        QFETCH(QString, timing);
+        QFETCH(int, changed);
+        QFETCH(QString, endtime);
+        StoreFixture f;
+        const ImportResult result = ImportCalendarText(
+            *f.dm, Calendar("BEGIN:VEVENT\r\nUID:e1\r\nSUMMARY:E\r\nDTSTART:20260105T090000\r\n" +
+                            timing.toStdString() + "\r\nEND:VEVENT\r\n"));
+        QVERIFY2(result.ok, result.error.c_str());
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.changed, changed);
+        QCOMPARE(int(std::count_if(result.details.begin(), result.details.end(),
+                                   [](const std::string& line) {
+                                       return line.find("ends before it starts") != line.npos;
+                                   })),
+                 changed);
+        QCOMPARE(QString::fromStdString(FormatDateTime("hh:nn", AllEvents(*f.dm)[0].endtime)),
+                 endtime);
     }
 
     void hostileFiles_data() {
@@ -766,7 +803,7 @@ private slots:
         QCOMPARE(ImportCalendarText(*f.dm, file("Dentist", "20261210T101500")).imported, 1);
         const ImportResult again = ImportCalendarText(*f.dm, file("Dentist", ""));
         QCOMPARE(again.Summary(),
-                 std::string("0 events imported, 0 changed (see details), 1 skipped"));
+                 std::string("0 events imported, 0 changed (see details), 1 unchanged, 0 skipped"));
         const ImportResult renamed = ImportCalendarText(*f.dm, file("Dentist at 10", ""));
         QCOMPARE(renamed.imported, 1);
         const tArrayofField events = AllEvents(*f.dm);
@@ -786,7 +823,7 @@ private slots:
         const std::int64_t ids[] = {id};
         QVERIFY(list.DeleteEvents(ids, IdListBlanks::None));
         QCOMPARE(ImportCalendarText(*f.dm, text).imported, 1);
-        QCOMPARE(ImportCalendarText(*f.dm, text).skipped, 1);
+        QCOMPARE(ImportCalendarText(*f.dm, text).unchanged, 1);
         QCOMPARE(CountRows(*f.dm), std::int64_t(1));
     }
 };

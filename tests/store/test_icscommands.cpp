@@ -35,6 +35,12 @@ private slots:
         QTest::newRow("export without a database")
             << true << false << QStringLiteral("out.ics") << QByteArray() << 2
             << QStringLiteral("quenlaris-calendar: cannot open ");
+        QTest::newRow("export over the database")
+            << true << true << QStringLiteral("user.mdb") << QByteArray() << 2
+            << QStringLiteral("quenlaris-calendar: Will not write over ");
+        QTest::newRow("export over the settings")
+            << true << true << QStringLiteral("setup.ini") << QByteArray("[Options]\n") << 2
+            << QStringLiteral("quenlaris-calendar: Will not write over ");
         QTest::newRow("import")
             << false << true << QStringLiteral("in.ics")
             << QByteArray(
@@ -83,6 +89,16 @@ private slots:
             // One line, and nothing on the other stream.
             QCOMPARE(std::count(said.begin(), said.end(), '\n'), std::ptrdiff_t(1));
             QVERIFY(out.str().empty());
+        }
+        if (withDatabase) {
+            // Whatever the command did, the calendar is there.
+            test::RecordingErrorReporter errors;
+            TDataMod dm(f.folder(), errors);
+            QVERIFY(dm.Connected());
+            platform::Query q(dm.ADOConnection);
+            q.setSql("select count(*) as n from eventtable where subject='Dentist'");
+            q.open();
+            QCOMPARE(q.asInteger("n"), std::int64_t(1));
         }
         if (exporting && code == 0) {
             std::string text;

@@ -1,5 +1,7 @@
 // Renaming a layer in the events and counting them, with names taken from setup.ini.
 
+#include <sys/stat.h>
+
 #include <QTest>
 
 #include "platform/AtomicFile.h"
@@ -89,6 +91,37 @@ private slots:
         QVERIFY(RenameLayerInEvents(*f.dm, "Renamed", layer));
         QCOMPARE(CountLayerEvents(*f.dm, layer), std::optional<std::int64_t>(2));
         QVERIFY(f.errors.shown.empty());
+    }
+
+    // A rename moves the events first, then the settings; when either step fails both keep
+    // the old name, so the events stay under a layer of the table.
+    void renameLayer_data() {
+        QTest::addColumn<QString>("failing");  // "", "settings" or "database"
+        QTest::newRow("done") << QString();
+        QTest::newRow("settings file read-only") << QStringLiteral("settings");
+        QTest::newRow("database refuses") << QStringLiteral("database");
+    }
+    void renameLayer() {
+        QFETCH(QString, failing);
+        StoreFixture f;
+        Prepare(f, "Work");
+        const std::string path = f.dm->SetupIniPath();
+        if (failing == QStringLiteral("settings"))
+            QVERIFY(::chmod(path.c_str(), 0444) == 0);
+        if (failing == QStringLiteral("database"))
+            f.dm->ADOConnection.exec(
+                "create trigger keep before update of layername on eventtable "
+                "begin select raise(abort, 'layer names are fixed'); end");
+        const bool done = failing.isEmpty();
+        QCOMPARE(RenameLayer(*f.dm, 0, tlayinfo{"Job", 0x00FF00, false}), done);
+        QCOMPARE(f.errors.shown.size(), std::size_t(done ? 0 : 1));
+        const std::string name = done ? "Job" : "Work";
+        QCOMPARE(f.dm->Layers[0].name, name);
+        QCOMPARE(CountLayerEvents(*f.dm, name), std::optional<std::int64_t>(2));
+        f.dm->LoadLayers();
+        QCOMPARE(f.dm->Layers.size(), std::size_t(2));
+        QCOMPARE(f.dm->Layers[0],
+                 done ? (tlayinfo{"Job", 0x00FF00, false}) : (tlayinfo{"Work", 0x0000FF, true}));
     }
 
     void failuresAreReportedAndChangeNothing() {

@@ -7,11 +7,14 @@
 #include <QTest>
 
 #include "platform/AtomicFile.h"
+#include "platform/Sqlite.h"
 #include "store/Colors.h"
+#include "store/EventLists.h"
 #include "support/StoreFixture.h"
 
 using namespace qcal;
 using qcal::test::StoreFixture;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -33,6 +36,7 @@ const char* const kDefaultOptionsText =
     "PrintColours=1\n"
     "FirstDayOfWeek=0\n"
     "TrayMessageShown=0\n"
+    "ShowRemindersAs=2\n"
     "\n"
     "[myFormat]\n"
     "myDate=0\n"
@@ -145,6 +149,7 @@ private slots:
             "PrintColours=0\n"
             "FirstDayOfWeek=1\n"
             "TrayMessageShown=1\n"
+            "ShowRemindersAs=1\n"
             "\n"
             "[myFormat]\n"
             "myDate=4\n"
@@ -172,7 +177,8 @@ private slots:
                                 1,
                                 0,
                                 1,
-                                true};
+                                true,
+                                kRemindersAsNotifications};
         QVERIFY(f.dm->Options == expected);
         QVERIFY(f.dm->SaveOptions());
         QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);
@@ -258,22 +264,29 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("alarm");
         QTest::addColumn<int>("againHowLong");
-        QTest::newRow("yes is not a number") << "IsAlarmEnabled=yes\n" << true << 10;
-        QTest::newRow("hex zero is false") << "IsAlarmEnabled=0x0\n" << false << 10;
-        QTest::newRow("dollar hex") << "AgainHowLong=$1E\n" << true << 30;
-        QTest::newRow("keys ignore case") << "isalarmenabled=0\nAGAINHOWLONG=7\n" << false << 7;
-        QTest::newRow("blanks around") << "  AgainHowLong = 12 \n" << true << 12;
-        QTest::newRow("garbage integer") << "AgainHowLong=12abc\n" << true << 10;
+        QTest::addColumn<int>("reminders");
+        QTest::newRow("yes is not a number") << "IsAlarmEnabled=yes\n" << true << 10 << 2;
+        QTest::newRow("hex zero is false") << "IsAlarmEnabled=0x0\n" << false << 10 << 2;
+        QTest::newRow("dollar hex") << "AgainHowLong=$1E\n" << true << 30 << 2;
+        QTest::newRow("keys ignore case") << "isalarmenabled=0\nAGAINHOWLONG=7\n"
+                                          << false << 7 << 2;
+        QTest::newRow("blanks around") << "  AgainHowLong = 12 \n" << true << 12 << 2;
+        QTest::newRow("garbage integer") << "AgainHowLong=12abc\n" << true << 10 << 2;
+        QTest::newRow("reminders in the window") << "ShowRemindersAs=0\n" << true << 10 << 0;
+        QTest::newRow("reminders unknown") << "ShowRemindersAs=3\n" << true << 10 << 2;
+        QTest::newRow("reminders negative") << "ShowRemindersAs=-1\n" << true << 10 << 2;
     }
     void valueForms() {
         QFETCH(QString, options);
         QFETCH(bool, alarm);
         QFETCH(int, againHowLong);
+        QFETCH(int, reminders);
         StoreFixture f;
         WriteFile(f.dm->SetupIniPath(), "[options]\n" + options.toStdString());
         f.dm->LoadOptions();
         QCOMPARE(f.dm->Options.IsAlarmEnabled, alarm);
         QCOMPARE(f.dm->Options.AgainHowLong, againHowLong);
+        QCOMPARE(int(f.dm->Options.ShowRemindersAs), reminders);
     }
 
     void formatIndexes_data() {
@@ -329,6 +342,129 @@ private slots:
         WriteFile(f.dm->SetupIniPath(), "[Color]\nTotal=" + total.toStdString() + "\n");
         f.dm->LoadLayers();
         QCOMPARE(int(f.dm->Layers.size()), count);
+    }
+
+    // A layer that events use but setup.ini lacks (lost, older, or cut short between the
+    // events and the settings) comes back at the next load, checked and pure blue, and is
+    // saved; a reader adds it for itself only.
+    void layersOfEventsComeBack_data() {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QStringList>("eventLayers");
+        QTest::addColumn<bool>("reader");
+        QTest::addColumn<QStringList>("layers");
+        const QString work =
+            u"[Color]\nTotal=1\nLayerName0=Work\nLayColor0=clRed\nIsActived0=0\n"_s;
+        QTest::newRow("settings lost") << QString() << QStringList{u"Work"_s, u"Home"_s} << false
+                                       << QStringList{u"Work"_s, u"Home"_s};
+        QTest::newRow("rename cut short after the events")
+            << work << QStringList{u"Job"_s, u"Job"_s} << false << QStringList{u"Work"_s, u"Job"_s};
+        QTest::newRow("nothing missing")
+            << work << QStringList{u"Work"_s} << false << QStringList{u"Work"_s};
+        QTest::newRow("other letter case")
+            << work << QStringList{u"work"_s} << false << QStringList{u"Work"_s, u"work"_s};
+        QTest::newRow("reader") << work << QStringList{u"Job"_s} << true
+                                << QStringList{u"Work"_s, u"Job"_s};
+    }
+    void layersOfEventsComeBack() {
+        QFETCH(QString, ini);
+        QFETCH(QStringList, eventLayers);
+        QFETCH(bool, reader);
+        QFETCH(QStringList, layers);
+        StoreFixture f;
+        if (!ini.isEmpty())
+            WriteFile(f.dm->SetupIniPath(), ini.toStdString());
+        for (const QString& layer : eventLayers) {
+            f.dm->ADOConnection.exec(
+                "insert into eventtable (subject,layername,begindate,enddate) values ('e'," +
+                platform::SqlLiteral(layer.toStdString()) + ",46000,46000)");
+        }
+        const std::string before = ReadFile(f.dm->SetupIniPath());
+        test::RecordingErrorReporter errors;
+        TDataMod dm(f.folder(), errors,
+                    reader ? platform::OpenMode::ReadOnly : platform::OpenMode::ReadWrite);
+        dm.LoadLayers();
+        QStringList names;
+        for (const tlayinfo& l : dm.Layers)
+            names << QString::fromStdString(l.name);
+        QCOMPARE(names, layers);
+        for (std::size_t i = ini.isEmpty() ? 0 : 1; i < dm.Layers.size(); ++i) {
+            QVERIFY(dm.Layers[i].active);
+            QCOMPARE(dm.Layers[i].color, kUnknownLayerColor);
+        }
+        QVERIFY(errors.shown.empty());
+        const bool added = names.size() > (ini.isEmpty() ? 0 : 1);
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()) != before, added && !reader);
+    }
+
+    // Layers beyond the limit stay hidden, but the user is told, once.
+    void layerLimitIsSaid() {
+        StoreFixture f;
+        std::string ini = "[Color]\nTotal=" + std::to_string(TDataMod::kMaxLayers) + "\n";
+        WriteFile(f.dm->SetupIniPath(), ini);
+        f.dm->ADOConnection.exec(
+            "insert into eventtable (subject,layername,begindate,enddate) values "
+            "('a','Layer0',46000,46000),('b','Extra1',46000,46000),('c','Extra2',46000,46000)");
+        f.dm->LoadLayers();
+        f.dm->LoadLayers();
+        QCOMPARE(int(f.dm->Layers.size()), TDataMod::kMaxLayers);
+        QCOMPARE(f.errors.shown.size(), std::size_t(1));
+        QVERIFY2(f.errors.shown[0].find("The events of 2 more layers cannot be shown") == 0,
+                 f.errors.shown[0].c_str());
+    }
+
+    // A NUL byte inside a name is named as the cause, and the name is read (and saved) up to it.
+    void nulByteInLayerName() {
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(),
+                  std::string("[Color]\nTotal=1\nLayerName0=Wo\0rk\nIsActived0=1\n", 40));
+        f.dm->LoadLayers();
+        QCOMPARE(f.dm->Layers.at(0).name, std::string("Wo"));
+        QCOMPARE(f.errors.shown.size(), std::size_t(1));
+        QVERIFY(f.errors.shown[0].find("layer 1") != std::string::npos);
+        QVERIFY(f.errors.shown[0].find("NUL byte") != std::string::npos);
+        QVERIFY(ReadFile(f.dm->SetupIniPath()).find("LayerName0=Wo\n") != std::string::npos);
+        tArrayofField month;
+        QVERIFY(LoadMonthEvents(*f.dm, 46000, 46030, month));
+    }
+
+    // Another program changed setup.ini after this one read it: what it changed stays, where
+    // this program did not change the same thing.
+    void anotherProgramsChangesAreKept() {
+        StoreFixture f;
+        const std::string path = f.dm->SetupIniPath();
+        WriteFile(path,
+                  "[Options]\nAgainHowLong=5\n[Color]\nTotal=1\nLayerName0=A\nIsActived0=1\n");
+        f.dm->LoadOptions();
+        f.dm->LoadLayers();
+        // The other program: a layer of an import, a changed option.
+        WriteFile(path,
+                  "[Options]\nAgainHowLong=30\n[Color]\nTotal=2\nLayerName0=A\n"
+                  "IsActived0=1\nLayerName1=Imported\nLayColor1=clRed\nIsActived1=1\n");
+        f.dm->Layers[0].active = false;
+        f.dm->Options.IsAgainDisplay = true;
+        QVERIFY(f.dm->SaveLayers());
+        QVERIFY(f.dm->SaveOptions());
+        test::RecordingErrorReporter errors;
+        TDataMod next(f.folder(), errors);
+        next.LoadOptions();
+        next.LoadLayers();
+        QCOMPARE(next.Layers.size(), std::size_t(2));
+        QCOMPARE(next.Layers[1].name, std::string("Imported"));
+        QVERIFY(!next.Layers[0].active);
+        QCOMPARE(next.Options.AgainHowLong, 30);
+        QVERIFY(next.Options.IsAgainDisplay);
+    }
+
+    // While a backup, restore or compaction has the files, the saves write nothing.
+    void releasedWritesNothing() {
+        StoreFixture f;
+        WriteFile(f.dm->SetupIniPath(), "[Color]\nTotal=0\n");
+        f.dm->Release();
+        f.dm->Layers = {{"A", 0, true}};
+        QVERIFY(!f.dm->SaveLayers());
+        QVERIFY(!f.dm->SaveOptions());
+        QCOMPARE(ReadFile(f.dm->SetupIniPath()), std::string("[Color]\nTotal=0\n"));
+        QVERIFY(f.errors.shown.empty());
     }
 
     void deletingLastLayerKeepsItsKeys() {

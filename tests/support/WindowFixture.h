@@ -24,6 +24,7 @@
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
+#include "ui/main/OccurrenceQuestion.h"
 #include "ui/main/ProgramShell.h"
 #include "ui/main/TrayShell.h"
 
@@ -40,6 +41,7 @@ public:
     explicit WindowFixture(TDateTime now, const arraylayinfo& layers = {})
         : clock(now), list(*store.dm) {
         desktop::MessageBox::StartRecording();
+        OccurrenceQuestion::StartRecording({});
         desktop::SetModalHandlerForTesting([this](QDialog& dialog) {
             ++dialogsShown;
             return answer ? answer(dialog) : int(QDialog::Rejected);
@@ -52,6 +54,7 @@ public:
         shell.reset();
         desktop::SetModalHandlerForTesting({});
         desktop::MessageBox::StopRecording();
+        OccurrenceQuestion::StopRecording();
     }
 
     // Adds events before the window opens, or while it is open (then call Refresh).

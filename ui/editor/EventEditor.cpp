@@ -164,7 +164,14 @@ void TmyFormNewOrEdit::BuildControls() {
     caption("Time:");
     dtBeginTime = makeTime();
     dtEndTime = makeTime();
-    grid->addLayout(Row({Text("Begin"), dtBeginTime, Text("end"), dtEndTime}), line++, 1);
+    chAllDay = new QCheckBox(S("All day"));
+    grid->addLayout(Row({Text("Begin"), dtBeginTime, Text("end"), dtEndTime, chAllDay}), line++, 1);
+
+    caption("Ends:");
+    radioEndsNever = new QRadioButton(S("never"));
+    radioEndsOn = new QRadioButton(S("on date"));
+    radioEndsOn->setChecked(true);
+    grid->addLayout(Row({radioEndsNever, radioEndsOn}), line++, 1);
 
     caption("Repeat:", Qt::AlignTop);
     auto* panel = new QFrame;
@@ -203,7 +210,10 @@ void TmyFormNewOrEdit::BuildControls() {
     grid->addLayout(layerRow, line++, 1);
 
     chAlarm = new QCheckBox(S("Alarm when event is due"));
-    grid->addWidget(chAlarm, line++, 1);
+    spinRemind = new QSpinBox;
+    spinRemind->setRange(0, kMaxRemindBefore);
+    auto* alarmRow = Row({chAlarm, Text("Remind me"), spinRemind, Text("minutes before")});
+    grid->addLayout(alarmRow, line++, 1);
 
     caption("Subject:");
     EditSubject = desktop::TextLine();
@@ -246,6 +256,9 @@ void TmyFormNewOrEdit::BuildControls() {
     connect(ListBoxType, &QListWidget::itemClicked, this, &TmyFormNewOrEdit::ListBoxTypeClick);
     connect(dtBeginDate, &QDateEdit::dateChanged, this, &TmyFormNewOrEdit::dtBeginDateChange);
     connect(dtEndDate, &QDateEdit::dateChanged, this, &TmyFormNewOrEdit::dtEndDateChange);
+    connect(chAllDay, &QCheckBox::toggled, this, &TmyFormNewOrEdit::EnableDependents);
+    connect(radioEndsNever, &QRadioButton::toggled, this, &TmyFormNewOrEdit::EnableDependents);
+    connect(chAlarm, &QCheckBox::toggled, this, &TmyFormNewOrEdit::EnableDependents);
     connect(btnOK, &QPushButton::clicked, this, &TmyFormNewOrEdit::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TmyFormNewOrEdit::btnCancelClick);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { desktop::ShowHelp(HelpTopic(), this); });
@@ -377,6 +390,16 @@ void TmyFormNewOrEdit::FillControls() {
     content_ = {e.content, MemoContent->toPlainText()};
     note_ = {e.mynote, MemoNote->toPlainText()};
     chAlarm->setChecked(e.alert);
+    chAllDay->setChecked(e.allDay);
+    spinRemind->setValue(std::clamp(e.remindBefore, 0, kMaxRemindBefore));
+    (e.openEnd ? radioEndsNever : radioEndsOn)->setChecked(true);
+    // An end date that is the last day there is is shown as never ending.
+    if (e.openEnd && DayOf(e.enddate) >= kOpenEndDay) {
+        settingDates_ = true;
+        dtEndDate->setDate(desktop::ToQDate(e.begindate).addDays(MinimumSpanDays(type)));
+        settingDates_ = false;
+    }
+    EnableDependents();
 
     cbLayer->setCurrentIndex(cbLayer->findText(desktop::Q(e.layername), Qt::MatchFixedString));
 
@@ -456,6 +479,17 @@ void TmyFormNewOrEdit::ListBoxTypeClick() {
             weekBoxes_[dtEndDate->date().dayOfWeek() % 7]->setChecked(true);
     }
     dtEndDate->setToolTip(dtBeginDate->toolTip());
+    EnableDependents();
+}
+
+void TmyFormNewOrEdit::EnableDependents() {
+    const bool repeating = ListBoxType->currentRow() > kRepeatNone;
+    radioEndsNever->setEnabled(repeating);
+    radioEndsOn->setEnabled(repeating);
+    dtEndDate->setEnabled(!repeating || !radioEndsNever->isChecked());
+    dtBeginTime->setEnabled(!chAllDay->isChecked());
+    dtEndTime->setEnabled(!chAllDay->isChecked());
+    spinRemind->setEnabled(chAlarm->isChecked());
 }
 
 void TmyFormNewOrEdit::dtBeginDateChange() {
@@ -488,6 +522,16 @@ void TmyFormNewOrEdit::TakeControls() {
     e.content = TakeText(MemoContent->toPlainText(), content_);
     e.mynote = TakeText(MemoNote->toPlainText(), note_);
     e.alert = chAlarm->isChecked();
+    e.remindBefore = spinRemind->value();
+    e.allDay = chAllDay->isChecked();
+    if (e.allDay) {
+        // The whole day, so that the end lies after the begin.
+        e.beginTime = 0;
+        e.endtime = EncodeTime(23, 59);
+    }
+    e.openEnd = e.repeatType > kRepeatNone && radioEndsNever->isChecked();
+    if (e.openEnd)
+        e.enddate = kOpenEndDay;
     e.layername = desktop::Std(cbLayer->currentText());
 
     e.dayType = radio1_1->isChecked() ? kDayEveryN : kDayWorkday;

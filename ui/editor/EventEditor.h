@@ -59,6 +59,10 @@ public:
     QToolButton* SpeedButton3 = nullptr;
     QLabel* LabelArchived = nullptr;
     QCheckBox* chAlarm = nullptr;
+    QCheckBox* chAllDay = nullptr;           // "All day": no times
+    QRadioButton* radioEndsNever = nullptr;  // "Ends:" "never" / "on date" (repeating kinds)
+    QRadioButton* radioEndsOn = nullptr;
+    QSpinBox* spinRemind = nullptr;  // "Remind me" N "minutes before"
     QLineEdit* EditSubject = nullptr;
     QPlainTextEdit* MemoContent = nullptr;
     QPlainTextEdit* MemoNote = nullptr;
@@ -115,6 +119,8 @@ private:
     bool NoWeekdayChecked() const;
 
     void ListBoxTypeClick();
+    // The time pickers follow "All day", the end date "Ends:".
+    void EnableDependents();
     void dtBeginDateChange();
     void dtEndDateChange();
     void btnOKClick();

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/Version.h"
 #include "platform/desktop/Help.h"
 #include "platform/desktop/Shell.h"
 
@@ -68,7 +69,8 @@ Taboutform::Taboutform(QWidget* parent)
     setWindowTitle(QStringLiteral("About Quenlaris Calendar"));
     setFixedSize(285, 201);
 
-    Title = new QLabel(QStringLiteral("Quenlaris Calendar V1.01 (Build 17)"), this);
+    Title = new QLabel(QStringLiteral("Quenlaris Calendar V") + QString::fromLatin1(kVersionText),
+                       this);
     QFont titleFont = ArialPixels(15);
     titleFont.setUnderline(true);
     Title->setFont(titleFont);

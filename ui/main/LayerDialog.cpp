@@ -23,6 +23,7 @@
 #include "platform/desktop/Help.h"
 #include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
+#include "store/LayerEvents.h"
 
 namespace qcal {
 namespace {
@@ -228,17 +229,19 @@ void TmyFormLayer::btnOkClick() {
         return;
     }
 
-    const arraylayinfo before = dm_.Layers;
     const tlayinfo entry{t, color_, CheckBox1->isChecked()};
-    if (editing)
-        dm_.Layers[std::size_t(editIndex_)] = entry;
-    else
-        dm_.Layers.push_back(entry);
-
+    if (editing) {
+        // The events follow the new name before the file has it, and take it back when the
+        // file cannot be written. A failure has been reported; the dialog stays open for
+        // another try or Cancel.
+        if (!RenameLayer(dm_, std::size_t(editIndex_), entry))
+            return;
+        accept();
+        return;
+    }
+    const arraylayinfo before = dm_.Layers;
+    dm_.Layers.push_back(entry);
     if (!dm_.SaveLayers()) {
-        // The failure has been reported. The caller reloads the table from the file after
-        // OK (and renames the events of an edited layer), so the table goes back to what
-        // the file holds and the dialog stays open for another try or Cancel.
         dm_.Layers = before;
         return;
     }

@@ -10,10 +10,12 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/Event.h"
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
+#include "store/IcalImport.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/Shortcuts.h"
 
@@ -94,6 +96,8 @@ public:
     void AddEventAt(int cell);
     void EditSelectedEvent();
     void DeleteSelectedEvent();
+    // Edits the occurrence of series on day as an event of its own that replaces it.
+    void EditOccurrence(const tfield& series, int day);
     void DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks);
     void ShowEventDay(const tfield& event, TDateTime reference);
     // Runs the event editor on event for the alarm window or the search page; true when it

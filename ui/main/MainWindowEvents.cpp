@@ -17,6 +17,9 @@
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
 
+#include "store/Occurrences.h"
+#include "ui/main/OccurrenceQuestion.h"
+
 namespace qcal {
 namespace {
 
@@ -61,9 +64,15 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
         rec.endtime = rec.beginTime + kFiveSeconds;
     rec.lastFileTime = 0;
     rec.yearMonth0 = rec.yearMonth1 = std::max(0, ListBoxMonth->currentRow());
-    rec.dayEvery0 = rec.weekEvery0 = rec.monthDay0 = rec.monthEvery0 = rec.monthEvery1 = 0;
-    rec.yearDay0 = 0;
+    rec.dayEvery0 = rec.weekEvery0 = rec.monthEvery0 = rec.monthEvery1 = 0;
     rec.weekSelected0.clear();
+    // Whatever kind is picked, the event occurs on the day it was added on: the monthly and
+    // yearly rules start on that day of the month, the yearly one in its month.
+    const CivilDate day = DecodeDate(rec.begindate);
+    rec.monthDay0 = rec.yearDay0 = std::int32_t(day.day);
+    rec.yearMonth0 = rec.yearMonth1 = std::int32_t(day.month) - 1;
+    // A repeating event goes on until the user gives it an end.
+    rec.openEnd = true;
     return rec;
 }
 
@@ -89,6 +98,19 @@ void TFormMainCalendar::EditSelectedEvent() {
         RxSpinYearChange();
         return;
     }
+    if (editor->EventRec.repeatType != kRepeatNone) {
+        switch (OccurrenceQuestion::Ask(
+            this, QStringLiteral("Edit only this occurrence, or the whole series?\r'") +
+                      desktop::Q(editor->EventRec.subject) + QStringLiteral("'"))) {
+            case OccurrenceScope::Cancel:
+                return;
+            case OccurrenceScope::Series:
+                break;
+            case OccurrenceScope::Occurrence:
+                EditOccurrence(editor->EventRec, DayOf(reference));
+                return;
+        }
+    }
     if (desktop::ExecModal(*editor) != QDialog::Accepted)
         return;
     // The session's announcement shows the month again.
@@ -105,10 +127,49 @@ void TFormMainCalendar::EditSelectedEvent() {
 }
 
 void TFormMainCalendar::DeleteSelectedEvent() {
+    const std::int64_t id = SelectedEventId();
+    tfield event;
+    if (id != 0 && monthList_.LoadEvent(id, event) && event.id == id &&
+        event.repeatType != kRepeatNone) {
+        const TDateTime day = Cell(SelectedCell()).date;
+        switch (OccurrenceQuestion::Ask(
+            this, QStringLiteral("Delete only this occurrence, or the whole series?\r'") +
+                      desktop::Q(event.subject) + QStringLiteral("'"))) {
+            case OccurrenceScope::Cancel:
+                return;
+            case OccurrenceScope::Occurrence:
+                // The session's announcement shows the month again.
+                session_.TakeOutOccurrence(id, DayOf(day));
+                return;
+            case OccurrenceScope::Series: {
+                // Confirmed once more, as every delete is; the occurrences detached from it
+                // go with it.
+                if (!ConfirmDelete())
+                    return;
+                const std::vector<std::int64_t> ids = SeriesWithDetached(dm_, id);
+                DeleteEventIds(ids, IdListBlanks::None);
+                return;
+            }
+        }
+    }
     if (!ConfirmDelete())
         return;
-    const std::int64_t id = SelectedEventId();
     DeleteEventIds(std::span(&id, 1), IdListBlanks::None);
+}
+
+void TFormMainCalendar::EditOccurrence(const tfield& series, int day) {
+    auto editor = CreateEditor(false);
+    editor->EventRec = DetachedOccurrence(series, day);
+    if (desktop::ExecModal(*editor) != QDialog::Accepted)
+        return;
+    // The editor may have turned it into a repeating event; it stays one occurrence.
+    tfield once = editor->EventRec;
+    if (once.repeatType != kRepeatNone) {
+        once.repeatType = kRepeatNone;
+        once.enddate = once.begindate;
+    }
+    if (session_.StoreDetachedOccurrence(once) != 0)
+        ShowEventDay(once, day);
 }
 
 void TFormMainCalendar::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {

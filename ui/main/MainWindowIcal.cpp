@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QTimer>
 
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
@@ -22,15 +24,6 @@ using desktop::Std;
 namespace {
 
 const QString kIcalFilter = QStringLiteral("iCalendar files (*.ics *.ical);;All files (*)");
-
-// The hourglass while a file is read or written.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 QString Joined(const std::vector<std::string>& lines) {
     QString text;
@@ -70,7 +63,7 @@ void TFormMainCalendar::ExportIcalendarClick() {
     }
     ical::ExportResult result;
     {
-        const BusyCursor busy;
+        const desktop::BusyCursor busy;
         result = ical::ExportIcsFile(dm_, Std(*path));
     }
     if (!result.ok) {
@@ -99,7 +92,7 @@ void TFormMainCalendar::ImportIcalendarClick() {
     }
     ical::ImportResult result;
     {
-        const BusyCursor busy;
+        const desktop::BusyCursor busy;
         result = session_.ImportIcs(Std(*path));
     }
     if (!result.ok) {

@@ -155,7 +155,8 @@ bool TFormMainCalendar::RunLayerDialog(TmyFormLayer::Mode mode, int index, QWidg
     TmyFormLayer dialog(dm_, mode, index, owner);
     if (desktop::ExecModal(dialog) != QDialog::Accepted)
         return false;
-    session_.LayersEdited();
+    // A renamed layer was renamed in its events as well.
+    session_.LayersEdited(mode == TmyFormLayer::Mode::Edit);
     return true;
 }
 
@@ -169,11 +170,8 @@ void TFormMainCalendar::seditClick() {
         desktop::MessageBox::Information(this, QStringLiteral("There is no layer to be edited"));
         return;
     }
-    const std::string oldName = dm_.Layers[std::size_t(index)].name;
-    TmyFormLayer dialog(dm_, TmyFormLayer::Mode::Edit, index, this);
-    if (desktop::ExecModal(dialog) != QDialog::Accepted)
-        return;
-    session_.RenameLayer(std::size_t(index), oldName, Std(dialog.TrimmedName()));
+    // The dialog renames the layer in the events and in the file.
+    RunLayerDialog(TmyFormLayer::Mode::Edit, index, this);
 }
 
 void TFormMainCalendar::sdelClick() {

@@ -11,6 +11,7 @@
 #include "core/Clock.h"
 #include "core/Names.h"
 #include "core/WeekStart.h"
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
@@ -39,14 +40,6 @@ public:
 private:
     QWidget* window_;
     bool wasEnabled_;
-};
-
-class HourglassCursor {
-public:
-    HourglassCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~HourglassCursor() { QApplication::restoreOverrideCursor(); }
-    HourglassCursor(const HourglassCursor&) = delete;
-    HourglassCursor& operator=(const HourglassCursor&) = delete;
 };
 
 }  // namespace
@@ -89,15 +82,17 @@ void TFormMainCalendar::LayoutGrid() {
 void TFormMainCalendar::EventsChanged(const DayRange& days) {
     if (!DatePageShowing() || ListBoxMonth->currentRow() < 0)
         return;
-    const MonthCells month = MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1);
+    const MonthCells month =
+        MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1, FirstWeekday());
     if (days.Overlaps(DayOf(month.first), DayOf(month.first) + month.days - 1))
         RxSpinYearChange();
 }
 
 void TFormMainCalendar::RxSpinYearChange() {
-    if (ListBoxMonth->currentRow() < 0)
+    // Nothing is read while a backup, restore or compaction has the database.
+    if (ListBoxMonth->currentRow() < 0 || !dm_.Connected())
         return;
-    HourglassCursor hourglass;
+    desktop::BusyCursor busy;
     {
         PaintingSuspended suspended(this);
         if (DatePageShowing()) {

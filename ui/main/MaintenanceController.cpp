@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/Dialogs.h"
 #include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
@@ -23,16 +24,15 @@ const QString kRestoreFails =
 const QString kCompactFails =
     QStringLiteral("Compress database fail!\rYou must restart Quenlaris Calendar.");
 
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+QString Lines(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& line : lines)
+        out << QString::fromStdString(line);
+    return out.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -54,11 +54,16 @@ void MaintenanceController::btnbackupClick() {
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".zip");
 
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     const BackupReport report = session_.Backup(LocalPath(path));
-    if (report.ok) {
+    if (report.ok && report.skipped.empty()) {
         desktop::MessageBox::Information(window_,
                                          QStringLiteral("Backup the data and setting succeeds!"));
+    } else if (report.ok) {
+        // The sounds left out are named, so that nobody counts on them being in the archive.
+        desktop::MessageBox::Information(window_,
+                                         QStringLiteral("Backup the data and setting succeeds!"),
+                                         Lines(report.skipped));
     } else {
         desktop::MessageBox::Error(window_, QStringLiteral("Backup the data and setting fails!"));
     }
@@ -74,7 +79,7 @@ void MaintenanceController::btnrestoreClick() {
         return;
     const std::string path = LocalPath(*chosen);
 
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     // Everything that can be checked without writing is checked while the database is still
     // open: an archive that is refused changes nothing and the program runs on.
     const RestoreReport inspected = InspectBackup(path);
@@ -93,11 +98,14 @@ void MaintenanceController::btnrestoreClick() {
     }
     const RestoreReport report = session_.Restore(path);
     if (report.status == RestoreStatus::Done) {
-        // The program starts again on the restored database, settings and layers.
-        desktop::MessageBox::Information(
-            window_,
-            QStringLiteral(
-                "Restore the data and setting succeeds\rPlease restart the system after closed!"));
+        // The program starts again on the restored database, settings and layers. Entries
+        // of the archive that were left in it are named.
+        const QString done = QStringLiteral(
+            "Restore the data and setting succeeds\rPlease restart the system after closed!");
+        if (report.skipped.empty())
+            desktop::MessageBox::Information(window_, done);
+        else
+            desktop::MessageBox::Information(window_, done, Lines(report.skipped));
         emit endRequested();
         return;
     }
@@ -121,7 +129,7 @@ void MaintenanceController::CompactDatabase1Click() {
                                     "and must be started again."))) {
         return;
     }
-    BusyCursor busy;
+    desktop::BusyCursor busy;
     const CompactReport report = session_.Compact();
     switch (report.status) {
         case CompactStatus::Done:
@@ -135,7 +143,6 @@ void MaintenanceController::CompactDatabase1Click() {
             desktop::MessageBox::Error(window_, kCompactFails);
             return;
         case CompactStatus::Failed:
-        case CompactStatus::NotMovedBack:
             desktop::MessageBox::Error(window_, kCompactFails);
             break;
     }

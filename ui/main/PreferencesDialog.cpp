@@ -165,6 +165,12 @@ void TFormPreferences::BuildEventPage(QWidget* page) {
     cbChar = new QComboBox(page);
     cbChar->setGeometry(154, 136, 56, 22);
     cbChar->setMaxVisibleItems(13);
+    LabelReminders = Label(page, "Show reminders as:", 12, 178);
+    // Item index = the RemindersAs value.
+    cbRemindersAs = new QComboBox(page);
+    cbRemindersAs->setObjectName(S("cbRemindersAs"));
+    cbRemindersAs->setGeometry(130, 174, 180, 22);
+    cbRemindersAs->addItems({S("window"), S("desktop notification"), S("both")});
 }
 
 void TFormPreferences::BuildDisplayPage(QWidget* page) {
@@ -264,6 +270,8 @@ void TFormPreferences::FillControls() {
     // The hot key reads values out of range as the nearest one it can register.
     cbControl->setCurrentIndex(std::clamp(o.myIndex, 0, kLastModifier));
     cbChar->setCurrentIndex(std::clamp(o.myKey, 0, kLetterCount - 1));
+    cbRemindersAs->setCurrentIndex(std::clamp(o.ShowRemindersAs, std::int32_t(kRemindersInWindow),
+                                              std::int32_t(kRemindersBoth)));
 }
 
 void TFormPreferences::TakeControls(ROptions& o) const {
@@ -289,6 +297,7 @@ void TFormPreferences::TakeControls(ROptions& o) const {
     o.myIndex = cbControl->currentIndex();
     o.myKey = cbChar->currentIndex();
     o.FirstDayOfWeek = cbWeekStart->currentIndex();
+    o.ShowRemindersAs = cbRemindersAs->currentIndex();
 }
 
 void TFormPreferences::chStartClick() {

@@ -62,6 +62,8 @@ public:
     QComboBox* cbControl = nullptr;
     QLabel* Label9 = nullptr;
     QComboBox* cbChar = nullptr;
+    QLabel* LabelReminders = nullptr;
+    QComboBox* cbRemindersAs = nullptr;
     // Display
     QLabel* Label2 = nullptr;
     QLineEdit* EditSample = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/main/ProgramShell.h"
 
 #include "alarm/AlarmWindow.h"
+#include "alarm/DesktopNotifier.h"
 #include "alarm/QtSoundPlayer.h"
 #include "platform/desktop/Help.h"
 #include "session/CalendarSession.h"
@@ -24,6 +25,9 @@ ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sou
     };
     hooks.showHelp = [this](int topic) { desktop::ShowHelp(topic, alarmWindow_.get()); };
     alarmWindow_ = std::make_unique<TFormAlarm>(*session_, std::move(hooks), window_.get());
+    notifier_ = std::make_unique<DesktopNotifier>(dm);
+    session_->Scheduler().SetNotifier(notifier_.get());
+    alarmWindow_->FollowNotifications(*notifier_);
 
     tray_ = std::make_unique<TrayShell>(*session_, window_.get());
     connect(tray_.get(), &TrayShell::pendingRequested, window_.get(),
@@ -55,6 +59,8 @@ ProgramShell::~ProgramShell() {
     // The views go before the session they listen to.
     maintenance_.reset();
     tray_.reset();
+    session_->Scheduler().SetNotifier(nullptr);
+    notifier_.reset();
     alarmWindow_.reset();
     window_.reset();
     session_.reset();

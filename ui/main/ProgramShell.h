@@ -1,8 +1,8 @@
 #pragma once
 
 // The desktop program put together: the session with its sound, the main window, the alarm
-// window, the tray with the hot key and the maintenance controller, each built here and
-// connected here, so that none of them builds or calls another.
+// window and its desktop notifications, the tray with the hot key and the maintenance controller,
+// each built here and connected here, so that none of them builds or calls another.
 
 #include <QObject>
 #include <QStringList>
@@ -12,6 +12,7 @@
 namespace qcal {
 
 class CalendarSession;
+class DesktopNotifier;
 class MaintenanceController;
 class SoundPlayer;
 class TDataMod;
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<CalendarSession> session_;
     std::unique_ptr<TFormMainCalendar> window_;
     std::unique_ptr<TFormAlarm> alarmWindow_;
+    std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<TrayShell> tray_;
     std::unique_ptr<MaintenanceController> maintenance_;
 };

@@ -21,9 +21,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
 
 #include "core/Clock.h"
+#include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/ColouredRow.h"
 #include "platform/desktop/Convert.h"
 #include "platform/desktop/MessageBox.h"
@@ -44,65 +44,6 @@ constexpr int kPanelHeight = 146;
 constexpr int kLeft = 8;
 
 const QDate kDayZero(1899, 12, 30);
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-// Draws a result row from its event: the whole row on the layer colour with the begin time
-// at its left edge, then subject, end time, last archive and repeat type each in the cell of
-// its header section, written 2 pixels in. Each cell is filled before its text is written,
-// so a long text ends where the next cell starts.
-class ResultRowDelegate : public QStyledItemDelegate {
-public:
-    ResultRowDelegate(const TDataMod& dm, const tArrayofField& events, const QHeaderView& header,
-                      QObject* parent)
-        : QStyledItemDelegate(parent), dm_(dm), events_(events), header_(header) {}
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(),
-                RowHeightFor(option.fontMetrics, kRowHeight)};
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const int row = index.row();
-        if (row < 0 || std::size_t(row) >= events_.size())
-            return;
-        const tfield& event = events_[std::size_t(row)];
-        const QColor background = desktop::ToQColor(event.layerColor);
-        const TFieldForDisplay texts = dm_.MakeDisplayTexts(event);
-        const std::array<const std::string*, kSearchSectionCount> cells{
-            &texts.BeginText, &texts.SubjectText, &texts.EndText, &texts.ArchiveText,
-            &texts.RepeatText};
-        const QRect rect = option.rect;
-        painter->save();
-        painter->setFont(option.font);
-        painter->fillRect(rect, background);
-        int left = rect.left();
-        for (int section = 0; section < kSearchSectionCount; ++section) {
-            const int width = header_.sectionSize(section);
-            if (width > 0) {
-                const QRect cell(left, rect.top(), width, rect.height());
-                PaintColouredRow(*painter, section == 0 ? cell : cell.adjusted(2, 0, 0, 0),
-                                 desktop::Q(*cells[std::size_t(section)]), background, false);
-            }
-            left += width;
-        }
-        if (option.state & QStyle::State_Selected)
-            PaintSelectionFrame(*painter, rect, background);
-        painter->restore();
-    }
-
-private:
-    const TDataMod& dm_;
-    const tArrayofField& events_;
-    const QHeaderView& header_;
-};
 
 QPlainTextEdit* Memo(QWidget* parent, const char* name) {
     auto* memo = new QPlainTextEdit(parent);
@@ -257,8 +198,20 @@ void TSearchPage::CreateResultList() {
     ListBoxQuery->setToolTip(
         QStringLiteral("Double-click to edit event\nRight-click to open menu\n"
                        "Ctrl+click or Alt+click to select multi-event"));
-    ListBoxQuery->setItemDelegate(
-        new ResultRowDelegate(dm_, search_.found, *HeaderControl1, ListBoxQuery));
+    ListBoxQuery->setItemDelegate(new EventRowDelegate(
+        {kRowHeight, 2, false}, *HeaderControl1,
+        [this](int row, QColor& background, QStringList& texts) {
+            const tArrayofField& found = search_.found;
+            if (row < 0 || std::size_t(row) >= found.size())
+                return false;
+            const tfield& event = found[std::size_t(row)];
+            const TFieldForDisplay t = dm_.MakeDisplayTexts(event);
+            background = desktop::ToQColor(event.layerColor);
+            texts = {desktop::Q(t.BeginText), desktop::Q(t.SubjectText), desktop::Q(t.EndText),
+                     desktop::Q(t.ArchiveText), desktop::Q(t.RepeatText)};
+            return true;
+        },
+        ListBoxQuery));
     ListBoxQuery->setContextMenuPolicy(Qt::CustomContextMenu);
     upperLayout->addWidget(ListBoxQuery, 1);
     LabelNothingFound = new QLabel(QStringLiteral("No events found."), ListBoxQuery->viewport());
@@ -343,7 +296,7 @@ void TSearchPage::comSearchTypeChange() {
 }
 
 void TSearchPage::btnSearchClick() {
-    std::optional<BusyCursor> busy(std::in_place);
+    desktop::BusyCursor busy;
     comSearchType->setFocus();
     SearchRequest request;
     request.between = PeriodStart(DayOfPicker(dtBetweenDate));
@@ -357,7 +310,7 @@ void TSearchPage::btnSearchClick() {
     const SearchStatement statement = BuildSearchStatement(request, dm_.Layers);
     if (statement.refusal != SearchRefusal::None) {
         // The message is read with the ordinary cursor.
-        busy.reset();
+        busy.Release();
         const QString message = QString::fromUtf8(SearchRefusalMessage(statement.refusal));
         if (statement.refusal == SearchRefusal::KeywordQuote) {
             desktop::MessageBox::Error(this, message);
