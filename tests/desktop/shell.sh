@@ -146,11 +146,13 @@ if [ "${1:-}" = inside ]; then
     echo "command-line import: made by the running program"
 
     # The tray menu's Exit.
-    windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
-    more_windows() { [ "$(windows)" -gt "$1" ]; }
-    count=$(windows)
+    # The menu is a window that was not there before the click (the tray's message about
+    # running on may close at the same click, so the number of windows need not grow).
+    windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | sort; }
+    before=$(windows)
+    new_window() { comm -13 <(printf '%s\n' "$before") <(windows) | grep -q .; }
     xdotool mousemove --window "$icon" 8 8 click 3
-    wait_for 20 more_windows "$count" || fail "the tray menu did not open"
+    wait_for 20 new_window || fail "the tray menu did not open"
     xdotool key x
     for _ in $(seq 1 200); do
         kill -0 "$pid" 2>/dev/null || break

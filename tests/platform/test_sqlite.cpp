@@ -301,7 +301,7 @@ private slots:
         Query q(db);
         q.setSql("select * from eventtable");
         q.open();
-        QCOMPARE(q.fieldCount(), 29);
+        QCOMPARE(q.fieldCount(), 36);
         QCOMPARE(q.hasField(Std(name)), known);
         QCOMPARE(ErrorOf([&] { q.asString(Std(name)); }).has_value(), !known);
         q.edit();

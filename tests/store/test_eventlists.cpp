@@ -100,6 +100,8 @@ private slots:
         QStringList listed;
         for (const EventColumn& column : kEventColumns)
             listed << QString::fromLatin1(column.name);
+        for (const char* name : EventColumns::ExtraColumnNames())
+            listed << QString::fromLatin1(name);
         table.sort();
         listed.sort();
         QCOMPARE(table, listed);
