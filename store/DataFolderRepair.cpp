@@ -94,8 +94,8 @@ RepairReport RepairDataFolder(const std::string& folder) {
         } else if (restoreSettled && StartsWith(leaf, ".restore-") && leaf != kRestoreJournal &&
                    it->is_directory(ec)) {
             fs::remove_all(it->path(), ec);
-        } else if (StartsWith(leaf, kCompactTempPrefix) || IsTemporaryOf(leaf, kRestoreJournal) ||
-                   (restoreSettled && IsKeptAside(leaf)) ||
+        } else if (StartsWith(leaf, kCompactTempPrefix) || StartsWith(leaf, ".write-test-") ||
+                   IsTemporaryOf(leaf, kRestoreJournal) || (restoreSettled && IsKeptAside(leaf)) ||
                    (IsTemporaryOf(leaf, "setup.ini") && Stale(path))) {
             files.push_back(it->path());
         }
