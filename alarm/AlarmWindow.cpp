@@ -24,13 +24,13 @@
 #include <algorithm>
 
 #include "alarm/DesktopNotifier.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Glyphs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "core/Names.h"
 #include "core/WeekStart.h"
-#include "platform/desktop/ColouredRow.h"
+#include "widgets/ColouredRow.h"
 
 namespace qcal::print {
 namespace {

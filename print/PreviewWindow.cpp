@@ -16,12 +16,12 @@
 #include <algorithm>
 
 #include "core/Names.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/Help.h"
 #include "print/Printing.h"
 #include "store/DataModule.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Help.h"
 
 namespace qcal {
 namespace print {

@@ -5,9 +5,9 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "store/ErrorReporter.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal::print {
 namespace {

@@ -19,11 +19,11 @@
 
 #include "alarm/QtSoundPlayer.h"
 #include "core/Clock.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/AlarmScheduler.h"
 #include "session/SoundPlayer.h"
 #include "store/DataModule.h"
 #include "support/StoreFixture.h"
+#include "widgets/MessageBox.h"
 
 using namespace qcal;
 using qcal::test::Alarm;

@@ -15,13 +15,13 @@
 #include "alarm/AlarmWindow.h"
 #include "alarm/DesktopNotifier.h"
 #include "core/Clock.h"
-#include "platform/desktop/Dialogs.h"
 #include "session/AlarmScheduler.h"
 #include "session/CalendarSession.h"
 #include "session/SoundPlayer.h"
 #include "support/Child.h"
 #include "support/StoreFixture.h"
 #include "support/TestText.h"
+#include "widgets/Dialogs.h"
 
 using namespace qcal;
 using namespace qcal::test;

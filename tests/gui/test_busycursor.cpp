@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QtTest>
 
-#include "platform/desktop/BusyCursor.h"
+#include "widgets/BusyCursor.h"
 
 class TestBusyCursor : public QObject {
     Q_OBJECT

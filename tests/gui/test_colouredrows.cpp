@@ -7,11 +7,11 @@
 
 #include <cmath>
 
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/main/DayCell.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
 
 using namespace qcal;
 using namespace qcal::test;

@@ -17,11 +17,11 @@
 
 #include <memory>
 
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/MessageBox.h"
 #include "support/StoreFixture.h"
 #include "support/TestText.h"
 #include "ui/editor/EventEditor.h"
+#include "widgets/Convert.h"
+#include "widgets/MessageBox.h"
 
 using namespace qcal;
 using qcal::desktop::MessageBox;

@@ -13,12 +13,12 @@
 #include <QtTest>
 
 #include "platform/ProfileFile.h"
-#include "platform/desktop/Convert.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/OccurrenceQuestion.h"
+#include "widgets/Convert.h"
 
 using namespace qcal;
 using namespace qcal::test;

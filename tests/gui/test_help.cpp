@@ -15,8 +15,6 @@
 #include <set>
 
 #include "alarm/AlarmWindow.h"
-#include "platform/desktop/Help.h"
-#include "platform/desktop/HelpWindow.h"
 #include "platform/desktop/Shell.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
@@ -24,6 +22,8 @@
 #include "ui/main/AboutBox.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/PreferencesDialog.h"
+#include "widgets/Help.h"
+#include "widgets/HelpWindow.h"
 
 using namespace qcal;
 using namespace qcal::test;

@@ -8,11 +8,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "platform/desktop/Help.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/main/SearchPage.h"
 #include "ui/main/Shortcuts.h"
+#include "widgets/Help.h"
 
 using namespace qcal;
 using namespace qcal::test;

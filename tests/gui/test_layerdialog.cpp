@@ -11,13 +11,13 @@
 
 #include <optional>
 
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "support/StoreFixture.h"
 #include "support/TestText.h"
 #include "ui/main/LayerDialog.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 using namespace qcal;
 using qcal::desktop::MessageBox;

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "platform/AtomicFile.h"
-#include "platform/desktop/Dialogs.h"
 #include "support/WindowFixture.h"
+#include "widgets/Dialogs.h"
 
 using namespace qcal;
 using qcal::test::Child;

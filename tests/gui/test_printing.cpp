@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "platform/ProfileFile.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Help.h"
 #include "print/MonthPage.h"
 #include "print/PreviewWindow.h"
 #include "print/Printing.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Help.h"
 
 using namespace qcal;
 using namespace qcal::test;

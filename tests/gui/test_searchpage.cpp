@@ -19,12 +19,12 @@
 #include <sqlite3.h>
 
 #include "platform/ProfileFile.h"
-#include "platform/desktop/Help.h"
 #include "store/SearchStatement.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/SearchPage.h"
+#include "widgets/Help.h"
 
 using namespace qcal;
 using namespace qcal::test;

@@ -4,9 +4,9 @@
 #include <QStyleFactory>
 #include <QtTest>
 
-#include "platform/desktop/ColouredRow.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
+#include "widgets/ColouredRow.h"
 
 using namespace qcal;
 using namespace qcal::test;

@@ -16,8 +16,6 @@
 #include "StoreFixture.h"
 #include "alarm/AlarmWindow.h"
 #include "core/Clock.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "session/SoundPlayer.h"
 #include "store/EventLists.h"
@@ -27,6 +25,8 @@
 #include "ui/main/OccurrenceQuestion.h"
 #include "ui/main/ProgramShell.h"
 #include "ui/main/TrayShell.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal::test {
 

@@ -32,11 +32,11 @@
 #include "core/Ascii.h"
 #include "core/EventChecks.h"
 #include "core/Names.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/Help.h"
-#include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
+#include "widgets/Convert.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Help.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -8,8 +8,8 @@
 #include <QUrl>
 
 #include "app/Version.h"
-#include "platform/desktop/Help.h"
 #include "platform/desktop/Shell.h"
+#include "widgets/Help.h"
 
 namespace qcal {
 namespace {

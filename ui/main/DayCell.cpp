@@ -8,8 +8,8 @@
 #include <QScrollBar>
 
 #include "core/Clock.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
 
 namespace qcal {
 

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "platform/desktop/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 

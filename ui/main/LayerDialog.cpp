@@ -16,14 +16,14 @@
 #include <string>
 
 #include "core/Ascii.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/Help.h"
-#include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
 #include "store/LayerEvents.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Help.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -23,13 +23,13 @@
 #include <utility>
 
 #include "core/Names.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/Help.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/SearchPage.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Help.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

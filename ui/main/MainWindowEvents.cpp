@@ -7,15 +7,15 @@
 
 #include "core/Clock.h"
 #include "core/Rules.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 #include "store/Occurrences.h"
 #include "ui/main/OccurrenceQuestion.h"

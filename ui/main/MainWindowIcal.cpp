@@ -6,15 +6,15 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "platform/desktop/BusyCursor.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
 #include "ui/main/MainWindow.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 

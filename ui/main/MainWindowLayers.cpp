@@ -8,15 +8,15 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/LayerDialog.h"
 #include "ui/main/MainWindow.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Glyphs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

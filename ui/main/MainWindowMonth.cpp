@@ -11,10 +11,6 @@
 #include "core/Clock.h"
 #include "core/Names.h"
 #include "core/WeekStart.h"
-#include "platform/desktop/BusyCursor.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/MessageBox.h"
 #include "platform/desktop/WeekStart.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
@@ -22,6 +18,10 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/MonthGrid.h"
 #include "ui/main/SearchPage.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -5,13 +5,13 @@
 #include "platform/Autorun.h"
 #include "platform/DataFolder.h"
 #include "platform/System.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Help.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/AboutBox.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/PreferencesDialog.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Help.h"
 
 namespace qcal {
 

@@ -10,13 +10,13 @@
 
 #include "core/Clock.h"
 #include "core/Names.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
 #include "print/PreviewWindow.h"
 #include "print/Printing.h"
 #include "store/DataModule.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
 
 namespace qcal {
 namespace {

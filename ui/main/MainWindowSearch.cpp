@@ -4,9 +4,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "platform/desktop/Help.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/SearchPage.h"
+#include "widgets/Help.h"
 
 namespace qcal {
 

@@ -9,11 +9,11 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "platform/desktop/MessageBox.h"
 #include "platform/desktop/Shell.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "ui/main/MainWindow.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 const QString TFormMainCalendar::kKeepsRunningMessage = QStringLiteral(

@@ -8,12 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/desktop/BusyCursor.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/MessageBox.h"
 #include "session/CalendarSession.h"
 #include "store/Backup.h"
 #include "store/Compaction.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -19,12 +19,12 @@
 #include "core/Clock.h"
 #include "platform/AtomicFile.h"
 #include "platform/System.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/Dialogs.h"
-#include "platform/desktop/Glyphs.h"
-#include "platform/desktop/Help.h"
-#include "platform/desktop/MessageBox.h"
 #include "store/DataModule.h"
+#include "widgets/Convert.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Glyphs.h"
+#include "widgets/Help.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

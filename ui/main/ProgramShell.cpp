@@ -3,11 +3,11 @@
 #include "alarm/AlarmWindow.h"
 #include "alarm/DesktopNotifier.h"
 #include "alarm/QtSoundPlayer.h"
-#include "platform/desktop/Help.h"
 #include "session/CalendarSession.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MaintenanceController.h"
 #include "ui/main/TrayShell.h"
+#include "widgets/Help.h"
 
 namespace qcal {
 

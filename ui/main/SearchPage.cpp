@@ -23,14 +23,14 @@
 #include <algorithm>
 
 #include "core/Clock.h"
-#include "platform/desktop/BusyCursor.h"
-#include "platform/desktop/ColouredRow.h"
-#include "platform/desktop/Convert.h"
-#include "platform/desktop/MessageBox.h"
 #include "platform/desktop/WeekStart.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/SearchStatement.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/ColouredRow.h"
+#include "widgets/Convert.h"
+#include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/desktop/Glyphs.h"
+#include "widgets/Glyphs.h"
 
 #include <QApplication>
 #include <QToolButton>

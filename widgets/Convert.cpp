@@ -1,4 +1,4 @@
-#include "platform/desktop/Convert.h"
+#include "widgets/Convert.h"
 
 #include <QApplication>
 #include <QLineEdit>

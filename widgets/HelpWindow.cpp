@@ -1,4 +1,4 @@
-#include "platform/desktop/HelpWindow.h"
+#include "widgets/HelpWindow.h"
 
 #include <QDir>
 #include <QFileInfo>

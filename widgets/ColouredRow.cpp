@@ -1,4 +1,4 @@
-#include "platform/desktop/ColouredRow.h"
+#include "widgets/ColouredRow.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "platform/desktop/Help.h"
+#include "widgets/Help.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "platform/System.h"
-#include "platform/desktop/HelpWindow.h"
+#include "widgets/HelpWindow.h"
 
 namespace qcal::desktop {
 namespace {

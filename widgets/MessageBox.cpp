@@ -1,4 +1,4 @@
-#include "platform/desktop/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "platform/desktop/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QColorDialog>
 #include <QDialog>
