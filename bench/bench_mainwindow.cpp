@@ -12,6 +12,7 @@
 #include "session/SoundPlayer.h"
 #include "ui/main/DayCell.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/MonthView.h"
 
 using namespace qcal;
 using namespace qcal::bench;
@@ -47,8 +48,9 @@ void BM_MonthRefresh(benchmark::State& state) {
     window.resize(1280, 800);
     window.show();
     window.ShowMonth(2027, 3);
+    MonthView& month = *window.findChild<MonthView*>();
     for (auto _ : state) {
-        window.RxSpinYearChange();
+        month.RxSpinYearChange();
     }
     int lines = 0;
     for (int n = 1; n <= kCellCount; ++n)

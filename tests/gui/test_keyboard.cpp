@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "support/SearchControls.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/main/SearchPage.h"
@@ -132,10 +133,11 @@ private slots:
         fx.Add(OnceEvent("Lunch", EncodeDate(2027, 1, 8), EncodeTime(12, 0), "Work"));
         TFormMainCalendar& w = fx.Open();
         Child<QTabWidget>(w, "PageControl1")->setCurrentIndex(1);
-        Child<TSearchPage>(w, "SearchPage")->chtext->setChecked(true);
-        QTest::keyClicks(Child<TSearchPage>(w, "SearchPage")->editInclude, Q("dentist"));
-        QTest::keyClick(Child<TSearchPage>(w, "SearchPage")->editInclude, Qt::Key_Return);
-        QCOMPARE(Child<TSearchPage>(w, "SearchPage")->ListBoxQuery->count(), 1);
+        const SearchControls search(*Child<TSearchPage>(w, "SearchPage"));
+        search.chtext->setChecked(true);
+        QTest::keyClicks(search.editInclude, Q("dentist"));
+        QTest::keyClick(search.editInclude, Qt::Key_Return);
+        QCOMPARE(search.ListBoxQuery->count(), 1);
     }
 };
 

@@ -17,6 +17,7 @@
 #include "platform/ProfileFile.h"
 #include "session/AlarmScheduler.h"
 #include "store/SearchStatement.h"
+#include "support/SearchControls.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/main/PreferencesDialog.h"
@@ -123,10 +124,10 @@ private slots:
         QCOMPARE(w.Cell(cellOfDay1).button->text(), Q("1"));
         QCOMPARE(w.Sheet().firstWeekday, WeekdayOfDay(DayNumber(2027, 1, unsigned(weekStart))));
         Child<QTabWidget>(w, "PageControl1")->setCurrentIndex(1);
-        Child<TSearchPage>(w, "SearchPage")->comSearchType->setCurrentIndex(kSearchThisWeek);
+        const SearchControls search(*Child<TSearchPage>(w, "SearchPage"));
+        search.comSearchType->setCurrentIndex(kSearchThisWeek);
         Child<TSearchPage>(w, "SearchPage")->comSearchTypeChange();
-        QCOMPARE(Child<TSearchPage>(w, "SearchPage")->dtBetweenDate->date(),
-                 QDate(2027, 1, weekStart));
+        QCOMPARE(search.dtBetweenDate->date(), QDate(2027, 1, weekStart));
     }
 
     void linesShowTimeAlarmAndSubjectInTheLayerColour() {

@@ -20,6 +20,7 @@
 
 #include "platform/ProfileFile.h"
 #include "store/SearchStatement.h"
+#include "support/SearchControls.h"
 #include "support/TestText.h"
 #include "support/WindowFixture.h"
 #include "ui/editor/EventEditor.h"
@@ -75,22 +76,25 @@ struct SearchWindow : WindowFixture {
 
     // Chooses a type as the user does.
     void Choose(int type) {
-        Page().comSearchType->setCurrentIndex(type);
-        emit Page().comSearchType->activated(type);
+        QComboBox* types = SearchControls(Page()).comSearchType;
+        types->setCurrentIndex(type);
+        emit types->activated(type);
     }
 
     void Period(QDate between, QDate andDate) {
         Choose(kSearchDefinitePeriod);
-        Page().dtBetweenDate->setDate(between);
-        Page().dtAndDate->setDate(andDate);
+        const SearchControls c(Page());
+        c.dtBetweenDate->setDate(between);
+        c.dtAndDate->setDate(andDate);
     }
 
     void Keyword(const char* keyword, bool subject = true, bool content = true, bool note = true) {
-        Page().chtext->setChecked(true);
-        Page().editInclude->setText(Q(keyword));
-        Page().chSubject->setChecked(subject);
-        Page().chContent->setChecked(content);
-        Page().chNote->setChecked(note);
+        const SearchControls c(Page());
+        c.chtext->setChecked(true);
+        c.editInclude->setText(Q(keyword));
+        c.chSubject->setChecked(subject);
+        c.chContent->setChecked(content);
+        c.chNote->setChecked(note);
     }
 
     // Answers the event editor with a change and OK.
@@ -129,26 +133,27 @@ private slots:
         fx.Add(OnceEvent("new year's eve", EncodeDate(2027, 12, 31), 0, "Home"));
         fx.Add(OnceEvent("next year", EncodeDate(2028, 1, 1)));
         TSearchPage& page = fx.OpenSearch();
-        QCOMPARE(page.comSearchType->currentIndex(), int(kSearchThisYear));
-        QCOMPARE(page.dtBetweenDate->date(), DateOf(2027, 1, 1));
-        QCOMPARE(page.dtAndDate->date(), DateOf(2027, 12, 31));
-        QVERIFY(!page.dtBetweenDate->isEnabled());
-        QVERIFY(!page.dtAndDate->isEnabled());
+        const SearchControls c(page);
+        QCOMPARE(c.comSearchType->currentIndex(), int(kSearchThisYear));
+        QCOMPARE(c.dtBetweenDate->date(), DateOf(2027, 1, 1));
+        QCOMPARE(c.dtAndDate->date(), DateOf(2027, 12, 31));
+        QVERIFY(!c.dtBetweenDate->isEnabled());
+        QVERIFY(!c.dtAndDate->isEnabled());
         QCOMPARE(fx.Found(), (std::vector<std::string>{"new year", "new year's eve"}));
-        QCOMPARE(page.ListBoxQuery->count(), 2);
-        QCOMPARE(page.ListBoxQuery->currentRow(), 0);
-        QVERIFY(page.ListBoxQuery->item(0)->isSelected());
-        QCOMPARE(page.comSearchType->itemText(7),
+        QCOMPARE(c.ListBoxQuery->count(), 2);
+        QCOMPARE(c.ListBoxQuery->currentRow(), 0);
+        QVERIFY(c.ListBoxQuery->item(0)->isSelected());
+        QCOMPARE(c.comSearchType->itemText(7),
                  Q(" Search all events Archived in a definite period"));
 
         // Back to the month: the results go; the next visit keeps the chosen type.
         fx.Choose(kSearchThisMonth);
         Child<QTabWidget>(*fx.window, "PageControl1")->setCurrentIndex(0);
         QVERIFY(page.Found().empty());
-        QCOMPARE(page.ListBoxQuery->count(), 0);
-        QVERIFY(page.MemoContent->toPlainText().isEmpty());
+        QCOMPARE(c.ListBoxQuery->count(), 0);
+        QVERIFY(c.MemoContent->toPlainText().isEmpty());
         Child<QTabWidget>(*fx.window, "PageControl1")->setCurrentIndex(1);
-        QCOMPARE(page.comSearchType->currentIndex(), int(kSearchThisMonth));
+        QCOMPARE(c.comSearchType->currentIndex(), int(kSearchThisMonth));
         QCOMPARE(fx.Found(), std::vector<std::string>{"new year"});
         QVERIFY(fx.Shown().isEmpty());
     }
@@ -197,12 +202,13 @@ private slots:
         fx.Add(OnceEvent("last", last, EncodeTime(23, 59, 59), "Home"));
         fx.Add(OnceEvent("after", last + 1));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(type);
-        QCOMPARE(page.dtBetweenDate->date(), between);
-        QCOMPARE(page.dtAndDate->date(), andDate);
-        QCOMPARE(page.dtBetweenDate->isEnabled(), enabled);
-        QCOMPARE(page.dtAndDate->isEnabled(), enabled);
-        QVERIFY(!page.SearchArchived);
+        QCOMPARE(c.dtBetweenDate->date(), between);
+        QCOMPARE(c.dtAndDate->date(), andDate);
+        QCOMPARE(c.dtBetweenDate->isEnabled(), enabled);
+        QCOMPARE(c.dtAndDate->isEnabled(), enabled);
+        QVERIFY(!page.SearchArchived());
         QCOMPARE(fx.Found(), (std::vector<std::string>{"first", "last"}));
     }
 
@@ -222,21 +228,22 @@ private slots:
         fx.Add(Archived("never", EncodeDate(2027, 1, 6), 0));
         fx.Add(Archived("1979", EncodeDate(1979, 5, 5), EncodeDateTime(1979, 12, 31, 23, 0)));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchArchived);
-        QVERIFY(page.SearchArchived);
-        QVERIFY(page.dtBetweenDate->isEnabled());
-        QCOMPARE(page.dtBetweenDate->date(), DateOf(1980, 1, 1));
-        QCOMPARE(page.dtAndDate->date(), DateOf(2027, 1, 6));
+        QVERIFY(page.SearchArchived());
+        QVERIFY(c.dtBetweenDate->isEnabled());
+        QCOMPARE(c.dtBetweenDate->date(), DateOf(1980, 1, 1));
+        QCOMPARE(c.dtAndDate->date(), DateOf(2027, 1, 6));
         QCOMPARE(fx.Found(), (std::vector<std::string>{"in 1980", "weekly, Mondays", "today"}));
 
-        page.dtBetweenDate->setDate(DateOf(2026, 1, 1));
-        page.btnSearch->click();
+        c.dtBetweenDate->setDate(DateOf(2026, 1, 1));
+        c.btnSearch->click();
         QCOMPARE(fx.Found(), (std::vector<std::string>{"weekly, Mondays", "today"}));
         // A layer switched off searches again from a fresh period.
         Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")
             ->item(1)
             ->setCheckState(Qt::Unchecked);
-        QCOMPARE(page.dtBetweenDate->date(), DateOf(1980, 1, 1));
+        QCOMPARE(c.dtBetweenDate->date(), DateOf(1980, 1, 1));
         QCOMPARE(fx.Found(), (std::vector<std::string>{"in 1980", "weekly, Mondays", "today"}));
         Child<QListWidget>(*fx.window, "RxCheckListBoxLayer")
             ->item(0)
@@ -275,21 +282,22 @@ private slots:
         SearchWindow fx;
         fx.Add(OnceEvent("dentist", EncodeDate(2027, 1, 5)));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchThisWeek);
         QCOMPARE(fx.Found(), std::vector<std::string>{"dentist"});
         fx.Shown();
         if (setup == 0) {
             fx.Period(DateOf(2027, 1, 5), DateOf(2027, 1, 5));
-            page.dtBetweenDate->setDate(DateOf(2027, 1, 6));
+            c.dtBetweenDate->setDate(DateOf(2027, 1, 6));
         } else {
             fx.Keyword(keyword.toUtf8().constData(), setup == 1, setup == 1, setup == 1);
         }
         StatementCounter counter(fx.store.dm->ADOConnection.handle());
-        page.btnSearch->click();
+        c.btnSearch->click();
         QCOMPARE(counter.searches, 0);
         QCOMPARE(fx.Shown(), (QList<Shown>{{Kind(kind), message}}));
         QCOMPARE(fx.Found(), std::vector<std::string>{"dentist"});
-        QCOMPARE(page.ListBoxQuery->count(), 1);
+        QCOMPARE(c.ListBoxQuery->count(), 1);
         QVERIFY(fx.store.errors.shown.empty());
     }
 
@@ -302,7 +310,7 @@ private slots:
         fx.OpenSearch();
         fx.Period(DateOf(2027, 1, 5), DateOf(2027, 1, 5));
         fx.Keyword("DON''T");
-        fx.Page().btnSearch->click();
+        SearchControls(fx.Page()).btnSearch->click();
         QVERIFY(fx.Shown().isEmpty());
         QCOMPARE(fx.Found(), std::vector<std::string>{"DON'T forget"});
     }
@@ -340,12 +348,12 @@ private slots:
         fx.OpenSearch();
         fx.Choose(kSearchThisWeek);
         fx.Keyword(found.isEmpty() ? " dentistry " : " dentist ", subject, content, note);
-        fx.Page().btnSearch->click();
+        SearchControls(fx.Page()).btnSearch->click();
         QStringList subjects;
         for (const std::string& text : fx.Found())
             subjects << Q(text.c_str()).left(1);
         QCOMPARE(subjects, found);
-        QCOMPARE(fx.Page().LabelNothingFound->isVisible(), found.isEmpty());
+        QCOMPARE(SearchControls(fx.Page()).LabelNothingFound->isVisible(), found.isEmpty());
     }
 
     void deleteAsksForTheSelectedCount() {
@@ -353,44 +361,45 @@ private slots:
         for (const char* subject : {"one", "two", "three"})
             fx.Add(OnceEvent(subject, EncodeDate(2027, 1, 5)));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchThisWeek);
         fx.Shown();
-        page.ListBoxQuery->clearSelection();
+        c.ListBoxQuery->clearSelection();
         page.pmDeleteEventClick();
         QCOMPARE(fx.Shown(),
                  (QList<Shown>{{Kind::Information, Q("There is no event to be delete!")}}));
 
-        page.ListBoxQuery->item(0)->setSelected(true);
-        page.ListBoxQuery->item(2)->setSelected(true);
+        c.ListBoxQuery->item(0)->setSelected(true);
+        c.ListBoxQuery->item(2)->setSelected(true);
         desktop::MessageBox::PresetAnswers({false});
         Child<QToolButton>(*fx.window, "btnDel")->click();
         QCOMPARE(fx.Shown(),
                  (QList<Shown>{{Kind::Warning, Q("Are you sure to delete the 2 event?")}}));
         QCOMPARE(fx.Count(), 3);
-        QCOMPARE(page.ListBoxQuery->count(), 3);
+        QCOMPARE(c.ListBoxQuery->count(), 3);
         QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 2}));
 
         // Alt+click adds a row to the selection as Ctrl+click does; the "." key asks as well.
-        const QRect second = page.ListBoxQuery->visualItemRect(page.ListBoxQuery->item(1));
-        QTest::mouseClick(page.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
+        const QRect second = c.ListBoxQuery->visualItemRect(c.ListBoxQuery->item(1));
+        QTest::mouseClick(c.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
                           second.center());
         QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 1, 2}));
-        QTest::mouseClick(page.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
+        QTest::mouseClick(c.ListBoxQuery->viewport(), Qt::LeftButton, Qt::AltModifier,
                           second.center());
         QCOMPARE(page.SelectedRows(), (std::vector<int>{0, 2}));
         desktop::MessageBox::PresetAnswers({false});
-        QTest::keyClick(page.ListBoxQuery, '.');
+        QTest::keyClick(c.ListBoxQuery, '.');
         QCOMPARE(fx.Shown(),
                  (QList<Shown>{{Kind::Warning, Q("Are you sure to delete the 2 event?")}}));
 
         // The Delete key of the list reaches the same command.
         desktop::MessageBox::PresetAnswers({true});
-        page.ListBoxQuery->setFocus();
-        QTest::keyClick(page.ListBoxQuery, Qt::Key_Delete);
+        c.ListBoxQuery->setFocus();
+        QTest::keyClick(c.ListBoxQuery, Qt::Key_Delete);
         QCOMPARE(fx.Shown().size(), 1);
         QCOMPARE(fx.Count(), 1);
         QCOMPARE(fx.Found(), std::vector<std::string>{"two"});
-        QCOMPARE(page.ListBoxQuery->currentRow(), 0);
+        QCOMPARE(c.ListBoxQuery->currentRow(), 0);
     }
 
     // Rows are 17 pixels high and drawn on their layer's colour, from the row's left edge
@@ -400,14 +409,15 @@ private slots:
         fx.Add(OnceEvent("work", EncodeDate(2027, 1, 4), 0, "Work"));
         fx.Add(OnceEvent("home", EncodeDate(2027, 1, 5), 0, "Home"));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchThisWeek);
         QCOMPARE(fx.Found(), (std::vector<std::string>{"work", "home"}));
-        page.ListBoxQuery->clearSelection();
+        c.ListBoxQuery->clearSelection();
         const QImage image =
-            page.ListBoxQuery->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            c.ListBoxQuery->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0)};
         for (int row = 0; row < 2; ++row) {
-            const QRect r = page.ListBoxQuery->visualItemRect(page.ListBoxQuery->item(row));
+            const QRect r = c.ListBoxQuery->visualItemRect(c.ListBoxQuery->item(row));
             QCOMPARE(r.height(), 17);
             for (int x : {0, image.width() - 2})
                 QCOMPARE(image.pixelColor(x, r.bottom()).rgb(), colours[row].rgb());
@@ -425,44 +435,46 @@ private slots:
         QFETCH(int, width);
         SearchWindow fx;
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.window->resize(width, 700);
         QCoreApplication::processEvents();
         const auto right = [](const QWidget* w) { return w->x() + w->width(); };
-        QCOMPARE(right(page.btnSearch), page.PanelSearch->width() - 1);
-        QCOMPARE(page.btnSearch->size(), QSize(64, 82));
-        QCOMPARE(right(page.comSearchType), page.btnSearch->x() - 3);
+        QCOMPARE(right(c.btnSearch), c.PanelSearch->width() - 1);
+        QCOMPARE(c.btnSearch->size(), QSize(64, 82));
+        QCOMPARE(right(c.comSearchType), c.btnSearch->x() - 3);
         const int picker =
-            (page.comSearchType->width() - page.LabelBetween->width() - page.LabelAnd->width()) / 2;
-        QCOMPARE(page.dtBetweenDate->width(), picker);
-        QCOMPARE(page.dtBetweenDate->x(), right(page.LabelBetween));
-        QCOMPARE(page.LabelAnd->x(), right(page.dtBetweenDate) + 1);
-        QCOMPARE(right(page.dtAndDate), right(page.comSearchType));
-        QCOMPARE(right(page.chNote), right(page.comSearchType));
-        QCOMPARE(right(page.chContent), page.chNote->x());
-        QCOMPARE(right(page.chSubject), page.chContent->x());
-        QCOMPARE(right(page.LabelIn), page.chSubject->x());
-        QCOMPARE(page.editInclude->width(), page.comSearchType->width() - page.chSubject->width() -
-                                                page.chContent->width() - page.chNote->width() -
-                                                page.LabelIn->width() - 9);
+            (c.comSearchType->width() - c.LabelBetween->width() - c.LabelAnd->width()) / 2;
+        QCOMPARE(c.dtBetweenDate->width(), picker);
+        QCOMPARE(c.dtBetweenDate->x(), right(c.LabelBetween));
+        QCOMPARE(c.LabelAnd->x(), right(c.dtBetweenDate) + 1);
+        QCOMPARE(right(c.dtAndDate), right(c.comSearchType));
+        QCOMPARE(right(c.chNote), right(c.comSearchType));
+        QCOMPARE(right(c.chContent), c.chNote->x());
+        QCOMPARE(right(c.chSubject), c.chContent->x());
+        QCOMPARE(right(c.LabelIn), c.chSubject->x());
+        QCOMPARE(c.editInclude->width(), c.comSearchType->width() - c.chSubject->width() -
+                                             c.chContent->width() - c.chNote->width() -
+                                             c.LabelIn->width() - 9);
         int sections = 0;
         for (int i = 0; i < kSearchSectionCount; ++i)
-            sections += page.HeaderControl1->sectionSize(i);
-        QCOMPARE(sections, page.HeaderControl1->width());
+            sections += c.HeaderControl1->sectionSize(i);
+        QCOMPARE(sections, c.HeaderControl1->width());
     }
 
     void popupMenuOnlyOverResults() {
         SearchWindow fx;
         TSearchPage& page = fx.OpenSearch();
-        QCOMPARE(page.ListBoxQuery->count(), 0);
+        const SearchControls c(page);
+        QCOMPARE(c.ListBoxQuery->count(), 0);
         QVERIFY(!page.pmQueryPopup(QPoint(10, 10)));
-        QVERIFY(!page.pmQuery->isVisible());
+        QVERIFY(!c.pmQuery->isVisible());
         fx.Add(OnceEvent("one", EncodeDate(2027, 1, 5)));
-        page.btnSearch->click();
+        c.btnSearch->click();
         QVERIFY(page.pmQueryPopup(QPoint(10, 10)));
-        QVERIFY(page.pmQuery->isVisible());
-        page.pmQuery->hide();
+        QVERIFY(c.pmQuery->isVisible());
+        c.pmQuery->hide();
         QStringList items;
-        for (QAction* action : page.pmQuery->actions())
+        for (QAction* action : c.pmQuery->actions())
             items << action->text();
         QCOMPARE(items, (QStringList{Q("&Add    Event"), Q("&Edit   Event"), Q("&Delete Events"),
                                      QString(), Q("&Select All")}));
@@ -474,29 +486,30 @@ private slots:
         const std::int64_t id = fx.Add(HourLong("moves", EncodeDate(2027, 1, 5), 9));
         fx.Add(HourLong("stays too", EncodeDate(2027, 1, 7), 9));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchThisWeek);
-        page.ListBoxQuery->setCurrentRow(1);
+        c.ListBoxQuery->setCurrentRow(1);
         QString caption;
         fx.EditWith([&](TmyFormNewOrEdit& editor) {
             caption = editor.windowTitle() + QLatin1Char('|') + editor.btnOK->text();
             editor.dtBeginDate->setDate(QDate(2027, 2, 1));
             editor.dtEndDate->setDate(QDate(2027, 2, 1));
         });
-        page.EditEvent1->trigger();
+        c.EditEvent1->trigger();
         QCOMPARE(caption, Q("Edit Event|&Save"));
         QCOMPARE(fx.Count("id=" + std::to_string(id) +
                           " and begindate=" + FormatNumber(EncodeDate(2027, 2, 1))),
                  1);
         QCOMPARE(fx.Found(), (std::vector<std::string>{"stays", "stays too"}));
-        QCOMPARE(page.ListBoxQuery->currentRow(), 0);
+        QCOMPARE(c.ListBoxQuery->currentRow(), 0);
         QCOMPARE(page.SelectedRows(), std::vector<int>{0});
 
         // Edited within the period: the edited row becomes current, and alone selected.
-        page.ListBoxQuery->setCurrentRow(1);
+        c.ListBoxQuery->setCurrentRow(1);
         fx.EditWith([](TmyFormNewOrEdit& editor) { editor.EditSubject->setText(Q("renamed")); });
         Child<QToolButton>(*fx.window, "btnEdit")->click();
         QCOMPARE(fx.Found(), (std::vector<std::string>{"stays", "renamed"}));
-        QCOMPARE(page.ListBoxQuery->currentRow(), 1);
+        QCOMPARE(c.ListBoxQuery->currentRow(), 1);
         QCOMPARE(page.SelectedRows(), std::vector<int>{1});
         QVERIFY(fx.Shown().isEmpty());
     }
@@ -504,14 +517,15 @@ private slots:
     void addFromThePageSearchesAgain() {
         SearchWindow fx;
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Choose(kSearchThisWeek);
-        QCOMPARE(page.ListBoxQuery->count(), 0);
+        QCOMPARE(c.ListBoxQuery->count(), 0);
         // The new event falls on the selected day of the (hidden) month: today.
         fx.EditWith([](TmyFormNewOrEdit& editor) {
             editor.EditSubject->setText(Q("added"));
             editor.chAlarm->setChecked(false);
         });
-        page.AddEvent1->trigger();
+        c.AddEvent1->trigger();
         QCOMPARE(fx.Found(), std::vector<std::string>{"added"});
         QVERIFY(!fx.window->DatePageShowing());
     }
@@ -520,10 +534,11 @@ private slots:
         SearchWindow fx;
         fx.Add(OnceEvent("in May", EncodeDate(2027, 5, 5)));
         TSearchPage& page = fx.OpenSearch();
+        const SearchControls c(page);
         fx.Period(DateOf(2027, 5, 1), DateOf(2027, 5, 31));
         fx.shell->Session().SaveOptions();  // the options announced: the page searches again
         QCOMPARE(fx.Found(), std::vector<std::string>{"in May"});
-        QCOMPARE(page.dtBetweenDate->date(), DateOf(2027, 5, 1));
+        QCOMPARE(c.dtBetweenDate->date(), DateOf(2027, 5, 1));
     }
 
     void helpKeyAsksForTheMainWindowTopic() {
@@ -531,8 +546,9 @@ private slots:
         QList<int> asked;
         desktop::SetHelpHandler([&](int context, QWidget*) { asked << context; });
         TSearchPage& page = fx.OpenSearch();
-        QTest::keyClick(page.ListBoxQuery, Qt::Key_F1);
-        QTest::keyClick(page.editInclude, Qt::Key_F1);
+        const SearchControls c(page);
+        QTest::keyClick(c.ListBoxQuery, Qt::Key_F1);
+        QTest::keyClick(c.editInclude, Qt::Key_F1);
         desktop::SetHelpHandler({});
         QCOMPARE(asked, (QList<int>{1, 1}));
     }
@@ -542,7 +558,8 @@ private slots:
     void sectionWidthsSurviveARestart() {
         SearchWindow fx;
         TSearchPage& page = fx.OpenSearch();
-        QHeaderView* header = page.HeaderControl1;
+        const SearchControls c(page);
+        QHeaderView* header = c.HeaderControl1;
         QCOMPARE(header->sectionSize(0), 120);
         QCOMPARE(header->sectionSize(4), 170);
         int total = 0;
@@ -564,7 +581,7 @@ private slots:
         QCOMPARE(ini.readInteger("SearchHeader", "EndTime", 0), 150);
 
         fx.Close();
-        TSearchPage& again = fx.OpenSearch();
+        const SearchControls again(fx.OpenSearch());
         QCOMPARE(again.HeaderControl1->sectionSize(2), 150);
         QCOMPARE(again.HeaderControl1->sectionSize(0), 120);
     }
@@ -581,25 +598,26 @@ private slots:
         QTabBar* tabs = Child<QTabWidget>(*fx.window, "PageControl1")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
         TSearchPage& page = fx.Page();
+        const SearchControls c(page);
         QVERIFY(page.isVisible());
-        QCOMPARE(page.ListBoxQuery->count(), 2);
+        QCOMPARE(c.ListBoxQuery->count(), 2);
 
-        QTest::mouseClick(page.chtext, Qt::LeftButton);
-        QVERIFY(page.editInclude->isEnabled());
-        page.editInclude->setFocus();
-        QTest::keyClicks(page.editInclude, Q("dENTi"));
-        QTest::mouseClick(page.btnSearch, Qt::LeftButton);
-        QCOMPARE(page.ListBoxQuery->count(), 1);
-        QCOMPARE(page.MemoContent->toPlainText(), Q("Bring the card"));
+        QTest::mouseClick(c.chtext, Qt::LeftButton);
+        QVERIFY(c.editInclude->isEnabled());
+        c.editInclude->setFocus();
+        QTest::keyClicks(c.editInclude, Q("dENTi"));
+        QTest::mouseClick(c.btnSearch, Qt::LeftButton);
+        QCOMPARE(c.ListBoxQuery->count(), 1);
+        QCOMPARE(c.MemoContent->toPlainText(), Q("Bring the card"));
 
         fx.EditWith([](TmyFormNewOrEdit& editor) {
             editor.EditSubject->setText(Q("Dentist (moved to 10:00)"));
         });
-        const QRect row = page.ListBoxQuery->visualItemRect(page.ListBoxQuery->item(0));
-        QTest::mouseClick(page.ListBoxQuery->viewport(), Qt::LeftButton, {}, row.center());
-        QTest::mouseDClick(page.ListBoxQuery->viewport(), Qt::LeftButton, {}, row.center());
+        const QRect row = c.ListBoxQuery->visualItemRect(c.ListBoxQuery->item(0));
+        QTest::mouseClick(c.ListBoxQuery->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(c.ListBoxQuery->viewport(), Qt::LeftButton, {}, row.center());
         QCOMPARE(fx.dialogsShown, 1);
-        QCOMPARE(page.ListBoxQuery->count(), 1);
+        QCOMPARE(c.ListBoxQuery->count(), 1);
         const TFieldForDisplay texts = fx.store.dm->MakeDisplayTexts(page.Found()[0]);
         QCOMPARE(texts.SubjectText, std::string("Dentist (moved to 10:00)"));
         QCOMPARE(fx.Count("subject='Dentist (moved to 10:00)'"), 1);

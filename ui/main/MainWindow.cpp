@@ -1,44 +1,44 @@
 #include "ui/main/MainWindow.h"
 
 #include <QAction>
-#include <QButtonGroup>
-#include <QFrame>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QPainter>
-#include <QResizeEvent>
+#include <QSessionManager>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <string_view>
+#include <memory>
+#include <tuple>
 #include <utility>
 
-#include "core/Names.h"
+#include "platform/Autorun.h"
+#include "platform/DataFolder.h"
+#include "platform/System.h"
+#include "platform/desktop/Shell.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
+#include "ui/main/AboutBox.h"
 #include "ui/main/DayCell.h"
+#include "ui/main/EventCommands.h"
+#include "ui/main/IcalCommands.h"
+#include "ui/main/LayerBar.h"
+#include "ui/main/MainToolbar.h"
+#include "ui/main/MonthPicker.h"
+#include "ui/main/PreferencesDialog.h"
+#include "ui/main/PrintCommands.h"
 #include "ui/main/SearchPage.h"
-#include "widgets/Glyphs.h"
+#include "ui/main/Shortcuts.h"
+#include "widgets/Dialogs.h"
 #include "widgets/Help.h"
 #include "widgets/MessageBox.h"
 
 namespace qcal {
 namespace {
-
-QFont ArialPixels(int pixels) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // The page control's two tabs share its width.
 class HalfWidthTabBar : public QTabBar {
@@ -69,62 +69,18 @@ protected:
     }
 };
 
-QString Name(std::string_view name) {
-    return QString::fromUtf8(name.data(), qsizetype(name.size()));
-}
-
-// Layer lines the layer list keeps visible at the smallest window size.
-constexpr int kMinimumLayerLines = 2;
-
-// A grid line: drawn along its left edge (vertical) or its top edge (horizontal).
-class GridLine : public QFrame {
-public:
-    GridLine(Qt::Orientation orientation, QWidget* parent)
-        : QFrame(parent), orientation_(orientation) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(palette().color(QPalette::Dark));
-        if (orientation_ == Qt::Vertical) {
-            p.drawLine(0, 0, 0, height());
-        } else {
-            p.drawLine(0, 0, width(), 0);
-        }
-    }
-
-private:
-    Qt::Orientation orientation_;
-};
-
-QToolButton* ToolButton(QWidget* parent, const char* name, int left, int width, const QString& hint,
-                        const QIcon& icon) {
-    QToolButton* button = desktop::FlatButton(parent, name, QRect(left, 6, width, 27), hint, icon);
-    button->setIconSize(QSize(20, 20));
-    return button;
-}
-
-QFrame* Separator(QWidget* parent, int left, QFrame::Shadow shadow) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::VLine);
-    line->setFrameShadow(shadow);
-    line->setGeometry(left, 6, 2, 27);
-    return line;
-}
-
 }  // namespace
+
+const QString TFormMainCalendar::kKeepsRunningMessage = QStringLiteral(
+    "Quenlaris Calendar keeps running in the tray and raises your alarms. "
+    "Choose Exit in its menu to end it.");
 
 TFormMainCalendar::TFormMainCalendar(CalendarSession& session, QStringList arguments,
                                      QWidget* parent)
-    : QWidget(parent),
-      session_(session),
-      dm_(session.Data()),
-      arguments_(std::move(arguments)),
-      monthList_(dm_) {
+    : QWidget(parent), session_(session), dm_(session.Data()), arguments_(std::move(arguments)) {
     setObjectName(QStringLiteral("FormMainCalendar"));
     setWindowTitle(QStringLiteral("Quenlaris Calendar"));
+    setWindowIcon(desktop::ProgramIcon());
     resize(763, 581);
     setFont(QFont(QStringLiteral("MS Sans Serif")));
 
@@ -136,284 +92,156 @@ TFormMainCalendar::TFormMainCalendar(CalendarSession& session, QStringList argum
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    CreateToolbar();
-    outer->addWidget(Panelmain);
+    toolbar_ = new MainToolbar(actions_, this);
+    outer->addWidget(toolbar_);
     auto* body = new QHBoxLayout;
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
     outer->addLayout(body, 1);
-    CreateLeftPanel();
+
+    Panelleft = new QWidget(this);
+    Panelleft->setObjectName(QStringLiteral("Panelleft"));
+    Panelleft->setFixedWidth(144);
+    auto* left = new QVBoxLayout(Panelleft);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    picker_ = new MonthPicker(Panelleft);
+    left->addWidget(picker_);
+    layers_ = new LayerBar(session_, Panelleft);
+    left->addWidget(layers_, 1);
     body->addWidget(Panelleft);
     CreatePages();
     body->addWidget(PageControl1, 1);
 
     PageControl1->setCurrentIndex(0);
-    LoadLayers();
+    layers_->LoadLayers();
     dm_.LoadOptions();
-    CreateGrid();
-    ApplyDisplayFont();
-    GoToToday();
-    CreateShell();
+    month_->ApplyDisplayFont();
+    month_->GoToToday();
+
+    events_ = new EventCommands(session_, *month_, *layers_, this);
+    ical_ = new IcalCommands(session_, toolbar_->OptionsMenu(), this);
+    print_ = new PrintCommands(
+        dm_, *month_, [this] { ShowDatePage(); }, this);
+    ConnectToolbar();
     CreateShortcuts();
-    ListenToSession();
+    connect(&session_, &CalendarSession::nothingPending, this, &TFormMainCalendar::NothingPending);
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // Answering nothing is answering yes: the session may end, and the program with it.
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { SessionEnding(); });
+    }
 
     // Small enough for any screen, large enough that the whole toolbar and the buttons under
     // the layer list stay inside the window.
-    const int toolbarRight = btnExit->geometry().right() + 1 + 8;
-    const int layerButtonsBottom =
-        RxCheckListBoxLayer->y() + kMinimumLayerLines * 17 + 4 + snew->height() + 5;
-    setMinimumSize(std::max(toolbarRight, Panelleft->width() + 320),
-                   Panelmain->height() + layerButtonsBottom);
+    setMinimumSize(std::max(toolbar_->ButtonsRight() + 8, Panelleft->width() + 320),
+                   toolbar_->height() + picker_->height() + layers_->minimumHeight());
 }
 
+TFormMainCalendar::~TFormMainCalendar() = default;
+
 void TFormMainCalendar::CreateEventActions() {
-    actNewEvent = new QAction(QStringLiteral("New Event"), this);
-    actNewEvent->setToolTip(QStringLiteral("New Event"));
-    actNewEvent->setObjectName(QStringLiteral("actNewEvent"));
-    connect(actNewEvent, &QAction::triggered, this, [this] { AddEventAt(SelectedCell()); });
-    actEditEvent = new QAction(QStringLiteral("Edit Event"), this);
-    actEditEvent->setObjectName(QStringLiteral("actEditEvent"));
-    actEditEvent->setToolTip(QStringLiteral("Edit Event"));
-    connect(actEditEvent, &QAction::triggered, this, [this] {
+    actions_.add = new QAction(QStringLiteral("New Event"), this);
+    actions_.add->setObjectName(QStringLiteral("actNewEvent"));
+    connect(actions_.add, &QAction::triggered, this,
+            [this] { events_->AddEventAt(month_->SelectedCell()); });
+    actions_.edit = new QAction(QStringLiteral("Edit Event"), this);
+    actions_.edit->setObjectName(QStringLiteral("actEditEvent"));
+    connect(actions_.edit, &QAction::triggered, this, [this] {
         if (DatePageShowing())
-            EditSelectedEvent();
+            events_->EditSelectedEvent();
         else
             searchPage->ListBoxQueryDblClick();
     });
-    actDeleteEvent = new QAction(QStringLiteral("Del  Event"), this);
-    actDeleteEvent->setObjectName(QStringLiteral("actDeleteEvent"));
-    actDeleteEvent->setToolTip(QStringLiteral("Delete Events"));
-    connect(actDeleteEvent, &QAction::triggered, this, [this] {
+    actions_.remove = new QAction(QStringLiteral("Del  Event"), this);
+    actions_.remove->setObjectName(QStringLiteral("actDeleteEvent"));
+    connect(actions_.remove, &QAction::triggered, this, [this] {
         if (DatePageShowing())
-            DeleteSelectedEvent();
+            events_->DeleteSelectedEvent();
         else
             searchPage->pmDeleteEventClick();
     });
 }
 
-TFormMainCalendar::~TFormMainCalendar() = default;
-
-void TFormMainCalendar::ListenToSession() {
-    connect(&session_, &CalendarSession::eventsChanged, this, &TFormMainCalendar::EventsChanged);
-    connect(&session_, &CalendarSession::layersChanged, this, &TFormMainCalendar::LayersChanged);
-    connect(&session_, &CalendarSession::optionsChanged, this, &TFormMainCalendar::OptionsChanged);
-    connect(&session_, &CalendarSession::nothingPending, this, &TFormMainCalendar::NothingPending);
-    connect(&session_, &CalendarSession::dayChanged, this, [this] {
-        if (DatePageShowing())
-            RxSpinYearChange();
-    });
+void TFormMainCalendar::CreatePages() {
+    PageControl1 = new PageControl(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    month_ = new MonthView(session_, *picker_, actions_);
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(month_, QStringLiteral("Date"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Search Events"));
+    CreateSearchPage();
 }
 
-void TFormMainCalendar::CreateToolbar() {
-    using desktop::Glyph;
-    Panelmain = new QWidget(this);
-    Panelmain->setObjectName(QStringLiteral("Panelmain"));
-    Panelmain->setFixedHeight(37);
+void TFormMainCalendar::CreateSearchPage() {
+    SearchPageHooks hooks;
+    hooks.editEvent = [this](tfield& event) { return EditFromAlarmWindow(event, this); };
+    hooks.addEvent = [this] { actions_.add->trigger(); };
+    hooks.deleteRequested = [this] { actions_.remove->trigger(); };
+    hooks.showHelp = [this](int context) { desktop::ShowHelp(context, this); };
+    searchPage = new TSearchPage(session_, std::move(hooks), TabSheet2);
+    auto* page = new QVBoxLayout(TabSheet2);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(searchPage);
+    connect(PageControl1, &QTabWidget::currentChanged, this,
+            &TFormMainCalendar::PageControl1Change);
+    // The year or month changed over the search page: it searches again.
+    connect(month_, &MonthView::pickedWhileHidden, searchPage, &TSearchPage::comSearchTypeChange);
+}
 
-    // The toolbar, left to right: a raised double line at the start, then the buttons with
-    // single lines between the groups.
-    Separator(Panelmain, 10, QFrame::Raised);
-    Separator(Panelmain, 14, QFrame::Raised);
-    for (int left : {143, 236, 330, 471, 564})
-        Separator(Panelmain, left, QFrame::Sunken);
-    const struct {
-        QToolButton** button;
-        const char* name;
-        int left;
-        const char* hint;
-        const char* themeIcon;
-        QStyle::StandardPixmap fallback;
-    } buttons[] = {
-        {&btnAdd, "btnAdd", 21, "New Event", "appointment-new", QStyle::SP_FileIcon},
-        {&btnEdit, "btnEdit", 59, "Edit Event", "document-edit", QStyle::SP_FileDialogDetailedView},
-        {&btnDel, "btnDel", 97, "Delete Events", "edit-delete", QStyle::SP_TrashIcon},
-        {&btnpending, "btnpending", 152, "Show Pending Events", "appointment-soon",
-         QStyle::SP_MessageBoxWarning},
-        {&btntoday, "btntoday", 190, "Today", "go-jump-today", QStyle::SP_ArrowDown},
-        {&btnbackup, "btnbackup", 246, "Backup Events", "document-save",
-         QStyle::SP_DialogSaveButton},
-        {&btnrestore, "btnrestore", 284, "Restore Events", "document-revert",
-         QStyle::SP_BrowserReload},
-        {&btnactive, "btnactive", 340, "Enabled Alarm", "alarm-symbolic", QStyle::SP_MediaVolume},
-        {&btnOption, "btnOption", 378, "Menus", "open-menu", QStyle::SP_FileDialogListView},
-        {&btnHelp, "btnHelp", 425, "Help", "help-contents", QStyle::SP_DialogHelpButton},
-        {&btnpreview, "btnpreview", 481, "Preview Calendar", "document-print-preview",
-         QStyle::SP_FileDialogContentsView},
-        {&btnprint, "btnprint", 519, "Print Calendar", "document-print", QStyle::SP_ComputerIcon},
-        {&btnExit, "btnExit", 574, "Exit", "application-exit", QStyle::SP_DialogCloseButton},
-    };
-    for (const auto& b : buttons) {
-        const int width = b.button == &btnOption ? 47 : 38;
-        *b.button = ToolButton(Panelmain, b.name, b.left, width, QString::fromLatin1(b.hint),
-                               Glyph(b.themeIcon, b.fallback));
-    }
-    btnactive->setCheckable(true);
-    for (auto [button, action] : {std::pair{btnAdd, actNewEvent}, std::pair{btnEdit, actEditEvent},
-                                  std::pair{btnDel, actDeleteEvent}}) {
-        action->setIcon(button->icon());
-        button->setDefaultAction(action);
-    }
-
-    PmFormenu = new QMenu(this);
-    Preferences1 = PmFormenu->addAction(QStringLiteral("&Preferences..."));
-    CompactDatabase1 = PmFormenu->addAction(QStringLiteral("&Compact Database…"));
-    CompactDatabase1->setObjectName(QStringLiteral("CompactDatabase1"));
-    PmFormenu->addSeparator();
-    VisitsWebsite1 = PmFormenu->addAction(QStringLiteral("Visit Website..."));
-    Help1 = PmFormenu->addAction(QStringLiteral("Help..."));
-    About1 = PmFormenu->addAction(QStringLiteral("About..."));
-    PmFormenu->setObjectName(QStringLiteral("PmFormenu"));
-    Preferences1->setObjectName(QStringLiteral("Preferences1"));
-    VisitsWebsite1->setObjectName(QStringLiteral("VisitsWebsite1"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    About1->setObjectName(QStringLiteral("About1"));
-    btnOption->setMenu(PmFormenu);
-    btnOption->setPopupMode(QToolButton::InstantPopup);
-
-    connect(Preferences1, &QAction::triggered, this, &TFormMainCalendar::Preferences1Click);
-    connect(Help1, &QAction::triggered, this, &TFormMainCalendar::btnHelpClick);
-    connect(About1, &QAction::triggered, this, &TFormMainCalendar::About1Click);
-    connect(btnHelp, &QToolButton::clicked, this, &TFormMainCalendar::btnHelpClick);
-    desktop::InstallHelpKey(this, [] { return kHelpTopic; });
-    CreateIcalMenuItems();
-
-    connect(btntoday, &QToolButton::clicked, this, [this] {
+void TFormMainCalendar::ConnectToolbar() {
+    connect(toolbar_, &MainToolbar::todayClicked, this, [this] {
         {
             // Today shows the month at once; the page change's own refresh of the month
             // would only repeat what GoToToday does.
             const QSignalBlocker quiet(PageControl1);
             PageControl1->setCurrentIndex(0);
         }
-        GoToToday();
+        month_->GoToToday();
     });
-    connect(btnactive, &QToolButton::clicked, this, &TFormMainCalendar::btnactiveClick);
-    connect(btnpending, &QToolButton::clicked, this, &TFormMainCalendar::btnpendingClick);
-    connect(btnExit, &QToolButton::clicked, this, &TFormMainCalendar::btnExitClick);
-    connect(btnbackup, &QToolButton::clicked, this, &TFormMainCalendar::backupRequested);
-    connect(btnrestore, &QToolButton::clicked, this, &TFormMainCalendar::restoreRequested);
-    connect(CompactDatabase1, &QAction::triggered, this, &TFormMainCalendar::compactRequested);
-    ConnectPrinting();
+    connect(toolbar_, &MainToolbar::pendingClicked, this, &TFormMainCalendar::btnpendingClick);
+    connect(toolbar_, &MainToolbar::backupClicked, this, &TFormMainCalendar::backupRequested);
+    connect(toolbar_, &MainToolbar::restoreClicked, this, &TFormMainCalendar::restoreRequested);
+    connect(toolbar_, &MainToolbar::compactChosen, this, &TFormMainCalendar::compactRequested);
+    connect(toolbar_, &MainToolbar::alarmClicked, this, &TFormMainCalendar::btnactiveClick);
+    connect(toolbar_, &MainToolbar::helpClicked, this, &TFormMainCalendar::btnHelpClick);
+    connect(toolbar_, &MainToolbar::previewClicked, print_, &PrintCommands::btnpreviewClick);
+    connect(toolbar_, &MainToolbar::printClicked, print_, &PrintCommands::btnprintClick);
+    connect(toolbar_, &MainToolbar::exitClicked, this, &TFormMainCalendar::btnExitClick);
+    connect(toolbar_, &MainToolbar::preferencesChosen, this, &TFormMainCalendar::Preferences1Click);
+    connect(toolbar_, &MainToolbar::websiteChosen, this, [] { desktop::OpenWebsite(); });
+    connect(toolbar_, &MainToolbar::aboutChosen, this, &TFormMainCalendar::About1Click);
+    desktop::InstallHelpKey(this, [] { return kHelpTopic; });
 }
 
-void TFormMainCalendar::RefreshKeepingFocus(QWidget* picker) {
-    // Showing the month selects a day, and a day with lines takes the focus; the user who
-    // steps the year or the month with the keys keeps stepping.
-    const bool stepping = picker->hasFocus();
-    RxSpinYearChange();
-    if (stepping)
-        picker->setFocus();
-}
-
-void TFormMainCalendar::CreateLeftPanel() {
-    Panelleft = new QWidget(this);
-    Panelleft->setObjectName(QStringLiteral("Panelleft"));
-    Panelleft->setFixedWidth(144);
-
-    auto* yearLabel = new QLabel(QStringLiteral("Year"), Panelleft);
-    yearLabel->setFont(ArialPixels(13));
-    yearLabel->setGeometry(8, 30, 127, 17);
-    RxSpinYear = new QSpinBox(Panelleft);
-    RxSpinYear->setObjectName(QStringLiteral("RxSpinYear"));
-    RxSpinYear->setGeometry(8, 50, 127, 22);
-    RxSpinYear->setRange(1000, 9999);
-    RxSpinYear->setFont(ArialPixels(12));
-    // Only the arrows change the year.
-    RxSpinYear->findChild<QLineEdit*>()->setReadOnly(true);
-    connect(RxSpinYear, &QSpinBox::valueChanged, this, [this] { RefreshKeepingFocus(RxSpinYear); });
-
-    auto* monthLabel = new QLabel(QStringLiteral("Month"), Panelleft);
-    monthLabel->setFont(ArialPixels(13));
-    monthLabel->setGeometry(8, 87, 125, 17);
-    ListBoxMonth = new QListWidget(Panelleft);
-    ListBoxMonth->setObjectName(QStringLiteral("ListBoxMonth"));
-    ListBoxMonth->setGeometry(8, 107, 125, 209);
-    ListBoxMonth->setFont(ArialPixels(13));
-    ListBoxMonth->setUniformItemSizes(true);
-    ListBoxMonth->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    for (std::string_view month : kMonthNames) {
-        auto* item = new QListWidgetItem(Name(month), ListBoxMonth);
-        item->setSizeHint(QSize(0, 17));
+void TFormMainCalendar::CreateShortcuts() {
+    // The grid's event commands act on the day or the search result that has the focus;
+    // Enter and Delete elsewhere (the keyword box, the year) stay with their controls.
+    for (auto [action, command, hint] :
+         {std::tuple{actions_.add, Command::NewEvent, "New Event"},
+          std::tuple{actions_.edit, Command::EditEvent, "Edit Event"},
+          std::tuple{actions_.remove, Command::DeleteEvent, "Delete Events"}}) {
+        action->setShortcuts(KeysOf(command));
+        action->setToolTip(HintWithKey(QString::fromLatin1(hint), command));
     }
-    connect(ListBoxMonth, &QListWidget::currentRowChanged, this,
-            [this] { RefreshKeepingFocus(ListBoxMonth); });
-    // A click on the month already shown reads it again; a click on another month has
-    // already been handled as its change.
-    ListBoxMonth->viewport()->installEventFilter(this);
-    connect(ListBoxMonth, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        if (ListBoxMonth->row(item) == monthAtPress_)
-            RxSpinYearChange();
+    addAction(actions_.add);
+    for (QAction* scoped : {actions_.edit, actions_.remove}) {
+        scoped->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        searchPage->AddListShortcut(scoped);
+    }
+
+    auto* search = new QAction(QStringLiteral("Search Events"), this);
+    connect(search, &QAction::triggered, this, [this] {
+        PageControl1->setCurrentIndex(1);
+        searchPage->FocusFirstField();
     });
-
-    auto* layerLabel = new QLabel(QStringLiteral("Layer"), Panelleft);
-    layerLabel->setFont(ArialPixels(13));
-    layerLabel->setGeometry(8, 332, 125, 17);
-    CreateLayerControls();
-}
-
-void TFormMainCalendar::CreatePages() {
-    PageControl1 = new PageControl(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Date"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Search Events"));
-
-    auto* page = new QVBoxLayout(TabSheet1);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    Paneltext = new QWidget(TabSheet1);
-    Paneltext->setObjectName(QStringLiteral("Paneltext"));
-    Paneltext->setFixedHeight(22);
-    page->addWidget(Paneltext);
-    for (int k = 0; k < 7; ++k) {
-        auto* label = new QLabel(Name(kWeekdayShortNames[std::size_t(k)]), Paneltext);
-        label->setObjectName(QStringLiteral("l%1").arg(k + 1));
-        label->setAlignment(Qt::AlignCenter);
-        label->setFont(ArialPixels(13));
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::WindowText, QColor(0, 0, 128));
-        label->setPalette(pal);
-        weekdayLabels[std::size_t(k)] = label;
-    }
-    PanelDay = new QWidget(TabSheet1);
-    PanelDay->setObjectName(QStringLiteral("PanelDay"));
-    PanelDay->installEventFilter(this);
-    page->addWidget(PanelDay, 1);
-    CreateSearchPage();
-}
-
-void TFormMainCalendar::CreateGrid() {
-    for (std::size_t k = 0; k < V.size(); ++k) {
-        V[k] = new GridLine(Qt::Vertical, PanelDay);
-        V[k]->setObjectName(QStringLiteral("V%1").arg(k));
-    }
-    for (std::size_t k = 0; k < H.size(); ++k) {
-        H[k] = new GridLine(Qt::Horizontal, PanelDay);
-        H[k]->setObjectName(QStringLiteral("H%1").arg(k));
-    }
-
-    pmForBtn = new QMenu(this);
-    pmForBtn->setObjectName(QStringLiteral("pmForBtn"));
-    pmForBtn->addAction(actNewEvent);
-    pmForlistbox = new QMenu(this);
-    pmForlistbox->setObjectName(QStringLiteral("pmForlistbox"));
-    pmForlistbox->addActions({actNewEvent, actEditEvent, actDeleteEvent});
-
-    dayButtons_ = new QButtonGroup(this);
-    dayButtons_->setExclusive(true);
-    for (int n = 1; n <= kCellCount; ++n) {
-        auto cell =
-            std::make_unique<Tlable_listbox>(PanelDay, n, *dayButtons_, pmForBtn, pmForlistbox);
-        connect(cell.get(), &Tlable_listbox::buttonClicked, this,
-                &TFormMainCalendar::DayButtonClick);
-        connect(cell.get(), &Tlable_listbox::buttonDoubleClicked, actNewEvent, &QAction::trigger);
-        connect(cell.get(), &Tlable_listbox::listClicked, this, &TFormMainCalendar::CellListClick);
-        connect(cell.get(), &Tlable_listbox::listDoubleClicked, actEditEvent, &QAction::trigger);
-        connect(cell.get(), &Tlable_listbox::deleteRequested, actDeleteEvent, &QAction::trigger);
-        cells_[std::size_t(n - 1)] = std::move(cell);
-    }
+    search->setShortcuts(KeysOf(Command::SearchPage));
+    search->setShortcutContext(Qt::WindowShortcut);
+    addAction(search);
+    PageControl1->setTabToolTip(1,
+                                HintWithKey(QStringLiteral("Search Events"), Command::SearchPage));
 }
 
 void TFormMainCalendar::showEvent(QShowEvent* event) {
@@ -425,18 +253,21 @@ void TFormMainCalendar::showEvent(QShowEvent* event) {
 }
 
 void TFormMainCalendar::FormActivate() {
+    month_->Activate();
     FormResize();
-    btnactive->setChecked(dm_.Options.IsAlarmEnabled);
-    btnactive->setToolTip(btnactive->isChecked() ? QStringLiteral("Enabled Alarm")
-                                                 : QStringLiteral("Disabled Alarm"));
+    toolbar_->ShowAlarms(dm_.Options.IsAlarmEnabled);
     // Events that fell due while the program was not running are shown once the window is
     // on the screen, whether or not the alarms are enabled.
     QTimer::singleShot(0, &session_, &CalendarSession::Start);
 }
 
-bool TFormMainCalendar::StartsMinimised() const {
-    return dm_.Options.IsStartWhenWindow && dm_.Options.IsMinimize && !arguments_.isEmpty() &&
-           arguments_.first() == QStringLiteral("autorun");
+void TFormMainCalendar::FormResize() {
+    const bool wasEnabled = updatesEnabled();
+    setUpdatesEnabled(false);
+    PageControl1->tabBar()->updateGeometry();
+    PageControl1->tabBar()->adjustSize();
+    month_->LayoutGrid();
+    setUpdatesEnabled(wasEnabled);
 }
 
 void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
@@ -445,25 +276,193 @@ void TFormMainCalendar::resizeEvent(QResizeEvent* event) {
         FormResize();
 }
 
-bool TFormMainCalendar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == PanelDay && event->type() == QEvent::Resize && activated_)
-        LayoutGrid();
-    if (watched == ListBoxMonth->viewport() && event->type() == QEvent::MouseButtonPress)
-        monthAtPress_ = ListBoxMonth->currentRow();
-    return QWidget::eventFilter(watched, event);
+bool TFormMainCalendar::StartsMinimised() const {
+    return dm_.Options.IsStartWhenWindow && dm_.Options.IsMinimize && !arguments_.isEmpty() &&
+           arguments_.first() == QStringLiteral("autorun");
 }
 
-void TFormMainCalendar::btnactiveClick() {
-    // The button has already changed its state.
-    if (btnactive->isChecked()) {
-        btnactive->setToolTip(QStringLiteral("Enabled Alarm"));
-    } else if (desktop::MessageBox::Question(this,
-                                             QStringLiteral("Do you want to disable the alarm?"))) {
-        btnactive->setToolTip(QStringLiteral("Disabled Alarm"));
+bool TFormMainCalendar::DatePageShowing() const {
+    return PageControl1->currentIndex() == 0;
+}
+
+void TFormMainCalendar::PageControl1Change() {
+    if (DatePageShowing()) {
+        searchPage->PageLeft();
+        month_->RxSpinYearChange();
     } else {
-        btnactive->setChecked(true);
+        if (activated_)
+            FormResize();
+        searchPage->PageShown();
     }
-    session_.SetAlarmsEnabled(btnactive->isChecked());
+}
+
+void TFormMainCalendar::ShowDatePage() {
+    if (DatePageShowing())
+        return;
+    PageControl1->setCurrentIndex(0);
+    month_->RxSpinYearChange();
+}
+
+int TFormMainCalendar::ShownMonth() const {
+    return month_->ShownMonth();
+}
+
+void TFormMainCalendar::ShowMonth(int year, int month) {
+    month_->ShowMonth(year, month);
+}
+
+int TFormMainCalendar::SelectedCell() const {
+    return month_->SelectedCell();
+}
+
+std::int64_t TFormMainCalendar::SelectedEventId() const {
+    return month_->SelectedEventId();
+}
+
+Tlable_listbox& TFormMainCalendar::Cell(int number) const {
+    return month_->Cell(number);
+}
+
+void TFormMainCalendar::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {
+    events_->DeleteEventIds(ids, blanks);
+}
+
+bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
+    return events_->EditFromAlarmWindow(event, owner);
+}
+
+QPrinter& TFormMainCalendar::Printer() {
+    return print_->Printer();
+}
+
+print::MonthSheet TFormMainCalendar::Sheet() const {
+    return month_->Sheet();
+}
+
+QString TFormMainCalendar::MonthTitle() const {
+    return month_->MonthTitle();
+}
+
+void TFormMainCalendar::btnactiveClick(bool checked) {
+    // The button has already changed its state.
+    if (!checked &&
+        !desktop::MessageBox::Question(this, QStringLiteral("Do you want to disable the alarm?"))) {
+        checked = true;
+    }
+    toolbar_->ShowAlarms(checked);
+    session_.SetAlarmsEnabled(checked);
+}
+
+void TFormMainCalendar::Preferences1Click() {
+    if (dm_.RefuseChange())
+        return;
+    // A data folder given at this start is given to the autostart entry too.
+    const std::string& folder = dm_.ProgramFolder();
+    const bool given = platform::ChooseDataFolder(std::string()).folder != folder;
+    auto dialog = std::make_unique<TFormPreferences>(
+        dm_, platform::Autorun({}, given ? folder : std::string()), platform::LauncherPath(), this);
+    if (desktop::ExecModal(*dialog) != QDialog::Accepted)
+        return;
+    // The session announces the save: the font, the shown page and the hot key follow it.
+    session_.SaveOptions();
+}
+
+void TFormMainCalendar::btnHelpClick() {
+    desktop::ShowHelp(kHelpTopic, this);
+}
+
+void TFormMainCalendar::About1Click() {
+    Taboutform about(this);
+    desktop::ExecModal(about);
+}
+
+void TFormMainCalendar::btnpendingClick() {
+    session_.ShowPending(true);
+}
+
+void TFormMainCalendar::NothingPending() {
+    if (nothingPendingShowing_)
+        return;
+    nothingPendingShowing_ = true;
+    desktop::MessageBox::Information(
+        this, QStringLiteral("There are no pending events to be displayed!"));
+    nothingPendingShowing_ = false;
+}
+
+void TFormMainCalendar::PmTrayRestoreClick() {
+    inTray_ = false;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TFormMainCalendar::BringToFront() {
+    PmTrayRestoreClick();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this && modal->isVisible() && modal->isEnabled()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TFormMainCalendar::btnExitClick() {
+    exiting_ = true;
+    emit exitRequested();
+}
+
+void TFormMainCalendar::SessionEnding() {
+    sessionEnding_ = true;
+}
+
+bool TFormMainCalendar::InTray() const {
+    return inTray_;
+}
+
+void TFormMainCalendar::SendToTray() {
+    PageControl1->setCurrentIndex(0);
+    if (!desktop::TrayAvailable()) {
+        // Nothing to bring it back from: the window stays on the task bar.
+        if (!isMinimized())
+            showMinimized();
+        return;
+    }
+    inTray_ = true;
+    hide();
+}
+
+void TFormMainCalendar::closeEvent(QCloseEvent* event) {
+    if (exiting_ || sessionEnding_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    SendToTray();
+    if (inTray_ && !dm_.Options.TrayMessageShown) {
+        // The first time only: a window that vanishes on its close box would look ended.
+        ++trayMessagesShown_;
+        emit trayMessageRequested(kKeepsRunningMessage);
+        dm_.Options.TrayMessageShown = true;
+        session_.SaveOptions();
+    }
+}
+
+void TFormMainCalendar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || exiting_)
+        return;
+    if (!isMinimized()) {
+        inTray_ = false;
+        return;
+    }
+    PageControl1->setCurrentIndex(0);
+    // Hidden once the window system has finished minimising it.
+    if (desktop::TrayAvailable()) {
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && isVisible())
+                SendToTray();
+        });
+    }
 }
 
 }  // namespace qcal

@@ -236,6 +236,10 @@ void TSearchPage::CreateResultList() {
     DeleteEvents1 = pmQuery->addAction(QStringLiteral("&Delete Events"));
     pmQuery->addSeparator();
     SelectAll1 = pmQuery->addAction(QStringLiteral("&Select All"));
+    AddEvent1->setObjectName(QStringLiteral("AddEvent1"));
+    EditEvent1->setObjectName(QStringLiteral("EditEvent1"));
+    DeleteEvents1->setObjectName(QStringLiteral("DeleteEvents1"));
+    SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
 
     connect(HeaderControl1, &QHeaderView::sectionResized, ListBoxQuery->viewport(),
             qOverload<>(&QWidget::update));
@@ -280,7 +284,7 @@ void TSearchPage::chtextClick() {
 void TSearchPage::comSearchTypeChange() {
     dtBetweenDate->setEnabled(false);
     dtAndDate->setEnabled(false);
-    SearchArchived = false;
+    searchArchived_ = false;
     const int type = comSearchType->currentIndex();
     if (type >= 0) {
         const SearchPeriod period = PeriodOfSearchType(
@@ -290,7 +294,7 @@ void TSearchPage::comSearchTypeChange() {
         SetPickerDay(dtAndDate, period.andDay);
         dtBetweenDate->setEnabled(period.pickersEnabled);
         dtAndDate->setEnabled(period.pickersEnabled);
-        SearchArchived = period.archived;
+        searchArchived_ = period.archived;
     }
     btnSearchClick();
 }
@@ -301,7 +305,7 @@ void TSearchPage::btnSearchClick() {
     SearchRequest request;
     request.between = PeriodStart(DayOfPicker(dtBetweenDate));
     request.andTime = PeriodEnd(DayOfPicker(dtAndDate));
-    request.archived = SearchArchived;
+    request.archived = searchArchived_;
     request.includeText = chtext->isChecked();
     request.keyword = desktop::Std(editInclude->text());
     request.subject = chSubject->isChecked();
@@ -319,7 +323,7 @@ void TSearchPage::btnSearchClick() {
         }
         return;
     }
-    search_.LoadFound(statement.sql, SearchArchived ? 1 : 0, request.between, request.andTime);
+    search_.LoadFound(statement.sql, searchArchived_ ? 1 : 0, request.between, request.andTime);
     ListBoxQuery->clear();
     ClearMemos();
     for (std::size_t i = 0; i < search_.found.size(); ++i)
@@ -470,6 +474,17 @@ void TSearchPage::LayoutSearch() {
         HeaderControl1->resizeSection(kSearchSubjectSection,
                                       std::max(0, HeaderControl1->width() - others));
     }
+}
+
+void TSearchPage::AddListShortcut(QAction* action) {
+    ListBoxQuery->addAction(action);
+}
+
+void TSearchPage::FocusFirstField() {
+    QWidget* first = editInclude->isEnabled() ? static_cast<QWidget*>(editInclude)
+                                              : static_cast<QWidget*>(comSearchType);
+    first->setFocus();
+    editInclude->selectAll();
 }
 
 SearchSectionWidths TSearchPage::SectionWidths() const {

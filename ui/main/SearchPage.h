@@ -82,7 +82,31 @@ public:
     const tArrayofField& Found() const { return search_.found; }
     std::vector<int> SelectedRows() const;
     // The last chosen type was the archive search.
-    bool SearchArchived = false;
+    bool SearchArchived() const { return searchArchived_; }
+    // Gives the result list a command of the window (its keys work there).
+    void AddListShortcut(QAction* action);
+    // Puts the focus in the keyword box when it is open for typing, else in the search type.
+    void FocusFirstField();
+
+    // The main window's help topic.
+    static constexpr int kHelpContext = 1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreatePanel();
+    void CreateResultList();
+    void ClearResults();
+    void ClearMemos();
+    int DayOfPicker(const QDateEdit* picker) const;
+    void SetPickerDay(QDateEdit* picker, int day);
+    SearchSectionWidths SectionWidths() const;
+    // The session changed something the results may show.
+    void SessionChanged();
 
     QLabel* Label6 = nullptr;
     QComboBox* comSearchType = nullptr;
@@ -112,27 +136,6 @@ public:
     QAction* DeleteEvents1 = nullptr;
     QAction* SelectAll1 = nullptr;
 
-    // The main window's help topic.
-    static constexpr int kHelpContext = 1;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void CreatePanel();
-    void CreateResultList();
-    void ClearResults();
-    void ClearMemos();
-    int DayOfPicker(const QDateEdit* picker) const;
-    void SetPickerDay(QDateEdit* picker, int day);
-    SearchSectionWidths SectionWidths() const;
-
-    // The session changed something the results may show.
-    void SessionChanged();
-
     CalendarSession& session_;
     TDataMod& dm_;
     SearchPageHooks hooks_;
@@ -141,6 +144,7 @@ private:
     tlist_of_event_for_Query search_;
     SearchSectionWidths keptWidths_{};
     bool splitterPlaced_ = false;
+    bool searchArchived_ = false;
 };
 
 }  // namespace qcal

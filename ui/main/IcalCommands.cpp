@@ -1,16 +1,12 @@
-// Export and import of iCalendar files from the options menu.
+#include "ui/main/IcalCommands.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QMenu>
-#include <QTimer>
 
 #include "session/CalendarSession.h"
-#include "store/DataModule.h"
 #include "store/IcalExport.h"
 #include "store/IcalImport.h"
-#include "ui/main/MainWindow.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/Convert.h"
 #include "widgets/Dialogs.h"
@@ -35,58 +31,59 @@ QString Joined(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void TFormMainCalendar::CreateIcalMenuItems() {
+IcalCommands::IcalCommands(CalendarSession& session, QMenu& menu, QWidget* owner)
+    : QObject(owner), session_(session), owner_(owner) {
     actExportIcal = new QAction(QStringLiteral("Export iCalendar..."), this);
     actImportIcal = new QAction(QStringLiteral("Import iCalendar..."), this);
     actExportIcal->setObjectName(QStringLiteral("actExportIcal"));
     actImportIcal->setObjectName(QStringLiteral("actImportIcal"));
     // Beside the other data commands, before the first separator.
     QAction* before = nullptr;
-    for (QAction* action : PmFormenu->actions()) {
+    for (QAction* action : menu.actions()) {
         if (action->isSeparator()) {
             before = action;
             break;
         }
     }
-    PmFormenu->insertAction(before, actExportIcal);
-    PmFormenu->insertAction(before, actImportIcal);
-    connect(actExportIcal, &QAction::triggered, this, &TFormMainCalendar::ExportIcalendarClick);
-    connect(actImportIcal, &QAction::triggered, this, &TFormMainCalendar::ImportIcalendarClick);
+    menu.insertAction(before, actExportIcal);
+    menu.insertAction(before, actImportIcal);
+    connect(actExportIcal, &QAction::triggered, this, &IcalCommands::ExportIcalendarClick);
+    connect(actImportIcal, &QAction::triggered, this, &IcalCommands::ImportIcalendarClick);
 }
 
-void TFormMainCalendar::ExportIcalendarClick() {
+void IcalCommands::ExportIcalendarClick() {
     const std::optional<QString> path = desktop::ChooseFile(
-        this, {true, QStringLiteral("Export iCalendar"),
-               QDir::home().filePath(QStringLiteral("quenlaris-calendar.ics")), kIcalFilter});
+        owner_, {true, QStringLiteral("Export iCalendar"),
+                 QDir::home().filePath(QStringLiteral("quenlaris-calendar.ics")), kIcalFilter});
     if (!path) {
         return;
     }
     ical::ExportResult result;
     {
         const desktop::BusyCursor busy;
-        result = ical::ExportIcsFile(dm_, Std(*path));
+        result = ical::ExportIcsFile(session_.Data(), Std(*path));
     }
     if (!result.ok) {
-        desktop::MessageBox::Error(this, Q(result.error));
+        desktop::MessageBox::Error(owner_, Q(result.error));
         return;
     }
     const QString text =
         QString::number(result.events) + QStringLiteral(" events exported to ") + *path;
     if (result.approximated.empty()) {
-        desktop::MessageBox::Information(this, text);
+        desktop::MessageBox::Information(owner_, text);
         return;
     }
     desktop::MessageBox::Information(
-        this,
+        owner_,
         text + QStringLiteral("\r") + QString::number(result.approximated.size()) +
             QStringLiteral(" repeat rules have no exact iCalendar form and were written as the "
                            "closest rule (see details)"),
         Joined(result.approximated));
 }
 
-void TFormMainCalendar::ImportIcalendarClick() {
+void IcalCommands::ImportIcalendarClick() {
     const std::optional<QString> path = desktop::ChooseFile(
-        this, {false, QStringLiteral("Import iCalendar"), QDir::homePath(), kIcalFilter});
+        owner_, {false, QStringLiteral("Import iCalendar"), QDir::homePath(), kIcalFilter});
     if (!path) {
         return;
     }
@@ -96,13 +93,13 @@ void TFormMainCalendar::ImportIcalendarClick() {
         result = session_.ImportIcs(Std(*path));
     }
     if (!result.ok) {
-        desktop::MessageBox::Error(this, Q(result.error));
+        desktop::MessageBox::Error(owner_, Q(result.error));
         return;
     }
     if (result.details.empty()) {
-        desktop::MessageBox::Information(this, Q(result.Summary()));
+        desktop::MessageBox::Information(owner_, Q(result.Summary()));
     } else {
-        desktop::MessageBox::Information(this, Q(result.Summary()), Q(result.DetailText()));
+        desktop::MessageBox::Information(owner_, Q(result.Summary()), Q(result.DetailText()));
     }
 }
 

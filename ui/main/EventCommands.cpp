@@ -1,24 +1,20 @@
-// The grid's event commands: add, edit and delete events, then show where they fall.
+#include "ui/main/EventCommands.h"
 
-#include <QListWidget>
-#include <QPushButton>
-#include <QSignalBlocker>
-#include <QSpinBox>
+#include <QWidget>
 
 #include "core/Clock.h"
 #include "core/Rules.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
+#include "store/Occurrences.h"
 #include "ui/editor/EventEditor.h"
 #include "ui/main/DayCell.h"
-#include "ui/main/LayerDialog.h"
-#include "ui/main/MainWindow.h"
+#include "ui/main/LayerBar.h"
+#include "ui/main/MonthView.h"
+#include "ui/main/OccurrenceQuestion.h"
 #include "widgets/Convert.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageBox.h"
-
-#include "store/Occurrences.h"
-#include "ui/main/OccurrenceQuestion.h"
 
 namespace qcal {
 namespace {
@@ -28,16 +24,28 @@ constexpr TDateTime kFiveSeconds = 5.0 / 86400;
 
 }  // namespace
 
-std::unique_ptr<TmyFormNewOrEdit> TFormMainCalendar::CreateEditor(bool newEvent, QWidget* owner) {
+EventCommands::EventCommands(CalendarSession& session, MonthView& month, LayerBar& layers,
+                             QWidget* owner)
+    : QObject(owner),
+      session_(session),
+      dm_(session.Data()),
+      month_(month),
+      layers_(layers),
+      owner_(owner),
+      monthList_(dm_) {}
+
+EventCommands::~EventCommands() = default;
+
+std::unique_ptr<TmyFormNewOrEdit> EventCommands::CreateEditor(bool newEvent, QWidget* owner) {
     return std::make_unique<TmyFormNewOrEdit>(
         dm_, newEvent ? TmyFormNewOrEdit::Mode::New : TmyFormNewOrEdit::Mode::Edit,
         [this](QWidget* dialogOwner) {
-            return RunLayerDialog(TmyFormLayer::Mode::New, -1, dialogOwner);
+            return layers_.RunLayerDialog(TmyFormLayer::Mode::New, -1, dialogOwner);
         },
-        owner ? owner : this);
+        owner ? owner : owner_);
 }
 
-bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
+bool EventCommands::EditFromAlarmWindow(tfield& event, QWidget* owner) {
     // A data folder that cannot be written refuses before anything is typed.
     if (dm_.RefuseChange())
         return false;
@@ -49,13 +57,12 @@ bool TFormMainCalendar::EditFromAlarmWindow(tfield& event, QWidget* owner) {
     return accepted;
 }
 
-tfield TFormMainCalendar::NewEventPreset(int cell) const {
+tfield EventCommands::NewEventPreset(int cell) const {
     tfield rec;
-    if (RxCheckListBoxLayer->count() > 0)
-        rec.layername = desktop::Std(RxCheckListBoxLayer->item(0)->text());
+    rec.layername = layers_.FirstLayerName();
     rec.alert = true;
     rec.repeatType = kRepeatNone;
-    rec.begindate = rec.enddate = Cell(cell).date;
+    rec.begindate = rec.enddate = month_.Cell(cell).date;
     const TDateTime now = clock::Now();
     rec.beginTime = now - DayOf(now);
     rec.endtime = rec.beginTime + kOneHour;
@@ -63,7 +70,6 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
     if (rec.endtime >= 1.0)
         rec.endtime = rec.beginTime + kFiveSeconds;
     rec.lastFileTime = 0;
-    rec.yearMonth0 = rec.yearMonth1 = std::max(0, ListBoxMonth->currentRow());
     rec.dayEvery0 = rec.weekEvery0 = rec.monthEvery0 = rec.monthEvery1 = 0;
     rec.weekSelected0.clear();
     // Whatever kind is picked, the event occurs on the day it was added on: the monthly and
@@ -76,32 +82,32 @@ tfield TFormMainCalendar::NewEventPreset(int cell) const {
     return rec;
 }
 
-void TFormMainCalendar::AddEventAt(int cell) {
+void EventCommands::AddEventAt(int cell) {
     if (dm_.RefuseChange())
         return;
     auto editor = CreateEditor(true);
     editor->EventRec = NewEventPreset(cell);
-    const TDateTime reference = Cell(cell).date;
+    const TDateTime reference = month_.Cell(cell).date;
     if (desktop::ExecModal(*editor) != QDialog::Accepted)
         return;
     if (session_.AddEvent(editor->EventRec) != 0)
         ShowEventDay(editor->EventRec, reference);
 }
 
-void TFormMainCalendar::EditSelectedEvent() {
+void EventCommands::EditSelectedEvent() {
     if (!EditCheck() || dm_.RefuseChange())
         return;
     auto editor = CreateEditor(false);
-    const TDateTime reference = Cell(SelectedCell()).date;
-    if (!session_.LoadEvent(SelectedEventId(), editor->EventRec)) {
+    const TDateTime reference = month_.Cell(month_.SelectedCell()).date;
+    if (!session_.LoadEvent(month_.SelectedEventId(), editor->EventRec)) {
         // The row has gone meanwhile: show the month as it is now.
-        RxSpinYearChange();
+        month_.RxSpinYearChange();
         return;
     }
     if (editor->EventRec.repeatType != kRepeatNone) {
         switch (OccurrenceQuestion::Ask(
-            this, QStringLiteral("Edit only this occurrence, or the whole series?\r'") +
-                      desktop::Q(editor->EventRec.subject) + QStringLiteral("'"))) {
+            owner_, QStringLiteral("Edit only this occurrence, or the whole series?\r'") +
+                        desktop::Q(editor->EventRec.subject) + QStringLiteral("'"))) {
             case OccurrenceScope::Cancel:
                 return;
             case OccurrenceScope::Series:
@@ -119,22 +125,22 @@ void TFormMainCalendar::EditSelectedEvent() {
             ShowEventDay(editor->EventRec, reference);
             break;
         case EditedEventSave::RowGone:
-            desktop::MessageBox::Information(this, QString::fromUtf8(kEditedEventGone));
+            desktop::MessageBox::Information(owner_, QString::fromUtf8(kEditedEventGone));
             break;
         case EditedEventSave::Failed:
             break;
     }
 }
 
-void TFormMainCalendar::DeleteSelectedEvent() {
-    const std::int64_t id = SelectedEventId();
+void EventCommands::DeleteSelectedEvent() {
+    const std::int64_t id = month_.SelectedEventId();
     tfield event;
     if (id != 0 && monthList_.LoadEvent(id, event) && event.id == id &&
         event.repeatType != kRepeatNone) {
-        const TDateTime day = Cell(SelectedCell()).date;
+        const TDateTime day = month_.Cell(month_.SelectedCell()).date;
         switch (OccurrenceQuestion::Ask(
-            this, QStringLiteral("Delete only this occurrence, or the whole series?\r'") +
-                      desktop::Q(event.subject) + QStringLiteral("'"))) {
+            owner_, QStringLiteral("Delete only this occurrence, or the whole series?\r'") +
+                        desktop::Q(event.subject) + QStringLiteral("'"))) {
             case OccurrenceScope::Cancel:
                 return;
             case OccurrenceScope::Occurrence:
@@ -157,7 +163,7 @@ void TFormMainCalendar::DeleteSelectedEvent() {
     DeleteEventIds(std::span(&id, 1), IdListBlanks::None);
 }
 
-void TFormMainCalendar::EditOccurrence(const tfield& series, int day) {
+void EventCommands::EditOccurrence(const tfield& series, int day) {
     auto editor = CreateEditor(false);
     editor->EventRec = DetachedOccurrence(series, day);
     if (desktop::ExecModal(*editor) != QDialog::Accepted)
@@ -172,28 +178,31 @@ void TFormMainCalendar::EditOccurrence(const tfield& series, int day) {
         ShowEventDay(once, day);
 }
 
-void TFormMainCalendar::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {
+void EventCommands::DeleteEventIds(std::span<const std::int64_t> ids, IdListBlanks blanks) {
     session_.DeleteEvents(ids, blanks);
 }
 
-void TFormMainCalendar::ShowEventDay(const tfield& event, TDateTime reference) {
-    if (!DatePageShowing())
-        return;
-    const TDateTime target = tsatisfy(event).DayToShow(reference);
-    const CivilDate date = DecodeDate(target);
-    if (RxSpinYear->value() != date.year || ListBoxMonth->currentRow() != int(date.month) - 1) {
-        {
-            const QSignalBlocker blockYear(RxSpinYear);
-            const QSignalBlocker blockMonth(ListBoxMonth);
-            RxSpinYear->setValue(date.year);
-            ListBoxMonth->setCurrentRow(int(date.month) - 1);
-        }
-        RxSpinYearChange();
+void EventCommands::ShowEventDay(const tfield& event, TDateTime reference) {
+    if (month_.Showing())
+        month_.ShowDay(tsatisfy(event).DayToShow(reference));
+}
+
+bool EventCommands::EditCheck() {
+    if (month_.Cell(month_.SelectedCell()).HasRows())
+        return true;
+    desktop::MessageBox::Information(owner_, QStringLiteral("There is no event to be edited!"));
+    return false;
+}
+
+bool EventCommands::ConfirmDelete() {
+    const titem_for_display* line = month_.Cell(month_.SelectedCell()).SelectedOrFirstLine();
+    if (!line) {
+        desktop::MessageBox::Information(owner_, QStringLiteral("There is no event to be delete!"));
+        return false;
     }
-    for (auto& cell : cells_) {
-        if (cell->button->isEnabled() && DayOf(cell->date) == DayOf(target))
-            cell->Select();
-    }
+    return desktop::MessageBox::Question(
+        owner_, QStringLiteral("Are you sure to delete the event?\r'") + desktop::Q(line->text) +
+                    QStringLiteral("'"));
 }
 
 }  // namespace qcal
