@@ -29,6 +29,7 @@
 #include "ui/main/LayerBar.h"
 #include "ui/main/MainToolbar.h"
 #include "ui/main/MonthPicker.h"
+#include "ui/main/PageControl.h"
 #include "ui/main/PreferencesDialog.h"
 #include "ui/main/PrintCommands.h"
 #include "ui/main/SearchPage.h"
@@ -38,38 +39,6 @@
 #include "widgets/MessageBox.h"
 
 namespace qcal {
-namespace {
-
-// The page control's two tabs share its width.
-class HalfWidthTabBar : public QTabBar {
-public:
-    using QTabBar::QTabBar;
-
-protected:
-    QSize tabSizeHint(int index) const override {
-        QSize size = QTabBar::tabSizeHint(index);
-        if (parentWidget())
-            size.setWidth(std::max(40, parentWidget()->width() / 2 - 2));
-        return size;
-    }
-};
-
-class PageControl : public QTabWidget {
-public:
-    explicit PageControl(QWidget* parent) : QTabWidget(parent) {
-        setTabBar(new HalfWidthTabBar(this));
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override {
-        // The tab bar keeps the tab sizes it measured for the old width until something
-        // about its tabs changes; have it measure them again for the new one.
-        tabBar()->setIconSize(tabBar()->iconSize());
-        QTabWidget::resizeEvent(event);
-    }
-};
-
-}  // namespace
 
 const QString TFormMainCalendar::kKeepsRunningMessage = QStringLiteral(
     "Quenlaris Calendar keeps running in the tray and raises your alarms. "

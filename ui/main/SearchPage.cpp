@@ -2,13 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -17,16 +13,15 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "core/Clock.h"
 #include "platform/desktop/WeekStart.h"
 #include "session/CalendarSession.h"
 #include "store/DataModule.h"
 #include "store/SearchStatement.h"
+#include "ui/main/SearchCriteria.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/ColouredRow.h"
 #include "widgets/Convert.h"
@@ -38,13 +33,6 @@ namespace {
 constexpr int kRowHeight = 17;
 constexpr int kContentHeight = 119;
 constexpr int kNoteHeight = 85;
-constexpr int kButtonWidth = 64;
-constexpr int kButtonHeight = 82;
-constexpr int kPanelHeight = 146;
-constexpr int kLeft = 8;
-
-const QDate kDayZero(1899, 12, 30);
-
 QPlainTextEdit* Memo(QWidget* parent, const char* name) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(QString::fromLatin1(name));
@@ -54,29 +42,6 @@ QPlainTextEdit* Memo(QWidget* parent, const char* name) {
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setToolTip(QStringLiteral("Double-click to Edit"));
     return memo;
-}
-
-QLabel* Label(QWidget* parent, const char* name, const char* text, QRect geometry) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    return label;
-}
-
-QCheckBox* CheckBox(QWidget* parent, const char* name, const char* text, QRect geometry) {
-    auto* box = new QCheckBox(QString::fromUtf8(text), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(geometry);
-    return box;
-}
-
-QDateEdit* DatePicker(QWidget* parent, const char* name, QRect geometry) {
-    auto* picker = new QDateEdit(parent);
-    picker->setObjectName(QString::fromLatin1(name));
-    picker->setCalendarPopup(true);
-    picker->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
-    picker->setGeometry(geometry);
-    return picker;
 }
 
 }  // namespace
@@ -91,13 +56,12 @@ TSearchPage::TSearchPage(CalendarSession& session, SearchPageHooks hooks, QWidge
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
-    CreatePanel();
-    page->addWidget(PanelSearch);
+    criteria_ = new SearchCriteria(this);
+    page->addWidget(criteria_);
     CreateResultList();
     page->addWidget(Splitter, 1);
-    const int today = clock::Today();
-    SetPickerDay(dtBetweenDate, today);
-    SetPickerDay(dtAndDate, today);
+    connect(criteria_, &SearchCriteria::searchTypeChosen, this, &TSearchPage::comSearchTypeChange);
+    connect(criteria_, &SearchCriteria::searchRequested, this, &TSearchPage::btnSearchClick);
     connect(&session_, &CalendarSession::eventsChanged, this, &TSearchPage::SessionChanged);
     // Another choice of layers searches again from a fresh period.
     connect(&session_, &CalendarSession::layersChanged, this, [this] {
@@ -105,57 +69,9 @@ TSearchPage::TSearchPage(CalendarSession& session, SearchPageHooks hooks, QWidge
             comSearchTypeChange();
     });
     connect(&session_, &CalendarSession::optionsChanged, this, &TSearchPage::SessionChanged);
-    chtextClick();
 }
 
 TSearchPage::~TSearchPage() = default;
-
-void TSearchPage::CreatePanel() {
-    PanelSearch = new QWidget(this);
-    PanelSearch->setObjectName(QStringLiteral("PanelSearch"));
-    PanelSearch->setFixedHeight(kPanelHeight);
-
-    Label6 = Label(PanelSearch, "Label6", "Search Type", QRect(kLeft, 6, 120, 16));
-    comSearchType = new QComboBox(PanelSearch);
-    comSearchType->setObjectName(QStringLiteral("comSearchType"));
-    comSearchType->setGeometry(kLeft, 22, 400, 22);
-    for (const char* item : kSearchTypeItems)
-        comSearchType->addItem(QString::fromUtf8(item));
-    comSearchType->setCurrentIndex(-1);
-
-    btnSearch = new QToolButton(PanelSearch);
-    btnSearch->setObjectName(QStringLiteral("btnSearch"));
-    btnSearch->setText(QStringLiteral("Search"));
-    btnSearch->setAutoRaise(true);
-    btnSearch->setGeometry(kLeft + 403, 22, kButtonWidth, kButtonHeight);
-    QPalette red = btnSearch->palette();
-    red.setColor(QPalette::ButtonText, Qt::red);
-    btnSearch->setPalette(red);
-
-    Label7 = Label(PanelSearch, "Label7", "Search Period", QRect(kLeft, 50, 120, 16));
-    LabelBetween = Label(PanelSearch, "LabelBetween", "Between", QRect(kLeft, 68, 50, 22));
-    dtBetweenDate = DatePicker(PanelSearch, "dtBetweenDate", QRect(kLeft + 50, 68, 160, 22));
-    LabelAnd = Label(PanelSearch, "LabelAnd", "And", QRect(kLeft + 211, 68, 32, 22));
-    LabelAnd->setAlignment(Qt::AlignCenter);
-    dtAndDate = DatePicker(PanelSearch, "dtAndDate", QRect(kLeft + 243, 68, 160, 22));
-
-    chtext = CheckBox(PanelSearch, "chtext", "Include Text", QRect(kLeft, 96, 140, 20));
-    editInclude = new QLineEdit(PanelSearch);
-    editInclude->setObjectName(QStringLiteral("editInclude"));
-    editInclude->setGeometry(kLeft, 118, 160, 22);
-    LabelIn = Label(PanelSearch, "LabelIn", "In", QRect(kLeft + 170, 118, 20, 22));
-    chSubject = CheckBox(PanelSearch, "chSubject", "Subject", QRect(kLeft + 190, 118, 70, 22));
-    chContent = CheckBox(PanelSearch, "chContent", "Content", QRect(kLeft + 260, 118, 74, 22));
-    chNote = CheckBox(PanelSearch, "chNote", "Note", QRect(kLeft + 334, 118, 56, 22));
-    for (QCheckBox* box : {chSubject, chContent, chNote})
-        box->setChecked(true);
-
-    connect(comSearchType, &QComboBox::activated, this, &TSearchPage::comSearchTypeChange);
-    connect(btnSearch, &QToolButton::clicked, this, &TSearchPage::btnSearchClick);
-    connect(chtext, &QCheckBox::toggled, this, &TSearchPage::chtextClick);
-    // Enter in the keyword box searches, as the search button does.
-    connect(editInclude, &QLineEdit::returnPressed, this, &TSearchPage::btnSearchClick);
-}
 
 void TSearchPage::CreateResultList() {
     Splitter = new QSplitter(Qt::Vertical, this);
@@ -265,52 +181,15 @@ void TSearchPage::CreateResultList() {
     connect(SelectAll1, &QAction::triggered, this, &TSearchPage::SelectAll1Click);
 }
 
-int TSearchPage::DayOfPicker(const QDateEdit* picker) const {
-    return int(kDayZero.daysTo(picker->date()));
-}
-
-void TSearchPage::SetPickerDay(QDateEdit* picker, int day) {
-    picker->setDate(kDayZero.addDays(day));
-}
-
-void TSearchPage::chtextClick() {
-    const bool on = chtext->isChecked();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{editInclude, chSubject, chContent, chNote}) {
-        control->setEnabled(on);
-    }
-}
-
 void TSearchPage::comSearchTypeChange() {
-    dtBetweenDate->setEnabled(false);
-    dtAndDate->setEnabled(false);
-    searchArchived_ = false;
-    const int type = comSearchType->currentIndex();
-    if (type >= 0) {
-        const SearchPeriod period = PeriodOfSearchType(
-            type, clock::Today(), DayOfPicker(dtBetweenDate), DayOfPicker(dtAndDate),
-            desktop::FirstWeekday(dm_.Options.FirstDayOfWeek));
-        SetPickerDay(dtBetweenDate, period.between);
-        SetPickerDay(dtAndDate, period.andDay);
-        dtBetweenDate->setEnabled(period.pickersEnabled);
-        dtAndDate->setEnabled(period.pickersEnabled);
-        searchArchived_ = period.archived;
-    }
+    searchArchived_ = criteria_->ApplySearchType(desktop::FirstWeekday(dm_.Options.FirstDayOfWeek));
     btnSearchClick();
 }
 
 void TSearchPage::btnSearchClick() {
     desktop::BusyCursor busy;
-    comSearchType->setFocus();
-    SearchRequest request;
-    request.between = PeriodStart(DayOfPicker(dtBetweenDate));
-    request.andTime = PeriodEnd(DayOfPicker(dtAndDate));
-    request.archived = searchArchived_;
-    request.includeText = chtext->isChecked();
-    request.keyword = desktop::Std(editInclude->text());
-    request.subject = chSubject->isChecked();
-    request.content = chContent->isChecked();
-    request.note = chNote->isChecked();
+    criteria_->FocusSearchType();
+    const SearchRequest request = criteria_->Request(searchArchived_);
     const SearchStatement statement = BuildSearchStatement(request, dm_.Layers);
     if (statement.refusal != SearchRefusal::None) {
         // The message is read with the ordinary cursor.
@@ -430,8 +309,8 @@ void TSearchPage::SessionChanged() {
 void TSearchPage::PageShown() {
     shown_ = true;
     LayoutSearch();
-    if (comSearchType->currentIndex() < 0)
-        comSearchType->setCurrentIndex(kSearchThisYear);
+    if (criteria_->SearchType() < 0)
+        criteria_->SetSearchType(kSearchThisYear);
     comSearchTypeChange();
 }
 
@@ -441,30 +320,7 @@ void TSearchPage::PageLeft() {
 }
 
 void TSearchPage::LayoutSearch() {
-    const int clientWidth = PanelSearch->width();
-    btnSearch->move(clientWidth - btnSearch->width() - 1, btnSearch->y());
-    const int comboLeft = comSearchType->x();
-    const int comboWidth = std::max(0, btnSearch->x() - 3 - comboLeft);
-    comSearchType->resize(comboWidth, comSearchType->height());
-    const int comboRight = comboLeft + comboWidth;
-
-    const int pickerWidth =
-        std::max(0, (comboWidth - LabelBetween->width() - LabelAnd->width()) / 2);
-    dtBetweenDate->setGeometry(LabelBetween->x() + LabelBetween->width(), dtBetweenDate->y(),
-                               pickerWidth, dtBetweenDate->height());
-    LabelAnd->move(dtBetweenDate->x() + pickerWidth + 1, LabelAnd->y());
-    dtAndDate->setGeometry(comboRight - pickerWidth, dtAndDate->y(), pickerWidth,
-                           dtAndDate->height());
-
-    const int boxes = chSubject->width() + chContent->width() + chNote->width();
-    editInclude->resize(std::max(0, comboWidth - boxes - LabelIn->width() - 9),
-                        editInclude->height());
-    chNote->move(comboRight - chNote->width(), chNote->y());
-    chContent->move(chNote->x() - chContent->width(), chContent->y());
-    chSubject->move(std::max(chContent->x() - chSubject->width(), editInclude->x()),
-                    chSubject->y());
-    LabelIn->move(chSubject->x() - LabelIn->width(), LabelIn->y());
-
+    criteria_->LayoutPanel();
     if (isVisible()) {
         int others = 0;
         for (int i = 0; i < kSearchSectionCount; ++i) {
@@ -481,10 +337,7 @@ void TSearchPage::AddListShortcut(QAction* action) {
 }
 
 void TSearchPage::FocusFirstField() {
-    QWidget* first = editInclude->isEnabled() ? static_cast<QWidget*>(editInclude)
-                                              : static_cast<QWidget*>(comSearchType);
-    first->setFocus();
-    editInclude->selectAll();
+    criteria_->FocusFirstField();
 }
 
 SearchSectionWidths TSearchPage::SectionWidths() const {

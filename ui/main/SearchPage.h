@@ -16,21 +16,17 @@
 #include "store/SearchHeader.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
 class QHeaderView;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
-class QToolButton;
 
 namespace qcal {
 
 class CalendarSession;
+class SearchCriteria;
 class TDataMod;
 
 // What the page asks of the main window.
@@ -58,7 +54,6 @@ public:
     void comSearchTypeChange();
     // Checks the input, builds the statement, loads the results and fills the list.
     void btnSearchClick();
-    void chtextClick();
     // Shows the current result's content and note.
     void ListBoxQueryClick();
     // Edits the current result.
@@ -98,31 +93,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreatePanel();
     void CreateResultList();
     void ClearResults();
     void ClearMemos();
-    int DayOfPicker(const QDateEdit* picker) const;
-    void SetPickerDay(QDateEdit* picker, int day);
     SearchSectionWidths SectionWidths() const;
     // The session changed something the results may show.
     void SessionChanged();
 
-    QLabel* Label6 = nullptr;
-    QComboBox* comSearchType = nullptr;
-    QToolButton* btnSearch = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* LabelBetween = nullptr;
-    QDateEdit* dtBetweenDate = nullptr;
-    QLabel* LabelAnd = nullptr;
-    QDateEdit* dtAndDate = nullptr;
-    QCheckBox* chtext = nullptr;
-    QLineEdit* editInclude = nullptr;
-    QLabel* LabelIn = nullptr;
-    QCheckBox* chSubject = nullptr;
-    QCheckBox* chContent = nullptr;
-    QCheckBox* chNote = nullptr;
-    QWidget* PanelSearch = nullptr;
+    SearchCriteria* criteria_ = nullptr;
     QHeaderView* HeaderControl1 = nullptr;
     QListWidget* ListBoxQuery = nullptr;
     // Says in the list that the last search found nothing.
