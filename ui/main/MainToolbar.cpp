@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "ui/main/MonthView.h"
+#include "ui/main/EventActions.h"
 #include "ui/main/Shortcuts.h"
 #include "widgets/Glyphs.h"
 

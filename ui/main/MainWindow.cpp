@@ -29,6 +29,7 @@
 #include "ui/main/LayerBar.h"
 #include "ui/main/MainToolbar.h"
 #include "ui/main/MonthPicker.h"
+#include "ui/main/MonthView.h"
 #include "ui/main/PageControl.h"
 #include "ui/main/PreferencesDialog.h"
 #include "ui/main/PrintCommands.h"

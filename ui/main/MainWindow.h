@@ -12,7 +12,7 @@
 #include "core/Event.h"
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
-#include "ui/main/MonthView.h"
+#include "ui/main/EventActions.h"
 
 class QPrinter;
 class QTabWidget;
@@ -25,6 +25,7 @@ class IcalCommands;
 class LayerBar;
 class MainToolbar;
 class MonthPicker;
+class MonthView;
 class PrintCommands;
 class TDataMod;
 class TSearchPage;

@@ -12,6 +12,7 @@
 #include "core/Event.h"
 #include "print/MonthPage.h"
 #include "store/EventLists.h"
+#include "ui/main/EventActions.h"
 
 class QAction;
 class QButtonGroup;
@@ -26,14 +27,6 @@ struct DayRange;
 class MonthPicker;
 class TDataMod;
 class Tlable_listbox;
-
-// The grid's event commands, each one action shared by the toolbar button, the cell menus
-// and the cell's mouse and keys.
-struct EventActions {
-    QAction* add = nullptr;     // a new event on the selected cell's day
-    QAction* edit = nullptr;    // edit the selected event
-    QAction* remove = nullptr;  // delete the selected event
-};
 
 class MonthView : public QWidget {
     Q_OBJECT
