@@ -1024,6 +1024,15 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
             store(once, found);
             return true;
         };
+        // The event a UID of another calendar was imported into, 0 when none.
+        const auto uidTableId = [&](const std::string& uid) {
+            q.setSql(std::string("select eventid from ") + kUidTable +
+                     " where uid=" + platform::SqlLiteral(uid));
+            q.open();
+            const std::int64_t id = q.eof() ? 0 : q.asInteger("eventid");
+            q.close();
+            return id;
+        };
         const auto reportChanges = [&](const ImportedEvent& item, const std::string& name) {
             if (!item.changes.empty()) {
                 ++changed;
@@ -1054,6 +1063,29 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                     if (const auto it = seriesIds.find(uid);
                         !uid.empty() && it != seriesIds.end()) {
                         series = it->second;
+                    }
+                    if (series == 0 && !uid.empty() && !parsed.skippedSeries.contains(uid)) {
+                        // A series imported or exported before: the override changes it there.
+                        for (const std::int64_t existing : {IdOfUid(uid, key), uidTableId(uid)}) {
+                            tfield stored;
+                            if (existing == 0 ||
+                                !loadRow("id=" + std::to_string(existing), stored)) {
+                                q.close();
+                                continue;
+                            }
+                            if (stored.repeatType != kRepeatNone) {
+                                series = stored.id;
+                                if (tsatisfy(stored).OccursOn(item.recurrenceDay)) {
+                                    const auto at = std::lower_bound(stored.exceptDays.begin(),
+                                                                     stored.exceptDays.end(),
+                                                                     item.recurrenceDay);
+                                    stored.exceptDays.insert(at, item.recurrenceDay);
+                                    store(stored, true);
+                                }
+                            }
+                            q.close();
+                            break;
+                        }
                     }
                     if (series == 0) {
                         // No series to change: a moved occurrence is an appointment of its
@@ -1133,11 +1165,7 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                     if (source == 0 && !uid.empty()) {
                         existing = IdOfUid(uid, key);
                     } else if (source == 1 && !uid.empty()) {
-                        q.setSql(std::string("select eventid from ") + kUidTable +
-                                 " where uid=" + platform::SqlLiteral(uid));
-                        q.open();
-                        existing = q.eof() ? 0 : q.asInteger("eventid");
-                        q.close();
+                        existing = uidTableId(uid);
                     } else if (source == 2 && uid.empty()) {
                         q.setSql("select * from eventtable where subject=" +
                                  platform::SqlLiteral(e.subject) +
