@@ -7,6 +7,7 @@
 
 #include "core/Clock.h"
 #include "core/Rules.h"
+#include "store/CalendarMemory.h"
 #include "store/DueList.h"
 #include "store/EventLists.h"
 
@@ -171,16 +172,46 @@ Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
     return g;
 }
 
-}  // namespace
+Gathered Gather(const CalendarMemory& memory, const arraylayinfo& layers, int firstDay, int days,
+                bool allLayers) {
+    const int lastDay = firstDay + days - 1;
+    Gathered g;
+    for (const MemoryEvent* e :
+         memory.Overlapping(firstDay, lastDay, allLayers ? nullptr : &layers)) {
+        bool kept = false;
+        tsatisfy(e->rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            if (!kept) {
+                g.texts.push_back({std::string(memory.Text(e->subject)), memory.LayerName(*e),
+                                   e->alert, e->allDay, e->rule.beginTime});
+                kept = true;
+            }
+            g.occurrences.push_back({day, std::uint32_t(g.texts.size() - 1),
+                                     e->allDay ? -1.0 : e->rule.beginTime,
+                                     std::uint32_t(g.occurrences.size())});
+        });
+    }
+    SortOccurrences(g.occurrences, firstDay, days);
+    return g;
+}
 
-std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers) {
-    const Gathered g = Gather(dm, firstDay, days, allLayers);
+std::vector<AgendaLine> Lines(const Gathered& g) {
     std::vector<AgendaLine> lines;
     lines.reserve(g.occurrences.size());
     for (const Occurrence& o : g.occurrences) {
         lines.push_back(g.Line(o));
     }
     return lines;
+}
+
+}  // namespace
+
+std::vector<AgendaLine> AgendaLines(const CalendarMemory& memory, const arraylayinfo& layers,
+                                    int firstDay, int days, bool allLayers) {
+    return Lines(Gather(memory, layers, firstDay, days, allLayers));
+}
+
+std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers) {
+    return Lines(Gather(dm, firstDay, days, allLayers));
 }
 
 void WriteAgenda(TDataMod& dm, int firstDay, int days, bool allLayers, std::ostream& out) {

@@ -177,6 +177,8 @@ struct Item {
 };
 using Segment = std::vector<Item>;
 
+}  // namespace
+
 struct CompiledPattern {
     // What the pattern was compiled from, to tell whether a kept one still applies.
     std::string source;
@@ -186,6 +188,8 @@ struct CompiledPattern {
     bool matchesNothing = false;  // ends in the escape character
     std::vector<Segment> segments{Segment{}};
 };
+
+namespace {
 
 std::unique_ptr<CompiledPattern> Compile(std::string_view pattern, std::optional<char32_t> escape) {
     auto compiled = std::make_unique<CompiledPattern>();
@@ -413,6 +417,15 @@ void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
 }
 
 }  // namespace
+
+LikePattern::LikePattern(std::string_view pattern) : compiled_(Compile(pattern, std::nullopt)) {}
+LikePattern::~LikePattern() = default;
+LikePattern::LikePattern(LikePattern&&) noexcept = default;
+LikePattern& LikePattern::operator=(LikePattern&&) noexcept = default;
+
+bool LikePattern::Matches(std::string_view text) const {
+    return MatchText(*compiled_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
 
 int RegisterUnicodeLike(sqlite3* db) {
     Folds();  // built before the first row rather than during it

@@ -8,11 +8,6 @@
 
 namespace qcal {
 
-namespace {
-
-// The moment, to the millisecond, at which an event that is not due at from becomes due by
-// to: the statement lets it through from its begin moment on, and the rule answers yes from
-// then until it is archived, so the answer is found by halving the interval.
 TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, TDateTime to) {
     constexpr TDateTime kMillisecond = 1.0 / 86'400'000.0;
     const auto due = [&](TDateTime t) { return begin <= t && rule.IsDue(t); };
@@ -26,8 +21,6 @@ TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, 
     }
     return to;
 }
-
-}  // namespace
 
 std::string tlist_of_event_for_timer::BuildDueCondition() const {
     return BuildDueCondition(clock::Now());
@@ -77,6 +70,10 @@ bool tlist_of_event_for_timer::OpenReminderQuery(platform::Query& q) const {
 }
 
 void tlist_of_event_for_timer::CheckNewDue() {
+    if (FromMemory()) {
+        CheckNewDueInMemory();
+        return;
+    }
     platform::Query& q = dm_.ADOQueryForTimer;
     // The statement and the rule of every row are asked about one moment.
     const TDateTime now = clock::Now();
@@ -116,6 +113,10 @@ void tlist_of_event_for_timer::CheckNewDue() {
 }
 
 bool tlist_of_event_for_timer::RebuildDue() {
+    if (FromMemory()) {
+        RebuildDueInMemory();
+        return true;
+    }
     SaveIds();
     platform::Query& q = dm_.ADOQueryForUpdate;
     tArrayofField rebuilt;
@@ -156,6 +157,9 @@ bool tlist_of_event_for_timer::RebuildDue() {
 }
 
 std::optional<TDateTime> tlist_of_event_for_timer::NextDueMoment(TDateTime now, TDateTime horizon) {
+    if (FromMemory()) {
+        return NextDueMomentInMemory(now, horizon);
+    }
     platform::Query& q = dm_.ADOQueryForTimer;
     const TDateTime until = now + horizon;
     std::optional<TDateTime> next;
