@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/UnicodeLike.h"
@@ -60,10 +61,24 @@ TDateTime EarliestDueMoment(const MemoryEvent& e) {
         return r.lastFileTime < 1 ? r.begindate + r.beginTime - lead : kNever;
     if (!(r.lastFileTime <= e.enddate + e.endtime + 1))
         return kNever;  // neither statement lets it through
-    // No occurrence before the first day not archived yet makes it due.
+    // No occurrence before the first day not archived yet makes it due, nor one after the end.
     const int filed = DayOf(r.lastFileTime);
     const int latest = std::max(DayOf(r.begindate), filed);
-    return (latest == filed ? latest + 1 : latest) - lead;
+    const int firstUnfiled = latest == filed ? latest + 1 : latest;
+    if (IsValidDateTime(r.enddate) && firstUnfiled > DayOf(r.enddate))
+        return kNever;
+    return firstUnfiled - lead;
+}
+
+bool DueAt(const MemoryEvent& e, TDateTime now) {
+    // Once due, an event stays due as time goes on, until it is archived or changed (which
+    // reads the row again).
+    if (e.dueSince <= now)
+        return true;
+    if (!tsatisfy(e.rule).IsDue(now))
+        return false;
+    e.dueSince = now;
+    return true;
 }
 
 bool CalendarMemory::PassesDueStatement(const MemoryEvent& e, TDateTime moment, int today) {
@@ -200,6 +215,7 @@ std::uint32_t CalendarMemory::LayerIndex(const std::string& name) {
 
 void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
     e.rule = RuleFields::From(event);
+    e.dueSince = kNever;
     e.id = event.id;
     e.seriesId = event.seriesId;
     e.enddate = event.enddate;
@@ -380,12 +396,22 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
     std::vector<mytitem_for_display> lines(std::size_t(std::max(days, 0)));
     const int firstDay = DayOf(first);
     const int lastDay = firstDay + days - 1;
+    // Most events of a month share a few begin times: each is written once.
+    std::unordered_map<TDateTime, std::string> times;
+    const auto timeText = [&](const MemoryEvent& e) -> std::string_view {
+        if (e.allDay)
+            return {};
+        auto [at, added] = times.try_emplace(e.rule.beginTime);
+        if (added)
+            at->second = dm.Format(dm.Options.TimeFormat, e.rule.beginTime);
+        return at->second;
+    };
     for (const MemoryEvent* e : events) {
         std::optional<titem_for_display> item;
         tsatisfy(e->rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
             if (!item) {
                 item = MakeDisplayItem(dm, e->id, Text(e->subject), LayerName(*e), e->alert,
-                                       e->allDay, e->rule.beginTime);
+                                       e->allDay, timeText(*e));
             }
             lines[std::size_t(day - firstDay)].push_back(*item);
         });

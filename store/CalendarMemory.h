@@ -11,6 +11,7 @@
 // hands them over.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,6 +49,9 @@ struct MemoryEvent {
     StoredText mynote;
     StoredText weekSelected;
     StoredText location;
+    // The earliest moment at which the due test answered yes since the row was read: the
+    // answer stays yes from then on until the row changes.
+    mutable TDateTime dueSince = std::numeric_limits<TDateTime>::infinity();
     bool alert = false;    // the column is not 0
     bool alertOn = false;  // the column is exactly true, as the due statements ask
     bool allDay = false;
@@ -143,6 +147,8 @@ private:
 
 // The earliest moment at which the due test of e may answer yes: no event is due before it.
 TDateTime EarliestDueMoment(const MemoryEvent& e);
+// The due test of e at the moment now, answered from dueSince when it can be.
+bool DueAt(const MemoryEvent& e, TDateTime now);
 
 // The number as a statement carries it, read back.
 TDateTime AsStatementNumber(TDateTime value);

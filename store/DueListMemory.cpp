@@ -40,7 +40,7 @@ void tlist_of_event_for_timer::RebuildDueInMemory() {
         const bool first = CalendarMemory::PassesDueStatement(e, moment, today);
         if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
             return;
-        if (tsatisfy(e.rule).IsDue(now))
+        if (DueAt(e, now))
             due.push_back({&e, first ? 0 : 1});
     });
     // By begin time; the reminders found by the second statement after the others.
@@ -73,7 +73,7 @@ void tlist_of_event_for_timer::CheckNewDueInMemory() {
         const bool first = CalendarMemory::PassesDueStatement(e, moment, today);
         if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
             return;
-        if (tsatisfy(e.rule).IsDue(now))
+        if (DueAt(e, now))
             fresh.push_back({&e, first ? 0 : 1});
     });
     // In the order the statements hand them over; each goes to the front of the list.
@@ -96,7 +96,6 @@ std::optional<TDateTime> tlist_of_event_for_timer::NextDueMomentInMemory(TDateTi
     const bool reminders = dm_.HasLaterColumns();
     std::optional<TDateTime> next;
     memory_->ForEachAlarmCandidate(until, [&](const MemoryEvent& e) {
-        const tsatisfy rule(e.rule);
         for (int pass = 0; pass < 2; ++pass) {
             const bool through = pass == 0
                                      ? CalendarMemory::PassesDueStatement(e, moment, today)
@@ -105,9 +104,9 @@ std::optional<TDateTime> tlist_of_event_for_timer::NextDueMomentInMemory(TDateTi
                 continue;
             const TDateTime begin = pass == 0 ? e.rule.begindate + e.rule.beginTime
                                               : std::numeric_limits<TDateTime>::lowest();
-            if ((begin <= now && rule.IsDue(now)) || !(begin <= until && rule.IsDue(until)))
+            if ((begin <= now && DueAt(e, now)) || !(begin <= until && DueAt(e, until)))
                 continue;
-            const TDateTime due = FirstDueMoment(rule, begin, now, until);
+            const TDateTime due = FirstDueMoment(tsatisfy(e.rule), begin, now, until);
             if (!next || due < *next)
                 next = due;
         }

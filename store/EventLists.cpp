@@ -390,19 +390,20 @@ std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first,
 }
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
-    return MakeDisplayItem(dm_, event.id, event.subject, event.layername, event.alert, event.allDay,
-                           event.beginTime);
+    return MakeDisplayItem(
+        dm_, event.id, event.subject, event.layername, event.alert, event.allDay,
+        event.allDay ? std::string() : dm_.Format(dm_.Options.TimeFormat, event.beginTime));
 }
 
 titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
                                   const std::string& layername, bool alert, bool allDay,
-                                  TDateTime beginTime) {
+                                  std::string_view time) {
     titem_for_display item;
     // An all-day event shows no time.
     if (allDay) {
         item.text = alert ? "!" : "";
     } else {
-        item.text = dm.Format(dm.Options.TimeFormat, beginTime);
+        item.text = time;
         item.text += alert ? " !" : " ";
     }
     item.text += subject;

@@ -136,11 +136,11 @@ struct titem_for_display {
 };
 using mytitem_for_display = std::vector<titem_for_display>;
 
-// The line of an event in a day cell: its begin time (none for an all-day event), "!" for an
-// alarm, the subject; the layer's colour.
+// The line of an event in a day cell: its begin time (time, as the options format it; none
+// for an all-day event), "!" for an alarm, the subject; the layer's colour.
 titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
                                   const std::string& layername, bool alert, bool allDay,
-                                  TDateTime beginTime);
+                                  std::string_view time);
 
 // The month view's list: the lines of one day cell.
 class tlist_of_event : public tlist_of_event_orig {
