@@ -96,8 +96,7 @@ FoldCaseFunction IcuFoldCase() {
         if (library == nullptr)
             return nullptr;
         // The name as the headers give it, with the version the library's names carry.
-        return reinterpret_cast<FoldCaseFunction>(
-            ::dlsym(library, QCAL_ICU_NAME(u_strFoldCase)));
+        return reinterpret_cast<FoldCaseFunction>(::dlsym(library, QCAL_ICU_NAME(u_strFoldCase)));
     }();
     return fold;
 }
