@@ -1,7 +1,5 @@
 #include "cli/CommandLine.h"
 
-#include "cli/IcsCommands.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -323,7 +321,7 @@ Exit status:
 
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
                                   const std::string& dataFolder, std::ostream& out,
-                                  std::ostream& err) {
+                                  std::ostream& err, const IcsHandlers* ics) {
     Reporter report(err);
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.error.empty()) {
@@ -340,9 +338,13 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             out << kProgram << ' ' << kVersionText << '\n';
             return 0;
         case CommandLine::Action::ExportIcs:
-            return ExportIcsCommand(dataFolder, line.icsFile, out, err);
+            if (ics == nullptr)
+                return std::nullopt;
+            return ics->exportIcs(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::ImportIcs:
-            return ImportIcsCommand(dataFolder, line.icsFile, out, err);
+            if (ics == nullptr)
+                return std::nullopt;
+            return ics->importIcs(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::Agenda:
         case CommandLine::Action::Pending:
             break;
@@ -386,7 +388,8 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
     return 0;
 }
 
-std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err,
+                                  const IcsHandlers* ics) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
@@ -398,7 +401,9 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
     if (!parsed.error.empty()) {
         return report.Fail(parsed.error);
     }
-    if (action == CommandLine::Action::Desktop) {
+    const bool icsCommand =
+        action == CommandLine::Action::ExportIcs || action == CommandLine::Action::ImportIcs;
+    if (action == CommandLine::Action::Desktop || (icsCommand && ics == nullptr)) {
         return std::nullopt;
     }
     const platform::DataFolderPlace place = platform::ChooseDataFolder(parsed.line.dataDir);
@@ -411,7 +416,7 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
             return report.Fail("cannot make the data folder " + problem);
         }
     }
-    return RunCommandLine(args, place.folder, out, err);
+    return RunCommandLine(args, place.folder, out, err, ics);
 }
 
 }  // namespace qcal::cli

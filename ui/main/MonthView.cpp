@@ -100,7 +100,7 @@ private:
 
 MonthView::MonthView(CalendarSession& session, MonthPicker& picker, const EventActions& actions,
                      QWidget* parent)
-    : QWidget(parent), session_(session), dm_(session.Data()), picker_(picker), monthList_(dm_) {
+    : QWidget(parent), session_(session), dm_(session.Data()), picker_(picker) {
     setObjectName(QStringLiteral("TabSheet1"));
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
@@ -268,7 +268,7 @@ void MonthView::RxSpinYearChange() {
     }
     ShowWeekdayNames();
     const MonthCells month = MonthModel(picker_.Year(), picker_.Month(), FirstWeekday());
-    std::vector<mytitem_for_display> lines = monthList_.LoadMonthLines(month.first, month.days);
+    std::vector<mytitem_for_display> lines = session_.MonthLines(month.first, month.days);
     for (auto& cell : cells_)
         cell->Clear();
     int todayCell = 0;

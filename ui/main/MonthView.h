@@ -88,7 +88,6 @@ private:
     CalendarSession& session_;
     TDataMod& dm_;
     MonthPicker& picker_;
-    tlist_of_event monthList_;
 
     QWidget* Paneltext = nullptr;
     QWidget* PanelDay = nullptr;
