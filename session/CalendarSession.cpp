@@ -49,14 +49,14 @@ CalendarSession::~CalendarSession() {
 }
 
 std::vector<mytitem_for_display> CalendarSession::MonthLines(TDateTime first, int days) {
-    if (memory_.Valid())
+    if (memory_.FollowOtherWriters(dm_))
         return memory_.MonthLines(dm_, first, days);
     return monthList_.LoadMonthLines(first, days);
 }
 
 void CalendarSession::FindEvents(const SearchRequest& request, const std::string& sql,
                                  tlist_of_event_for_Query& list) {
-    if (memory_.Valid()) {
+    if (memory_.FollowOtherWriters(dm_)) {
         memory_.FindEvents(request, dm_.Layers, list.found);
     } else {
         list.LoadFound(sql, request.archived ? 1 : 0, request.between, request.andTime);

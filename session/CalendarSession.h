@@ -58,6 +58,7 @@ public:
     // The calendar in memory; not valid when the table could not be read, and then the
     // statements answer.
     const CalendarMemory& Memory() const { return memory_; }
+    CalendarMemory& Memory() { return memory_; }
     // The lines of the days first .. first + days - 1 (tlist_of_event::LoadMonthLines).
     std::vector<mytitem_for_display> MonthLines(TDateTime first, int days);
     // Fills list.found with what request finds (tlist_of_event_for_Query::LoadFound of the

@@ -37,6 +37,14 @@ std::string KeywordPattern(std::string_view keyword) {
     return pattern + "%";
 }
 
+// Changes whenever another connection commits to the file (never for this connection's own).
+std::int64_t DataVersion(TDataMod& dm) {
+    platform::Query q(dm.ADOConnection);
+    q.setSql("pragma data_version");
+    q.open();
+    return q.eof() ? -1 : q.integerAt(0);
+}
+
 }  // namespace
 
 TDateTime AsStatementNumber(TDateTime value) {
@@ -104,10 +112,24 @@ void CalendarMemory::Clear() {
     Changed();
 }
 
+bool CalendarMemory::FollowOtherWriters(TDataMod& dm) {
+    if (!valid_ || !dm.Connected())
+        return valid_;
+    try {
+        if (DataVersion(dm) == dataVersion_)
+            return true;
+    } catch (const platform::DbError&) {
+        Clear();
+        return false;
+    }
+    return Load(dm);
+}
+
 bool CalendarMemory::Load(TDataMod& dm) {
     Clear();
     const arraylayinfo noLayers;
     try {
+        dataVersion_ = DataVersion(dm);
         platform::Query q(dm.ADOConnection);
         q.setSql(std::string(kSelectAll) + " order by id");
         q.open();

@@ -65,6 +65,10 @@ public:
     // Forgets everything: the statements answer until the next Load.
     void Clear();
     bool Valid() const { return valid_; }
+    // Reads everything again when another connection (another program, or a command-line
+    // import) committed to the file since the memory was read; the memory's own connection's
+    // writes are followed by Refresh and Forget. Answers Valid().
+    bool FollowOtherWriters(TDataMod& dm);
     std::size_t Count() const { return events_.size(); }
 
     // Reads these rows again after a write: a row that is gone is forgotten. False when the
@@ -132,6 +136,7 @@ private:
     void CompactTexts();
 
     bool valid_ = false;
+    std::int64_t dataVersion_ = -1;    // the file's data version when the memory was read
     std::vector<MemoryEvent> events_;  // ascending ids
     std::string texts_;
     std::size_t deadText_ = 0;

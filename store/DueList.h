@@ -52,19 +52,19 @@ public:
 
     // Answers from the calendar in memory while it is valid, with the same events in the
     // same order as the statements; null: the statements answer.
-    void UseMemory(const CalendarMemory* memory) { memory_ = memory; }
+    void UseMemory(CalendarMemory* memory) { memory_ = memory; }
 
     std::vector<std::int64_t> oldIds;
     tArrayofField dueEvents;
     bool hasNew = false;
 
 private:
-    bool FromMemory() const;
+    bool FromMemory();
     void CheckNewDueInMemory();
     void RebuildDueInMemory();
     std::optional<TDateTime> NextDueMomentInMemory(TDateTime now, TDateTime horizon) const;
 
-    const CalendarMemory* memory_ = nullptr;
+    CalendarMemory* memory_ = nullptr;
 };
 
 }  // namespace qcal

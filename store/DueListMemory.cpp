@@ -25,8 +25,8 @@ TDateTime BeginTimeOf(const DueCandidate& c) {
 
 }  // namespace
 
-bool tlist_of_event_for_timer::FromMemory() const {
-    return memory_ != nullptr && memory_->Valid();
+bool tlist_of_event_for_timer::FromMemory() {
+    return memory_ != nullptr && memory_->FollowOtherWriters(dm_);
 }
 
 void tlist_of_event_for_timer::RebuildDueInMemory() {

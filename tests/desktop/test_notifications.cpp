@@ -56,6 +56,7 @@ public:
             e.alert = true;
             ids.push_back(list.AddEvent(e));
         }
+        session.ReloadEvents();  // written beside the session, on its own connection
     }
     ~Reminders() {
         window.reset();
