@@ -18,6 +18,7 @@ packages=(
     python3-recurring-ical-events
     qt6-wayland weston
     lintian appstream desktop-file-utils dpkg-dev file
+    qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 missing=()
