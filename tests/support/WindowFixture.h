@@ -61,7 +61,7 @@ public:
     std::int64_t Add(const tfield& event) { return list.AddEvent(event); }
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
-        shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound);
+        shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound, sync);
         window = &shell->Window();
         window->resize(1000, 700);
         window->show();
@@ -100,6 +100,7 @@ public:
     tlist_of_event_orig list;
     SilentSound sound;
     std::unique_ptr<ProgramShell> shell;
+    sync::SyncService* sync = nullptr;  // the synchronisation the program is given, if any
     TFormMainCalendar* window = nullptr;
     std::function<int(QDialog&)> answer;
     int dialogsShown = 0;

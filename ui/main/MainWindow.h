@@ -36,6 +36,7 @@ namespace qcal {
 class CalendarSession;
 struct DayRange;
 class TDataMod;
+class TFormPreferences;
 class TSearchPage;
 class Tlable_listbox;
 class TmyFormNewOrEdit;
@@ -140,6 +141,8 @@ signals:
     void compactRequested();
     // The tray is to show this message.
     void trayMessageRequested(const QString& text);
+    // The preferences dialog is about to be shown: the program shell adds its pages.
+    void preferencesOpened(qcal::TFormPreferences* dialog);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -11,10 +11,15 @@
 
 namespace qcal {
 
+namespace sync {
+class SyncService;
+}
+
 class CalendarSession;
 class DesktopNotifier;
 class MaintenanceController;
 class SoundPlayer;
+class SyncStatus;
 class TDataMod;
 class TFormAlarm;
 class TFormMainCalendar;
@@ -23,14 +28,18 @@ class TrayShell;
 class ProgramShell : public QObject {
     Q_OBJECT
 public:
-    // sound: the player of the alarm sound; the program's own when null.
-    ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound = nullptr);
+    // sound: the player of the alarm sound; the program's own when null. sync: the
+    // synchronisation with servers; without it the windows offer none.
+    ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound = nullptr,
+                 sync::SyncService* sync = nullptr);
     ~ProgramShell() override;
 
     CalendarSession& Session() const { return *session_; }
     TFormMainCalendar& Window() const { return *window_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
     TrayShell& Tray() const { return *tray_; }
+    // Null without synchronisation.
+    SyncStatus* Sync() const { return syncStatus_.get(); }
 
     // Shows the main window maximised, or minimised when started by the login entry with
     // the option to start minimised.
@@ -48,6 +57,9 @@ private:
     std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<TrayShell> tray_;
     std::unique_ptr<MaintenanceController> maintenance_;
+    std::unique_ptr<SyncStatus> syncStatus_;
+
+    void ConnectSync(sync::SyncService& sync);
 };
 
 }  // namespace qcal

@@ -1,0 +1,329 @@
+// The windows of synchronisation against a stand-in engine: the preferences page "Calendars on
+// a server", the status line and the questions of a run, and their place in the program.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "support/TestText.h"
+#include "support/WindowFixture.h"
+#include "sync/SyncService.h"
+#include "ui/main/PreferencesDialog.h"
+#include "ui/main/ServerCalendarsPage.h"
+#include "ui/main/SyncStatus.h"
+
+using namespace qcal;
+using namespace qcal::test;
+using Kind = desktop::MessageBox::Kind;
+
+namespace {
+
+const TDateTime kNow = EncodeDateTime(2027, 1, 3, 9, 30);
+
+// Keeps what the windows ask for; the test plays the engine's answers through its signals.
+class FakeSync final : public sync::SyncService {
+public:
+    struct Discovery {
+        QString server, user, password;
+        bool allowUnencrypted;
+        QString fingerprint;
+    };
+    QList<sync::Binding> Bindings() const override { return bindings; }
+    void Discover(const QString& server, const QString& user, const QString& password,
+                  bool allowUnencrypted, const QString& fingerprint) override {
+        discoveries.append({server, user, password, allowUnencrypted, fingerprint});
+    }
+    bool Bind(const sync::Binding& binding, const QString& password) override {
+        bound.append({binding, password});
+        if (!refuse.isEmpty()) {
+            emit failed(refuse);
+            return false;
+        }
+        bindings.append(binding);
+        emit bindingsChanged();
+        return true;
+    }
+    void Unbind(const QString& layer) override { unbound << layer; }
+    void SyncNow() override { ++runsAsked; }
+    bool Running() const override { return running; }
+    void SetSessionPassword(const QString& url, const QString& user,
+                            const QString& password) override {
+        sessionPasswords << url + Q(" ") + user + Q(" ") + password;
+    }
+    void Start() {
+        running = true;
+        emit syncStarted();
+    }
+    void Finish(bool ok, const QString& summary) {
+        running = false;
+        emit syncFinished(ok, summary);
+    }
+
+    QList<sync::Binding> bindings;
+    QList<Discovery> discoveries;
+    QList<QPair<sync::Binding, QString>> bound;
+    QStringList unbound, sessionPasswords;
+    QString refuse;
+    int runsAsked = 0;
+    bool running = false;
+};
+
+const QList<sync::ServerCalendar> kCalendars = {
+    {Q("https://dav.example.org/cal/anna/work/"), Q("Work"), Q("#3366ffff")},
+    {Q("https://dav.example.org/cal/anna/team%20cal/"), QString(), QString()},
+};
+
+sync::Binding Bound(const char* layer, const QDateTime& last = {}, const char* status = "") {
+    sync::Binding b;
+    b.layer = Q(layer);
+    b.calendarUrl = Q("https://dav.example.org/cal/anna/") + Q(layer) + Q("/");
+    b.user = Q("anna");
+    b.lastSync = last;
+    b.lastStatus = Q(status);
+    return b;
+}
+
+// The page on its own, over a program folder with the layers Work and Home.
+struct PageFixture {
+    PageFixture() : clock(kNow) {
+        desktop::MessageBox::StartRecording();
+        store.dm->Layers = {{"Work", 0xFF, true}, {"Home", 0xFF00, true}};
+    }
+    ~PageFixture() { desktop::MessageBox::StopRecording(); }
+    ServerCalendarsPage& Open() {
+        page = std::make_unique<ServerCalendarsPage>(engine, *store.dm);
+        return *page;
+    }
+    // Fills the account and finds the calendars.
+    void Find(const char* server, bool unencrypted = false) {
+        page->EditServer->setText(Q(server));
+        page->EditUser->setText(Q("anna"));
+        page->EditPassword->setText(Q("s3cret"));
+        page->chUnencrypted->setChecked(unencrypted);
+        page->btnDiscover->click();
+    }
+
+    clock::ScopedFakeClock clock;
+    StoreFixture store;
+    FakeSync engine;
+    std::unique_ptr<ServerCalendarsPage> page;
+};
+
+}  // namespace
+
+class TestSyncWindows : public QObject {
+    Q_OBJECT
+private slots:
+    // A found calendar binds to a new layer named after it (never to a local layer of the same
+    // name by accident) or to the layer chosen, with the account of the fields.
+    void pageBindsFoundCalendars_data() {
+        QTest::addColumn<int>("calendar");
+        QTest::addColumn<QString>("layerChoice");
+        QTest::addColumn<QString>("layer");
+        QTest::newRow("name taken by a local layer") << 0 << QString() << Q("Work (2)");
+        QTest::newRow("no name: the address's last step") << 1 << QString() << Q("team cal");
+        QTest::newRow("existing layer chosen") << 0 << Q("Home") << Q("Home");
+    }
+    void pageBindsFoundCalendars() {
+        QFETCH(int, calendar);
+        QFETCH(QString, layerChoice);
+        QFETCH(QString, layer);
+        PageFixture fx;
+        ServerCalendarsPage& page = fx.Open();
+        QVERIFY(!page.btnBind->isEnabled());
+        fx.Find("dav.example.org", true);
+        QCOMPARE(fx.engine.discoveries.size(), 1);
+        QCOMPARE(fx.engine.discoveries[0].server, Q("https://dav.example.org"));
+        QCOMPARE(fx.engine.discoveries[0].password, Q("s3cret"));
+        emit fx.engine.discovered(kCalendars);
+        QCOMPARE(page.ListCalendars->count(), 2);
+        QCOMPARE(page.ListCalendars->item(0)->icon().isNull(), false);
+
+        page.ListCalendars->setCurrentRow(calendar);
+        if (!layerChoice.isEmpty())
+            page.cbLayer->setCurrentText(layerChoice);
+        page.btnBind->click();
+        QCOMPARE(fx.engine.bound.size(), 1);
+        const sync::Binding& b = fx.engine.bound[0].first;
+        QCOMPARE(b.layer, layer);
+        QCOMPARE(b.calendarUrl, kCalendars[calendar].url);
+        QCOMPARE(b.user, Q("anna"));
+        QVERIFY(b.allowUnencrypted);
+        QCOMPARE(fx.engine.bound[0].second, Q("s3cret"));
+        // The bound layer leaves the choice and joins the bindings.
+        QCOMPARE(page.TreeBindings->topLevelItemCount(), 1);
+        QCOMPARE(page.cbLayer->findText(layer), -1);
+        QVERIFY(desktop::MessageBox::TakeShown().isEmpty());
+    }
+
+    // A certificate that did not verify: accepted, discovery runs again with its fingerprint
+    // and the binding keeps it; refused, nothing more is asked of the server. A failure is
+    // said once, in a box.
+    void pageAnswersDiscovery_data() {
+        QTest::addColumn<int>("answer");  // 0 accept, 1 refuse, 2 a failure instead
+        QTest::newRow("certificate accepted") << 0;
+        QTest::newRow("certificate refused") << 1;
+        QTest::newRow("server failure") << 2;
+    }
+    void pageAnswersDiscovery() {
+        QFETCH(int, answer);
+        PageFixture fx;
+        ServerCalendarsPage& page = fx.Open();
+        fx.Find("https://dav.example.org/");
+        desktop::MessageBox::PresetAnswers({answer == 0});
+        if (answer == 2)
+            emit fx.engine.failed(Q("HTTP 401 Unauthorized"));
+        else
+            emit fx.engine.certificateNotTrusted(Q("https://dav.example.org/"), Q("ab01ff"),
+                                                 Q("self-signed"));
+        const auto shown = desktop::MessageBox::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, answer == 2 ? Kind::Error : Kind::Warning);
+        QVERIFY(shown[0].text.contains(answer == 2 ? Q("HTTP 401") : Q("AB:01:FF")));
+        QCOMPARE(fx.engine.discoveries.size(), answer == 0 ? 2 : 1);
+        QCOMPARE(page.btnDiscover->isEnabled(), answer != 0);  // a second search runs
+        if (answer != 0)
+            return;
+        QCOMPARE(fx.engine.discoveries[1].fingerprint, Q("ab01ff"));
+        emit fx.engine.discovered(kCalendars);
+        page.btnBind->click();
+        QCOMPARE(fx.engine.bound.at(0).first.acceptedFingerprint, Q("ab01ff"));
+    }
+
+    // The bindings with their last synchronisation; unbinding asks first; a refused binding
+    // says why; the interval is an option given back on OK.
+    void pageListsAndUnbinds() {
+        PageFixture fx;
+        fx.engine.bindings = {Bound("Work", QDateTime(QDate(2027, 1, 2), QTime(8, 5)), "3 events"),
+                              Bound("Home")};
+        fx.store.dm->Options.SyncMinutes = 40;
+        ServerCalendarsPage& page = fx.Open();
+        page.FillOptions(fx.store.dm->Options);
+        QCOMPARE(page.EditServer->text(), Q("https://dav.example.org"));
+        QCOMPARE(page.TreeBindings->topLevelItem(0)->text(2), Q("01/02/2027 08:05 AM"));
+        QCOMPARE(page.TreeBindings->topLevelItem(0)->text(3), Q("3 events"));
+        QCOMPARE(page.TreeBindings->topLevelItem(1)->text(2), Q("never"));
+        QCOMPARE(page.cbLayer->count(), 1);  // both layers are bound
+
+        page.TreeBindings->setCurrentItem(page.TreeBindings->topLevelItem(1));
+        desktop::MessageBox::PresetAnswers({false, true});
+        page.btnUnbind->click();
+        QVERIFY(fx.engine.unbound.isEmpty());
+        page.btnUnbind->click();
+        QCOMPARE(fx.engine.unbound, QStringList{Q("Home")});
+
+        fx.engine.refuse = Q("the layer is bound already");
+        emit fx.engine.discovered(kCalendars);  // not asked for: ignored
+        QCOMPARE(page.ListCalendars->count(), 0);
+        fx.Find("dav.example.org");
+        emit fx.engine.discovered(kCalendars);
+        desktop::MessageBox::TakeShown();
+        page.btnBind->click();
+        const auto shown = desktop::MessageBox::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.endsWith(Q(": the layer is bound already")));
+
+        page.spinMinutes->setValue(5);
+        ROptions taken;
+        page.TakeOptions(taken);
+        QCOMPARE(taken.SyncMinutes, 5);
+    }
+
+    // The status line through a run, and the questions of a run: a password is asked once per
+    // account and run, and given to the engine for this run only; a certificate accepted
+    // during a run binds again with its fingerprint and no password.
+    void statusLineAndRunQuestions() {
+        PageFixture fx;
+        fx.engine.bindings = {Bound("Work", QDateTime(QDate(2027, 1, 2), QTime(8, 5)))};
+        QWidget window;
+        SyncStatus status(fx.engine, *fx.store.dm, &window);
+        int asked = 0;
+        desktop::SetModalHandlerForTesting([&](QDialog& dialog) {
+            ++asked;
+            dialog.findChild<QLineEdit*>(Q("EditPassword"))->setText(Q("typed"));
+            return int(QDialog::Accepted);
+        });
+        const QString url = fx.engine.bindings[0].calendarUrl;
+        QStringList lines;
+        fx.engine.Start();
+        lines << status.LineText();
+        emit fx.engine.syncProgress(120, 5000);
+        lines << status.LineText();
+        emit fx.engine.passwordNeeded(url, Q("anna"));
+        emit fx.engine.passwordNeeded(url, Q("anna"));
+        fx.engine.Finish(false, Q("server unreachable"));
+        lines << status.LineText();
+        desktop::SetModalHandlerForTesting({});
+        QCOMPARE(lines, QStringList({Q("Synchronising..."), Q("Synchronising: 120 of 5000 events"),
+                                     Q("Last synchronised: 01/02/2027 08:05 AM. Synchronisation "
+                                       "failed: server unreachable")}));
+        QCOMPARE(asked, 1);
+        QCOMPARE(fx.engine.sessionPasswords, QStringList{url + Q(" anna typed")});
+        QVERIFY(status.Line()->isVisibleTo(&window));
+
+        // The next run asks again (the password was for one run only).
+        desktop::SetModalHandlerForTesting(
+            [&](QDialog&) { return ++asked, int(QDialog::Rejected); });
+        fx.engine.Start();
+        emit fx.engine.passwordNeeded(url, Q("anna"));
+        fx.engine.Finish(true, Q("1 event received"));
+        QCOMPARE(asked, 2);
+        QCOMPARE(status.LineText(), Q("Last synchronised: 01/02/2027 08:05 AM (1 event received)"));
+
+        QCOMPARE(fx.engine.runsAsked, 0);
+        desktop::MessageBox::PresetAnswers({true});
+        emit fx.engine.certificateNotTrusted(url, Q("ab01"), Q("expired"));
+        desktop::SetModalHandlerForTesting({});
+        QCOMPARE(fx.engine.bound.size(), 1);
+        QCOMPARE(fx.engine.bound[0].first.acceptedFingerprint, Q("ab01"));
+        QCOMPARE(fx.engine.bound[0].second, QString());
+        QCOMPARE(fx.engine.runsAsked, 1);
+        emit fx.engine.certificateNotTrusted(Q("https://other.example.org/"), Q("cd"), Q("x"));
+        QCOMPARE(desktop::MessageBox::TakeShown().size(), 1);
+    }
+
+    // In the program: the command in the options menu and the tray's menu and on its key, the
+    // page in the preferences, and its interval saved on OK.
+    void programOffersSynchronisation() {
+        QTemporaryDir config;  // OK writes (or removes) the login start entry there
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        WindowFixture fx(kNow, {{"Work", 0xFF, true}});
+        FakeSync engine;
+        fx.sync = &engine;
+        TFormMainCalendar& w = fx.Open();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QAction* action = fx.shell->Sync()->SyncNowAction();
+        QVERIFY(Child<QMenu>(w, "PmFormenu")->actions().contains(action));
+        QVERIFY(Child<QMenu>(w, "PmTray")->actions().contains(action));
+        QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        QCOMPARE(engine.runsAsked, 1);
+        QVERIFY(!fx.shell->Sync()->Line()->isVisible());  // nothing bound yet
+
+        fx.answer = [](QDialog& dialog) {
+            auto* pages = dialog.findChild<QTabWidget*>(Q("PageControl1"));
+            const int at = pages->count() - 1;
+            if (pages->tabText(at) != Q("Calendars on a server"))
+                return int(QDialog::Rejected);
+            pages->widget(at)->findChild<QSpinBox*>(Q("spinMinutes"))->setValue(30);
+            for (auto* button : dialog.findChildren<QPushButton*>())
+                if (button->text() == Q("&OK"))
+                    button->click();
+            return dialog.result();
+        };
+        w.Preferences1Click();
+        QCOMPARE(fx.store.dm->Options.SyncMinutes, 30);
+    }
+};
+
+QTEST_MAIN(TestSyncWindows)
+#include "test_syncwindows.moc"

@@ -1,0 +1,58 @@
+#pragma once
+
+// Synchronisation as the main window shows it: the "Synchronise now" command (for the
+// window's menu and the tray's), a status line with the last synchronisation, the progress of
+// a run and its last failure, and the questions a run puts to the user (a password that no
+// secret store keeps, a certificate that did not verify).
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include "sync/SyncService.h"
+
+class QAction;
+class QLabel;
+class QStatusBar;
+class QWidget;
+
+namespace qcal {
+
+class TDataMod;
+
+class SyncStatus : public QObject {
+    Q_OBJECT
+public:
+    // window: the parent of the status line and the questions; the command's key works in it.
+    SyncStatus(sync::SyncService& sync, const TDataMod& dm, QWidget* window,
+               QObject* parent = nullptr);
+
+    QAction* SyncNowAction() const { return actSyncNow_; }
+    // The status line, for the window's foot; hidden while no layer is bound.
+    QStatusBar* Line() const { return line_; }
+    QString LineText() const;
+
+private:
+    void Started();
+    void Progress(int done, int total);
+    void Finished(bool ok, const QString& summary);
+    void PasswordNeeded(const QString& calendarUrl, const QString& user);
+    void CertificateNotTrusted(const QString& calendarUrl, const QString& fingerprint,
+                               const QString& problem);
+    void ShowIdle();
+
+    sync::SyncService& sync_;
+    const TDataMod& dm_;
+    QWidget* window_;
+    QAction* actSyncNow_ = nullptr;
+    QStatusBar* line_ = nullptr;
+    QLabel* text_ = nullptr;
+    QString lastFailure_;
+    QString lastSummary_;
+    // The accounts asked for a password in this run: each is asked once.
+    QSet<QString> asked_;
+    // A run started again for the password just given keeps the accounts asked.
+    bool againForPassword_ = false;
+};
+
+}  // namespace qcal
