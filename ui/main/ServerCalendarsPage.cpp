@@ -194,6 +194,7 @@ void ServerCalendarsPage::Discover() {
     if (acceptedFor_ != address)
         acceptedFingerprint_.clear();
     discovering_ = true;
+    untrusted_.reset();
     calendars_.clear();
     ListCalendars->clear();
     LabelFound->setText(S("Looking for calendars at ") + address + S("..."));
@@ -231,8 +232,10 @@ void ServerCalendarsPage::Failed(const QString& message) {
     if (!discovering_)
         return;  // a synchronisation's failure: the status line shows it
     discovering_ = false;
-    LabelFound->setText(S("No calendars found."));
     UpdateButtons();
+    if (untrusted_)
+        return;  // the certificate question says it
+    LabelFound->setText(S("No calendars found."));
     desktop::MessageBox::Error(this, S("The calendars could not be found: ") + message);
 }
 
@@ -240,13 +243,23 @@ void ServerCalendarsPage::CertificateNotTrusted(const QString& url, const QStrin
                                                 const QString& problem) {
     if (!discovering_)
         return;  // asked by the status line during a synchronisation
+    // Asked once the discovery has ended: the engine is still inside it now.
+    untrusted_ = Certificate{url, fingerprint, problem};
+    QMetaObject::invokeMethod(this, &ServerCalendarsPage::AskCertificate, Qt::QueuedConnection);
+}
+
+void ServerCalendarsPage::AskCertificate() {
+    if (!untrusted_)
+        return;
+    const Certificate certificate = *untrusted_;
+    untrusted_.reset();
     discovering_ = false;
-    if (!AcceptCertificate(this, url, fingerprint, problem)) {
+    UpdateButtons();
+    if (!AcceptCertificate(this, certificate.url, certificate.fingerprint, certificate.problem)) {
         LabelFound->setText(S("The server's certificate was not accepted."));
-        UpdateButtons();
         return;
     }
-    acceptedFingerprint_ = fingerprint;
+    acceptedFingerprint_ = certificate.fingerprint;
     acceptedFor_ = ServerAddress();
     Discover();
 }

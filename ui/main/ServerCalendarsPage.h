@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 #include "sync/SyncService.h"
 #include "ui/main/PreferencesDialog.h"
 
@@ -60,6 +62,7 @@ private:
     void Failed(const QString& message);
     void CertificateNotTrusted(const QString& url, const QString& fingerprint,
                                const QString& problem);
+    void AskCertificate();
     void Bind();
     void Unbind();
     void RefreshBindings();
@@ -72,6 +75,12 @@ private:
     bool discovering_ = false;
     bool binding_ = false;
     QString bindFailure_;
+    // A certificate that did not verify during the discovery, asked about once the engine has
+    // ended it.
+    struct Certificate {
+        QString url, fingerprint, problem;
+    };
+    std::optional<Certificate> untrusted_;
     // The fingerprint of a certificate the user accepted for the server of the fields.
     QString acceptedFingerprint_;
     QString acceptedFor_;

@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <utility>
+
 #include "store/DataModule.h"
 #include "ui/main/Shortcuts.h"
 #include "ui/main/SyncQuestions.h"
@@ -24,6 +26,22 @@ QString OriginOf(const QString& address) {
         .toString();
 }
 
+// The bindings of the calendar at address, else those of its server.
+QList<sync::Binding> BoundAt(const QList<sync::Binding>& bindings, const QString& address) {
+    QList<sync::Binding> bound;
+    for (const sync::Binding& binding : bindings) {
+        if (binding.calendarUrl == address)
+            bound << binding;
+    }
+    if (bound.isEmpty()) {
+        for (const sync::Binding& binding : bindings) {
+            if (OriginOf(binding.calendarUrl) == OriginOf(address))
+                bound << binding;
+        }
+    }
+    return bound;
+}
+
 }  // namespace
 
 SyncStatus::SyncStatus(sync::SyncService& sync, const TDataMod& dm, QWidget* window,
@@ -36,7 +54,7 @@ SyncStatus::SyncStatus(sync::SyncService& sync, const TDataMod& dm, QWidget* win
     actSyncNow_->setShortcutContext(Qt::WindowShortcut);
     window_->addAction(actSyncNow_);
     connect(actSyncNow_, &QAction::triggered, this, [this] {
-        againForPassword_ = false;
+        asked_.clear();
         sync_.SyncNow();
     });
 
@@ -70,9 +88,8 @@ QString SyncStatus::LineText() const {
 }
 
 void SyncStatus::Started() {
-    if (!againForPassword_)
-        asked_.clear();
-    againForPassword_ = false;
+    passwordsNeeded_.clear();
+    untrusted_.clear();
     actSyncNow_->setEnabled(false);
     text_->setText(S("Synchronising..."));
     line_->show();
@@ -93,6 +110,8 @@ void SyncStatus::Finished(bool ok, const QString& summary) {
         lastSummary_.clear();
     }
     ShowIdle();
+    if (!passwordsNeeded_.isEmpty() || !untrusted_.isEmpty())
+        QMetaObject::invokeMethod(this, &SyncStatus::AskQuestions, Qt::QueuedConnection);
 }
 
 void SyncStatus::ShowIdle() {
@@ -117,49 +136,46 @@ void SyncStatus::ShowIdle() {
 }
 
 void SyncStatus::PasswordNeeded(const QString& calendarUrl, const QString& user) {
-    const QString account = user + QLatin1Char('@') + calendarUrl;
-    if (asked_.contains(account))
+    const QString key = user + QLatin1Char('@') + calendarUrl;
+    if (asked_.contains(key))
         return;
-    asked_.insert(account);
-    const std::optional<QString> password = AskSyncPassword(window_, calendarUrl, user);
-    if (!password)
-        return;
-    sync_.SetSessionPassword(calendarUrl, user, *password);
-    if (!sync_.Running()) {
-        // The run has ended without the password: once more with it, asking no one again.
-        againForPassword_ = true;
-        sync_.SyncNow();
-    }
+    asked_.insert(key);
+    passwordsNeeded_.append({calendarUrl, user});
 }
 
 void SyncStatus::CertificateNotTrusted(const QString& calendarUrl, const QString& fingerprint,
                                        const QString& problem) {
-    QList<sync::Binding> bound;
-    for (const sync::Binding& binding : sync_.Bindings()) {
-        if (binding.calendarUrl == calendarUrl)
-            bound << binding;
-    }
-    if (bound.isEmpty()) {
-        for (const sync::Binding& binding : sync_.Bindings()) {
-            if (OriginOf(binding.calendarUrl) == OriginOf(calendarUrl))
-                bound << binding;
-        }
-    }
-    // No bound calendar: a discovery's question, put by the preferences page.
-    if (bound.isEmpty() || asked_.contains(fingerprint))
+    // Without a bound calendar there, the question is a discovery's, put by the preferences
+    // page.
+    if (BoundAt(sync_.Bindings(), calendarUrl).isEmpty() || asked_.contains(fingerprint))
         return;
     asked_.insert(fingerprint);
-    if (!AcceptCertificate(window_, calendarUrl, fingerprint, problem))
-        return;
-    for (sync::Binding binding : bound) {
-        // The kept password stays: none is given with the binding.
-        binding.acceptedFingerprint = fingerprint;
-        sync_.Bind(binding, QString());
+    untrusted_.append({calendarUrl, fingerprint, problem});
+}
+
+void SyncStatus::AskQuestions() {
+    const QList<Account> passwords = std::exchange(passwordsNeeded_, {});
+    const QList<Certificate> certificates = std::exchange(untrusted_, {});
+    bool answered = false;
+    for (const Account& account : passwords) {
+        const std::optional<QString> password = AskSyncPassword(window_, account.url, account.user);
+        if (!password)
+            continue;
+        sync_.SetSessionPassword(account.url, account.user, *password);
+        answered = true;
     }
-    if (!sync_.Running()) {
-        againForPassword_ = true;
+    for (const Certificate& certificate : certificates) {
+        if (!AcceptCertificate(window_, certificate.url, certificate.fingerprint,
+                               certificate.problem))
+            continue;
+        for (sync::Binding binding : BoundAt(sync_.Bindings(), certificate.url)) {
+            // The kept password stays: none is given with the binding.
+            binding.acceptedFingerprint = certificate.fingerprint;
+            answered = sync_.Bind(binding, QString()) || answered;
+        }
+    }
+    if (answered && !sync_.Running())
         sync_.SyncNow();
-    }
 }
 
 }  // namespace qcal

@@ -40,6 +40,8 @@ private:
     void CertificateNotTrusted(const QString& calendarUrl, const QString& fingerprint,
                                const QString& problem);
     void ShowIdle();
+    // Puts the questions of the run that has ended, then runs again for what was answered.
+    void AskQuestions();
 
     sync::SyncService& sync_;
     const TDataMod& dm_;
@@ -49,10 +51,18 @@ private:
     QLabel* text_ = nullptr;
     QString lastFailure_;
     QString lastSummary_;
-    // The accounts asked for a password in this run: each is asked once.
+    // The questions of the present run, put when it has ended (never inside the engine's work).
+    struct Account {
+        QString url, user;
+    };
+    struct Certificate {
+        QString url, fingerprint, problem;
+    };
+    QList<Account> passwordsNeeded_;
+    QList<Certificate> untrusted_;
+    // The accounts and certificates asked about: each once in the program's run, again only
+    // when the user asks for a synchronisation.
     QSet<QString> asked_;
-    // A run started again for the password just given keeps the accounts asked.
-    bool againForPassword_ = false;
 };
 
 }  // namespace qcal
