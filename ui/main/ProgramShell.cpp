@@ -76,8 +76,11 @@ void ProgramShell::ConnectSync(sync::SyncService& sync) {
         menu->insertAction(actions.size() > 1 ? actions[1] : nullptr, syncNow);
     }
     tray_->AddCommand(syncNow);
-    if (auto* layout = qobject_cast<QBoxLayout*>(window_->layout()))
+    if (auto* layout = qobject_cast<QBoxLayout*>(window_->layout())) {
         layout->addWidget(syncStatus_->Line());
+        window_->setMinimumHeight(window_->minimumHeight() +
+                                  syncStatus_->Line()->sizeHint().height());
+    }
     connect(window_.get(), &TFormMainCalendar::preferencesOpened, this,
             [this, &sync](TFormPreferences* dialog) {
                 dialog->AddPage(new ServerCalendarsPage(sync, session_->Data()),

@@ -116,6 +116,9 @@ ServerCalendarsPage::ServerCalendarsPage(sync::SyncService& sync, const TDataMod
     TreeBindings->setObjectName(S("TreeBindings"));
     TreeBindings->setRootIsDecorated(false);
     TreeBindings->setHeaderLabels({S("Layer"), S("Calendar"), S("Last synchronised"), S("Status")});
+    TreeBindings->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    TreeBindings->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    TreeBindings->setColumnWidth(1, 150);
     layout->addWidget(TreeBindings, 1);
     auto* lastRow = new QHBoxLayout;
     lastRow->addWidget(new QLabel(S("Synchronise every"), this));
@@ -320,7 +323,6 @@ void ServerCalendarsPage::RefreshBindings() {
             TreeBindings->setCurrentItem(item);
         bound << binding.layer;
     }
-    TreeBindings->resizeColumnToContents(0);
 
     const QString layer = cbLayer->currentText();
     cbLayer->clear();

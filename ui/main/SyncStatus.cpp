@@ -92,7 +92,6 @@ void SyncStatus::Started() {
     untrusted_.clear();
     actSyncNow_->setEnabled(false);
     text_->setText(S("Synchronising..."));
-    line_->show();
 }
 
 void SyncStatus::Progress(int done, int total) {
@@ -122,7 +121,7 @@ void SyncStatus::ShowIdle() {
             last = binding.lastSync;
     }
     if (bindings.isEmpty() && lastFailure_.isEmpty()) {
-        line_->hide();
+        text_->setText(S("No layer is synchronised with a server."));
         return;
     }
     QString text = S("Last synchronised: ") + SyncTimeText(dm_, last);
@@ -132,7 +131,6 @@ void SyncStatus::ShowIdle() {
         text += S(". Synchronisation failed: ") + lastFailure_;
     text_->setText(text);
     text_->setToolTip(text);
-    line_->show();
 }
 
 void SyncStatus::PasswordNeeded(const QString& calendarUrl, const QString& user) {

@@ -28,7 +28,7 @@ public:
                QObject* parent = nullptr);
 
     QAction* SyncNowAction() const { return actSyncNow_; }
-    // The status line, for the window's foot; hidden while no layer is bound.
+    // The status line, for the window's foot.
     QStatusBar* Line() const { return line_; }
     QString LineText() const;
 
