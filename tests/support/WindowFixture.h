@@ -61,7 +61,9 @@ public:
     std::int64_t Add(const tfield& event) { return list.AddEvent(event); }
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
-        shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound, sync);
+        shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound);
+        if (sync)
+            shell->ConnectSync(*sync);
         window = &shell->Window();
         window->resize(1000, 700);
         window->show();

@@ -20,8 +20,7 @@
 
 namespace qcal {
 
-ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound,
-                           sync::SyncService* sync) {
+ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound) {
     if (sound == nullptr) {
         ownSound_ = std::make_unique<QtSoundPlayer>();
         sound = ownSound_.get();
@@ -63,11 +62,11 @@ ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sou
         tray_->Close();
         emit exitRequested();
     });
-    if (sync != nullptr)
-        ConnectSync(*sync);
 }
 
 void ProgramShell::ConnectSync(sync::SyncService& sync) {
+    if (syncStatus_)
+        return;
     syncStatus_ = std::make_unique<SyncStatus>(sync, session_->Data(), window_.get());
     QAction* syncNow = syncStatus_->SyncNowAction();
     // In the options menu after Preferences, and in the tray's menu.

@@ -28,16 +28,18 @@ class TrayShell;
 class ProgramShell : public QObject {
     Q_OBJECT
 public:
-    // sound: the player of the alarm sound; the program's own when null. sync: the
-    // synchronisation with servers; without it the windows offer none.
-    ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound = nullptr,
-                 sync::SyncService* sync = nullptr);
+    // sound: the player of the alarm sound; the program's own when null.
+    ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sound = nullptr);
     ~ProgramShell() override;
 
     CalendarSession& Session() const { return *session_; }
     TFormMainCalendar& Window() const { return *window_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
     TrayShell& Tray() const { return *tray_; }
+    // Offers the synchronisation with servers in the windows: "Synchronise Now" in the menus,
+    // the status line and the preferences page. sync lives as long as the shell; without it
+    // the windows offer none.
+    void ConnectSync(sync::SyncService& sync);
     // Null without synchronisation.
     SyncStatus* Sync() const { return syncStatus_.get(); }
 
@@ -58,8 +60,6 @@ private:
     std::unique_ptr<TrayShell> tray_;
     std::unique_ptr<MaintenanceController> maintenance_;
     std::unique_ptr<SyncStatus> syncStatus_;
-
-    void ConnectSync(sync::SyncService& sync);
 };
 
 }  // namespace qcal
