@@ -509,8 +509,10 @@ bool ResourceText(TDataMod& dm, std::int64_t eventId, std::string& text, std::st
     return true;
 }
 
-Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::string& href,
-                            const std::string& etag, const std::string& text) {
+namespace {
+
+Applied ApplyOne(TDataMod& dm, const std::string& key, const std::string& layer,
+                 const std::string& href, const std::string& etag, const std::string& text) {
     Applied applied;
     Resource server = ReadResource(text, layer);
     if (!server.ok) {
@@ -524,8 +526,6 @@ Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::s
         applied.details.push_back("Changed \"" + server.series.subject + "\": " + change + ".");
     }
     platform::Database& db = dm.ADOConnection;
-    const std::string key = ical::FolderUidKey(dm, true);
-    Transaction transaction(db);
     Writer writer(dm);
     std::optional<Item> item = ItemOfHref(db, layer, href);
     if (!item) {
@@ -558,7 +558,6 @@ Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::s
                 // Sent before, not confirmed: nothing to do but to note the ETag.
                 Finish(db, id, layer, href, etag, applied.lossy);
                 RecordUid(db, server.uid, id, key);
-                transaction.commit();
                 applied.kind = Applied::Kind::Unchanged;
                 return applied;
             }
@@ -595,11 +594,29 @@ Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::s
     // Occurrences deleted above were the server's to drop.
     db.exec("delete from syncdeleted where layer=" + SqlLiteral(layer) +
             " and href=" + SqlLiteral(href));
-    transaction.commit();
     if (applied.kind != Applied::Kind::Conflict) {
         applied.kind = Applied::Kind::Stored;
     }
     return applied;
+}
+
+}  // namespace
+
+std::vector<Applied> ApplyServerResources(TDataMod& dm, const std::string& layer,
+                                          const std::vector<ServerCopy>& copies) {
+    std::vector<Applied> out;
+    const std::string key = ical::FolderUidKey(dm, true);
+    Transaction transaction(dm.ADOConnection);
+    for (const ServerCopy& copy : copies) {
+        out.push_back(ApplyOne(dm, key, layer, copy.href, copy.etag, copy.text));
+    }
+    transaction.commit();
+    return out;
+}
+
+Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::string& href,
+                            const std::string& etag, const std::string& text) {
+    return ApplyServerResources(dm, layer, {{href, etag, text}}).front();
 }
 
 bool ApplyServerDeletion(TDataMod& dm, const std::string& layer, const std::string& href) {

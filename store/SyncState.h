@@ -93,6 +93,14 @@ struct Applied {
 // local event "(conflict) subject"; an event deleted here that was changed there comes back.
 Applied ApplyServerResource(TDataMod& dm, const std::string& layer, const std::string& href,
                             const std::string& etag, const std::string& text);
+// The same for several resources in one transaction: all of them or none (DbError).
+struct ServerCopy {
+    std::string href;
+    std::string etag;
+    std::string text;
+};
+std::vector<Applied> ApplyServerResources(TDataMod& dm, const std::string& layer,
+                                          const std::vector<ServerCopy>& copies);
 // The server no longer has href: its event goes, unless it was changed here since (then it is
 // sent again as a new event). Answers whether an event was deleted.
 bool ApplyServerDeletion(TDataMod& dm, const std::string& layer, const std::string& href);

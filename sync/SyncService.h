@@ -13,9 +13,9 @@ namespace qcal::sync {
 
 // One event calendar of an account, as discovery lists it.
 struct ServerCalendar {
-    QString url;      // the collection's full address
-    QString name;     // its display name
-    QString colour;   // "#rrggbb", empty when the server gives none
+    QString url;     // the collection's full address
+    QString name;    // its display name
+    QString colour;  // "#rrggbb", empty when the server gives none
 };
 
 // One layer bound to one server calendar.
@@ -23,10 +23,10 @@ struct Binding {
     QString layer;
     QString calendarUrl;
     QString user;
-    bool allowUnencrypted = false;   // plain HTTP to a non-loopback address was allowed
-    QString acceptedFingerprint;     // SHA-256 of a certificate the user accepted, hex; or empty
-    QDateTime lastSync;              // invalid: never synchronised
-    QString lastStatus;              // one line: the last run's summary or failure
+    bool allowUnencrypted = false;  // plain HTTP to a non-loopback address was allowed
+    QString acceptedFingerprint;    // SHA-256 of a certificate the user accepted, hex; or empty
+    QDateTime lastSync;             // invalid: never synchronised
+    QString lastStatus;             // one line: the last run's summary or failure
 };
 
 class SyncService : public QObject {
