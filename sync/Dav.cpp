@@ -208,17 +208,17 @@ Multistatus ParseMultistatus(const QByteArray& xml) {
             }
             const Element e = stack.last();
             if (e.ns == kDav && e.name == QLatin1String("href")) {
-                if (parentIs(kDav, "response", 0)) {
+                if (parentIs(kDav, "response")) {
                     response.href = text.trimmed();
-                } else if (parentIs(kDav, "current-user-principal", 0)) {
+                } else if (parentIs(kDav, "current-user-principal")) {
                     props.principal = text.trimmed();
-                } else if (parentIs(kCalDav, "calendar-home-set", 0)) {
+                } else if (parentIs(kCalDav, "calendar-home-set")) {
                     props.home = text.trimmed();
                 }
             } else if (e.ns == kDav && e.name == QLatin1String("status")) {
-                if (parentIs(kDav, "propstat", 0)) {
+                if (parentIs(kDav, "propstat")) {
                     propstatStatus = StatusOfLine(text);
-                } else if (parentIs(kDav, "response", 0)) {
+                } else if (parentIs(kDav, "response")) {
                     response.status = StatusOfLine(text);
                 }
             } else if (e.ns == kDav && e.name == QLatin1String("getetag")) {
@@ -232,7 +232,7 @@ Multistatus ParseMultistatus(const QByteArray& xml) {
                 const QString colour = text.trimmed();
                 props.colour = colour.size() == 9 ? colour.left(7) : colour;
             } else if (e.ns == kDav && e.name == QLatin1String("sync-token") &&
-                       parentIs(kDav, "multistatus", 0)) {
+                       parentIs(kDav, "multistatus")) {
                 result.syncToken = text.trimmed();
             } else if (e.ns == kDav && e.name == QLatin1String("propstat")) {
                 if (propstatStatus == 0 || (propstatStatus >= 200 && propstatStatus < 300)) {
