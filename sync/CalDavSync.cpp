@@ -743,8 +743,15 @@ private:
     }
 
     void End() {
+        // Only this discovery ends: a new one may have taken its place meanwhile.
         QMetaObject::invokeMethod(
-            &owner_, [o = &owner_] { o->discovery_.reset(); }, Qt::QueuedConnection);
+            &owner_,
+            [o = &owner_, self = this] {
+                if (o->discovery_.get() == self) {
+                    o->discovery_.reset();
+                }
+            },
+            Qt::QueuedConnection);
     }
 
     CalDavSync& owner_;

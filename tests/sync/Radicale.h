@@ -35,21 +35,22 @@ public:
         probe.close();
         if (tls_) {
             QProcess openssl;
-            openssl.start(QStringLiteral("openssl"),
-                          {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                           QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                           QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                           QStringLiteral("-keyout"), Path("key.pem"), QStringLiteral("-out"),
-                           Path("cert.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                           QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                           QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
+            openssl.start(
+                QStringLiteral("openssl"),
+                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                 QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                 QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                 QStringLiteral("-keyout"), Path("key.pem"), QStringLiteral("-out"),
+                 Path("cert.pem"), QStringLiteral("-days"), QStringLiteral("2"),
+                 QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                 QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
             openssl.waitForFinished(30000);
             QFile cert(Path("cert.pem"));
             cert.open(QIODevice::ReadOnly);
             const QList<QSslCertificate> certs = QSslCertificate::fromData(cert.readAll());
             if (!certs.isEmpty()) {
-                fingerprint_ = QString::fromLatin1(
-                    certs.first().digest(QCryptographicHash::Sha256).toHex());
+                fingerprint_ =
+                    QString::fromLatin1(certs.first().digest(QCryptographicHash::Sha256).toHex());
             }
         }
     }
@@ -109,7 +110,9 @@ public:
     }
 
     QString Base() const {
-        return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1String(tls_ ? "https" : "http")).arg(port_);
+        return QStringLiteral("%1://127.0.0.1:%2/")
+            .arg(QLatin1String(tls_ ? "https" : "http"))
+            .arg(port_);
     }
     QString CalendarUrl(const QString& name = QStringLiteral("shared")) const {
         return Base() + QLatin1String(kUser) + QLatin1Char('/') + name + QLatin1Char('/');
