@@ -19,6 +19,7 @@ packages=(
     qt6-wayland weston
     radicale python3-caldav openssl qtkeychain-qt6-dev gnome-keyring
     lintian appstream desktop-file-utils dpkg-dev file
+    qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 missing=()
