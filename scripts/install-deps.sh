@@ -17,6 +17,7 @@ packages=(
     poppler-utils
     python3-recurring-ical-events
     qt6-wayland weston
+    radicale python3-caldav openssl
     lintian appstream desktop-file-utils dpkg-dev file
     qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
