@@ -91,6 +91,7 @@ int main(int argc, char* argv[]) {
                                                             QByteArray::fromStdString(outcome.out),
                                                             QByteArray::fromStdString(outcome.err)};
     });
+    shell.ConnectSync(sync);
     shell.Show();
     sync.Start();
     return QApplication::exec();

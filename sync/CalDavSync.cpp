@@ -9,7 +9,6 @@
 #include <set>
 #include <utility>
 
-#include "platform/ProfileFile.h"
 #include "session/CalendarSession.h"
 #include "store/Colors.h"
 #include "store/DataModule.h"
@@ -24,9 +23,6 @@ constexpr int kBatch = 50;              // resources fetched per request
 constexpr int kFirstRunDelayMs = 3000;  // after the start
 constexpr int kChangeDelayMs = 5000;    // after a local change
 constexpr int kMostRedirects = 5;
-constexpr const char* kSection = "Sync";
-constexpr const char* kMinutesKey = "Minutes";
-constexpr int kDefaultMinutes = 15;
 
 std::string Std(const QString& text) {
     return text.toStdString();
@@ -771,6 +767,9 @@ CalDavSync::CalDavSync(CalendarSession& session, PasswordStore passwords, QObjec
     changeDelay_.setInterval(kChangeDelayMs);
     connect(&changeDelay_, &QTimer::timeout, this, &CalDavSync::SyncNow);
     connect(&session_, &CalendarSession::eventsChanged, this, &CalDavSync::LocalChange);
+    // The interval follows the options (SyncMinutes) as they are saved.
+    connect(&session_, &CalendarSession::optionsChanged, this,
+            [this] { SetIntervalMinutes(IntervalMinutes()); });
 }
 
 CalDavSync::~CalDavSync() = default;
@@ -941,17 +940,11 @@ void CalDavSync::Start() {
 }
 
 int CalDavSync::IntervalMinutes() const {
-    const platform::ProfileFile ini(session_.Data().SetupIniPath());
-    const int minutes = ini.readInteger(kSection, kMinutesKey, kDefaultMinutes);
-    return minutes >= 1 && minutes <= 24 * 60 ? minutes : kDefaultMinutes;
+    return std::clamp(session_.Data().Options.SyncMinutes, kMinSyncMinutes, kMaxSyncMinutes);
 }
 
 void CalDavSync::SetIntervalMinutes(int minutes) {
-    minutes = std::clamp(minutes, 1, 24 * 60);
-    platform::ProfileFile ini(session_.Data().SetupIniPath());
-    ini.writeString(kSection, kMinutesKey, std::to_string(minutes));
-    ini.save();
-    periodic_.setInterval(minutes * 60000);
+    periodic_.setInterval(std::clamp(minutes, kMinSyncMinutes, kMaxSyncMinutes) * 60000);
 }
 
 bool CalDavSync::AcceptCertificate(const QString& calendarUrl, const QString& fingerprint) {

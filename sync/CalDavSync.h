@@ -53,8 +53,9 @@ public:
 
     // Starts the timers: a first run shortly, then every IntervalMinutes().
     void Start();
-    // Minutes between runs (setup.ini, section "Sync", key "Minutes"; 15 when not set).
+    // Minutes between runs: the option SyncMinutes, followed as the options are saved.
     int IntervalMinutes() const;
+    // Sets the timer's interval for this run of the program (the option is left as it is).
     void SetIntervalMinutes(int minutes);
     // How long after a local change the run starts (milliseconds).
     void SetChangeDelay(int ms) { changeDelay_.setInterval(ms); }
