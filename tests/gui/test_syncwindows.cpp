@@ -68,6 +68,7 @@ public:
 const QList<sync::ServerCalendar> kCalendars = {
     {Q("https://dav.example.org/cal/anna/work/"), Q("Work"), Q("#3366ffff")},
     {Q("https://dav.example.org/cal/anna/team%20cal/"), QString(), QString()},
+    {Q("https://dav.example.org/cal/anna/b/"), Q("Bob's"), QString()},
 };
 
 sync::Binding Bound(const char* layer, const QDateTime& last = {}, const char* status = "") {
@@ -120,6 +121,7 @@ private slots:
         QTest::newRow("name taken by a local layer") << 0 << QString() << Q("Work (2)");
         QTest::newRow("no name: the address's last step") << 1 << QString() << Q("team cal");
         QTest::newRow("existing layer chosen") << 0 << Q("Home") << Q("Home");
+        QTest::newRow("straight quote") << 2 << QString() << Q("Bob\u2019s");
     }
     void pageBindsFoundCalendars() {
         QFETCH(int, calendar);
@@ -132,7 +134,7 @@ private slots:
         QCOMPARE(fx.engine.discoveries, QStringList{Q("https://dav.example.org|anna|s3cret|")});
         QVERIFY(fx.engine.allowed);
         emit fx.engine.discovered(kCalendars);
-        QCOMPARE(page.ListCalendars->count(), 2);
+        QCOMPARE(page.ListCalendars->count(), 3);
         QCOMPARE(page.ListCalendars->item(0)->icon().isNull(), false);
 
         page.ListCalendars->setCurrentRow(calendar);

@@ -84,7 +84,7 @@ ServerCalendarsPage::ServerCalendarsPage(sync::SyncService& sync, const TDataMod
         account->addWidget(new QLabel(S(f.label), this), row, 0);
         account->addWidget(f.edit, row++, 1, 1, 2);
     }
-    chUnencrypted = new QCheckBox(S("Allow unencrypted connection"), this);
+    chUnencrypted = new QCheckBox(S("allow unencrypted connection"), this);
     chUnencrypted->setObjectName(S("chUnencrypted"));
     account->addWidget(chUnencrypted, row, 1);
     btnDiscover = new QPushButton(S("&Find Calendars"), this);
@@ -178,6 +178,8 @@ QString ServerCalendarsPage::NewLayerName(const sync::ServerCalendar& calendar,
     }
     if (base.isEmpty())
         base = S("Calendar");
+    // Layer names hold no straight quote; the typographic one reads the same.
+    base.replace(QLatin1Char('\''), QChar(0x2019));
     QString name = base;
     for (int n = 2; layerNames.contains(name); ++n)
         name = base + S(" (") + QString::number(n) + S(")");
@@ -291,6 +293,9 @@ void ServerCalendarsPage::Bind() {
             this,
             S("The layer \"") + binding.layer + S("\" could not be bound: ") +
                 (bindFailure_.isEmpty() ? S("the synchronisation refused it") : bindFailure_));
+    } else if (!bindFailure_.isEmpty()) {
+        // Bound, with a word on the password (no secret store keeps it, say).
+        desktop::MessageBox::Warning(this, bindFailure_);
     }
     RefreshBindings();
 }

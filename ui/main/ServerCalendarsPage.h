@@ -39,7 +39,8 @@ public:
     void TakeOptions(ROptions& options) const override;
 
     // The name of the layer that a calendar binds to when no existing layer is chosen: its
-    // own name, else the last step of its address, made unique among layers.
+    // own name, else the last step of its address, made unique among layers (and without a
+    // straight quote, which layer names cannot hold).
     static QString NewLayerName(const sync::ServerCalendar& calendar,
                                 const QStringList& layerNames);
 

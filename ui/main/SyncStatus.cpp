@@ -48,7 +48,7 @@ SyncStatus::SyncStatus(sync::SyncService& sync, const TDataMod& dm, QWidget* win
                        QObject* parent)
     : QObject(parent), sync_(sync), dm_(dm), window_(window) {
     setObjectName(S("SyncStatus"));
-    actSyncNow_ = new QAction(S("S&ynchronise Now"), this);
+    actSyncNow_ = new QAction(S("S&ynchronise now"), this);
     actSyncNow_->setObjectName(S("actSyncNow"));
     actSyncNow_->setShortcuts(KeysOf(Command::SyncNow));
     actSyncNow_->setShortcutContext(Qt::WindowShortcut);
