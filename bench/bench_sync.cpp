@@ -17,7 +17,10 @@ namespace {
 
 using namespace qcal;
 
-constexpr int kEvents = 5000;
+// QCAL_BENCH_EVENTS may ask for fewer, for a quick look.
+const int kEvents = qEnvironmentVariableIsSet("QCAL_BENCH_EVENTS")
+                        ? qEnvironmentVariableIntValue("QCAL_BENCH_EVENTS")
+                        : 5000;
 
 class NoSound final : public SoundPlayer {
 public:
@@ -34,10 +37,15 @@ struct Device {
         sync.Bind(binding, {});
         sync.SetSessionPassword(url, binding.user, QString::fromLatin1(test::kPassword));
     }
-    bool Run() {
+    // One run; the failure, or empty.
+    std::string Run() {
         QSignalSpy finished(&sync, &sync::SyncService::syncFinished);
         sync.SyncNow();
-        return finished.wait(600000) && finished.first().at(0).toBool();
+        if (!finished.wait(600000)) {
+            return "the run did not end";
+        }
+        return finished.first().at(0).toBool() ? std::string()
+                                               : finished.first().at(1).toString().toStdString();
     }
     bench::Folder folder;
     NoSound sound;
@@ -45,11 +53,12 @@ struct Device {
     sync::CalDavSync sync;
 };
 
+test::Radicale* server = nullptr;
+
 // The server with a calendar of kEvents events of every rule kind, uploaded in one request.
 test::Radicale& Server() {
-    static test::Radicale* server = [] {
-        auto* s = new test::Radicale;
-        s->Start();
+    static bool made = [] {
+        test::Radicale* s = server;
         s->MakeCalendar(QStringLiteral("shared"), QStringLiteral("Shared"),
                         QStringLiteral("#0000ff"));
         bench::Folder seed;
@@ -57,9 +66,13 @@ test::Radicale& Server() {
         seed.dm->ADOConnection.exec("update eventtable set layername='Shared'");
         std::string text;
         ical::ExportCalendarText(*seed.dm, text);
-        s->Request("PUT", s->CalendarUrl(), QByteArray::fromStdString(text));
-        return s;
+        const int status = s->Request("PUT", s->CalendarUrl(), QByteArray::fromStdString(text));
+        if (status / 100 != 2) {
+            std::fprintf(stderr, "the calendar could not be uploaded (HTTP %d)\n", status);
+        }
+        return true;
     }();
+    (void)made;
     return *server;
 }
 
@@ -68,8 +81,9 @@ void BM_FirstSync(benchmark::State& state) {
         state.PauseTiming();
         Device device(Server().CalendarUrl());
         state.ResumeTiming();
-        if (!device.Run()) {
-            state.SkipWithError("the run failed");
+        if (const std::string failure = device.Run(); !failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            break;
         }
     }
 }
@@ -79,8 +93,9 @@ void BM_IncrementalNoChange(benchmark::State& state) {
     Device device(Server().CalendarUrl());
     device.Run();
     for (auto _ : state) {
-        if (!device.Run()) {
-            state.SkipWithError("the run failed");
+        if (const std::string failure = device.Run(); !failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            break;
         }
     }
 }
@@ -99,8 +114,9 @@ void BM_IncrementalOneChange(benchmark::State& state) {
             QByteArray::number(++round) + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
         Server().Request("PUT", Server().CalendarUrl() + QStringLiteral("bench-change.ics"), event);
         state.ResumeTiming();
-        if (!device.Run()) {
-            state.SkipWithError("the run failed");
+        if (const std::string failure = device.Run(); !failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            break;
         }
     }
 }
@@ -110,6 +126,12 @@ BENCHMARK(BM_IncrementalOneChange)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    test::Radicale radicale;
+    if (!radicale.Start()) {
+        std::fprintf(stderr, "Radicale did not start\n");
+        return 1;
+    }
+    server = &radicale;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
