@@ -87,7 +87,7 @@ void BM_FirstSync(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_FirstSync)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FirstSync)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_IncrementalNoChange(benchmark::State& state) {
     Device device(Server().CalendarUrl());
