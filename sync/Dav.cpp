@@ -16,7 +16,8 @@ namespace qcal::sync {
 
 namespace {
 
-constexpr int kTimeoutMs = 60000;
+// A large calendar's first listing takes a slow server a while.
+constexpr int kTimeoutMs = 300000;
 const QString kDav = QStringLiteral("DAV:");
 const QString kCalDav = QStringLiteral("urn:ietf:params:xml:ns:caldav");
 const QString kApple = QStringLiteral("http://apple.com/ns/ical/");
@@ -143,8 +144,11 @@ void DavClient::Send(const QByteArray& method, const QUrl& url, const QByteArray
                                          .arg(target.host(), *sslProblem);
                 } else if (answer.status == 0) {
                     answer.failure = Failure::Offline;
-                    answer.problem = QStringLiteral("%1 cannot be reached (%2)")
-                                         .arg(target.host(), reply->errorString());
+                    answer.problem =
+                        reply->error() == QNetworkReply::OperationCanceledError
+                            ? QStringLiteral("%1 did not answer in time").arg(target.host())
+                            : QStringLiteral("%1 cannot be reached (%2)")
+                                  .arg(target.host(), reply->errorString());
                     // The error text names the address; it never holds the credentials, as
                     // they travel in a header only.
                 } else if (answer.status == 401) {

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "Radicale.h"
+#include "platform/desktop/SingleInstance.h"
 #include "session/CalendarSession.h"
 #include "session/SoundPlayer.h"
 #include "store/EventLists.h"
@@ -21,6 +22,7 @@
 #include "store/SyncState.h"
 #include "support/StoreFixture.h"
 #include "sync/CalDavSync.h"
+#include "sync/SyncCommands.h"
 
 using namespace qcal;
 using namespace qcal::test;
@@ -417,6 +419,41 @@ private slots:
         QVERIFY(ok);
         b.Sync(&ok);
         QVERIFY(ok);
+        QCOMPARE(b.Lines(), a.Lines());
+    }
+
+    // While the desktop program runs on a folder, the command line's --sync and --calendars are
+    // made by it (the conversation on its socket), not beside it.
+    void handedToTheRunningProgram() {
+        desktop::SingleInstance instance(
+            desktop::InstanceServerName(QString::fromStdString(a.store.folder())));
+        QCOMPARE(instance.Claim(), desktop::SingleInstance::Start::First);
+        int handed = 0;
+        instance.SetSyncHandler([this, &handed](const QByteArray& text) {
+            ++handed;
+            const auto request = sync::DecodeRequest(text);
+            const sync::CommandOutcome outcome = sync::RunSyncRequest(a.sync, *request);
+            return desktop::SingleInstance::CommandAnswer{outcome.status,
+                                                          QByteArray::fromStdString(outcome.out),
+                                                          QByteArray::fromStdString(outcome.err)};
+        });
+        a.session.AddEvent(Once("handed over", 8));
+        const auto command = [&](const QString& option) {
+            QProcess program;
+            QSignalSpy finished(&program, &QProcess::finished);
+            program.start(
+                QStringLiteral(QCAL_SYNC_PROGRAM),
+                {QStringLiteral("--data-dir"), QString::fromStdString(a.store.folder()), option});
+            finished.wait(60000);
+            return QString::fromUtf8(program.readAllStandardOutput() +
+                                     program.readAllStandardError());
+        };
+        const QString synced = command(QStringLiteral("--sync"));
+        QVERIFY2(synced.contains(QStringLiteral("1 sent")), qPrintable(synced));
+        QVERIFY(
+            command(QStringLiteral("--calendars")).contains(QStringLiteral("UTC: Synchronised")));
+        QCOMPARE(handed, 2);
+        b.Sync();
         QCOMPARE(b.Lines(), a.Lines());
     }
 
