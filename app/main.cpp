@@ -14,6 +14,8 @@
 #include "session/CalendarSession.h"
 #include "store/DataFolderRepair.h"
 #include "store/DataModule.h"
+#include "sync/CalDavSync.h"
+#include "sync/SyncCommands.h"
 #include "ui/main/DesktopErrorReporter.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ProgramShell.h"
@@ -76,6 +78,21 @@ int main(int argc, char* argv[]) {
                                       report.status, QByteArray::fromStdString(report.out),
                                       QByteArray::fromStdString(report.err)};
                               });
+    // The bound layers are synchronised from here; the command line's synchronisation commands
+    // are made by this process too.
+    qcal::sync::CalDavSync sync(session, qcal::sync::SystemPasswordStore());
+    instance.SetSyncHandler([&sync](const QByteArray& text) {
+        const auto request = qcal::sync::DecodeRequest(text);
+        if (!request)
+            return qcal::desktop::SingleInstance::CommandAnswer{
+                2, {}, QByteArrayLiteral("quenlaris-calendar: the request was not understood\n")};
+        const qcal::sync::CommandOutcome outcome = qcal::sync::RunSyncRequest(sync, *request);
+        return qcal::desktop::SingleInstance::CommandAnswer{outcome.status,
+                                                            QByteArray::fromStdString(outcome.out),
+                                                            QByteArray::fromStdString(outcome.err)};
+    });
+    shell.ConnectSync(sync);
     shell.Show();
+    sync.Start();
     return QApplication::exec();
 }

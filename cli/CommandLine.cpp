@@ -1,8 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <ostream>
 #include <string_view>
 
@@ -64,9 +68,10 @@ bool IsOwnOption(std::string_view arg) {
         return true;
     }
     const Option o = Split(arg);
-    static constexpr std::array<std::string_view, 9> kOwn = {
-        "agenda", "pending",    "help",       "version",   "from",
-        "days",   "all-layers", "export-ics", "import-ics"};
+    static constexpr std::array<std::string_view, 15> kOwn = {
+        "agenda", "pending",    "help",           "version",    "from",
+        "days",   "all-layers", "export-ics",     "import-ics", "add-calendar",
+        "layer",  "user",       "password-stdin", "sync",       "calendars"};
     return o.dashes == 2 && Contains(kOwn, o.name);
 }
 
@@ -167,8 +172,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
     bool pending = false;
     bool help = false;
     bool version = false;
-    std::string agendaOnly;  // the first option that belongs to the agenda alone
-    std::string icsOption;   // --export-ics or --import-ics, when given
+    std::string agendaOnly;    // the first option that belongs to the agenda alone
+    std::string icsOption;     // --export-ics or --import-ics, when given
+    std::string syncOption;    // --add-calendar, --sync or --calendars, when given
+    std::string calendarOnly;  // the first option that belongs to --add-calendar alone
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const Option o = Split(arg);
@@ -182,7 +189,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
             return result;
         }
         const bool takesValue = o.name == "from" || o.name == "days" || o.name == "export-ics" ||
-                                o.name == "import-ics";
+                                o.name == "import-ics" || o.name == "add-calendar" ||
+                                o.name == "layer" || o.name == "user";
         if (!takesValue && o.value) {
             if (IsOwnOption("--" + std::string(o.name))) {
                 result.error = "option '--" + std::string(o.name) + "' takes no value";
@@ -204,6 +212,32 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
         }
         if (o.name == "agenda") {
             agenda = true;
+        } else if (o.name == "add-calendar" || o.name == "sync" || o.name == "calendars") {
+            if (!syncOption.empty()) {
+                result.error =
+                    "only one of '--add-calendar', '--sync' and '--calendars' may be "
+                    "given, once";
+                return result;
+            }
+            syncOption = "--" + std::string(o.name);
+            line.calendarUrl = std::string(value);
+            if (o.name == "add-calendar" && value.empty()) {
+                result.error = "option '--add-calendar' requires the calendar's address";
+                return result;
+            }
+        } else if (o.name == "layer" || o.name == "user" || o.name == "password-stdin") {
+            if (o.name == "layer" && value.empty()) {
+                result.error = "option '--layer' requires a layer name";
+                return result;
+            }
+            if (o.name == "layer") {
+                line.layer = std::string(value);
+            } else if (o.name == "user") {
+                line.user = std::string(value);
+            } else {
+                line.passwordStdin = true;
+            }
+            calendarOnly = calendarOnly.empty() ? "--" + std::string(o.name) : calendarOnly;
         } else if (o.name == "export-ics" || o.name == "import-ics") {
             if (!icsOption.empty() || value.empty()) {
                 result.error = value.empty()
@@ -250,6 +284,28 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
         line.action = CommandLine::Action::Version;
         return result;
     }
+    if (!syncOption.empty() || !calendarOnly.empty()) {
+        const std::string other = !icsOption.empty() ? icsOption
+                                  : pending          ? std::string("--pending")
+                                  : agenda           ? std::string("--agenda")
+                                                     : agendaOnly;
+        if (!calendarOnly.empty() && syncOption != "--add-calendar") {
+            result.error = "option '" + calendarOnly + "' goes with '--add-calendar' only";
+        } else if (!other.empty()) {
+            result.error =
+                "option " + Quoted(syncOption) + " cannot be combined with '" + other + "'";
+        }
+        if (result.error.empty() && syncOption == "--add-calendar" && line.layer.empty()) {
+            result.error = "option '--add-calendar' requires '--layer NAME'";
+        }
+        if (!result.error.empty()) {
+            return result;
+        }
+        line.action = syncOption == "--add-calendar" ? CommandLine::Action::AddCalendar
+                      : syncOption == "--sync"       ? CommandLine::Action::Sync
+                                                     : CommandLine::Action::Calendars;
+        return result;
+    }
     if (!icsOption.empty()) {
         if (pending || agenda || !agendaOnly.empty()) {
             result.error = "option " + Quoted(icsOption) + " cannot be combined with '" +
@@ -275,6 +331,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
     return result;
 }
 
+bool IsSyncAction(CommandLine::Action action) {
+    return action == CommandLine::Action::AddCalendar || action == CommandLine::Action::Sync ||
+           action == CommandLine::Action::Calendars;
+}
+
+std::string SyncProgramPath() {
+    return platform::JoinPath(platform::ProgramFolder(), "quenlaris-calendar-sync");
+}
+
 std::string HelpText() {
     return R"(Usage: quenlaris-calendar [OPTION]...
 Show the events of Quenlaris Calendar on the command line.
@@ -292,6 +357,12 @@ Without an option, start the desktop calendar.
                         input); events imported before are matched by their UID
       --data-dir=DIR  keep the events, options and sounds in the folder DIR
                         (made when missing) instead of the data folder below
+      --add-calendar=URL --layer=NAME [--user=USER] [--password-stdin]
+                      bind the layer NAME (made when missing) to the calendar at
+                        URL on a CalDAV server; the password is read from
+                        standard input and kept in the desktop's secret store
+      --sync          synchronise every bound layer once and print one line
+      --calendars     list the bound layers and their last synchronisation
   -h, --help          display this help and exit
       --version       output version information and exit
 
@@ -313,9 +384,13 @@ may be written (a portable copy); else $XDG_DATA_HOME/quenlaris-calendar
 --import-ics adds the events in one transaction; while the desktop calendar
 runs, it makes the import itself and shows the events at once.
 
+--sync suits a systemd timer or cron; while the desktop calendar runs, the
+synchronisation commands are made by it.
+
 Exit status:
  0  if OK,
- 2  if an argument is wrong or the calendar cannot be read.
+ 2  if an argument is wrong, the calendar cannot be read or a synchronisation
+    failed.
 )";
 }
 
@@ -345,6 +420,10 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             if (ics == nullptr)
                 return std::nullopt;
             return ics->importIcs(dataFolder, line.icsFile, out, err);
+        case CommandLine::Action::AddCalendar:
+        case CommandLine::Action::Sync:
+        case CommandLine::Action::Calendars:
+            return report.Fail("the synchronisation is made by " + SyncProgramPath());
         case CommandLine::Action::Agenda:
         case CommandLine::Action::Pending:
             break;
@@ -405,6 +484,16 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
         action == CommandLine::Action::ExportIcs || action == CommandLine::Action::ImportIcs;
     if (action == CommandLine::Action::Desktop || (icsCommand && ics == nullptr)) {
         return std::nullopt;
+    }
+    if (IsSyncAction(action)) {
+        // The synchronisation needs the network part of the toolkit: its own program, in this
+        // process, with the same arguments.
+        const std::string program = SyncProgramPath();
+        std::vector<char*> programArgs(argv, argv + argc);
+        programArgs[0] = const_cast<char*>(program.c_str());
+        programArgs.push_back(nullptr);
+        ::execv(program.c_str(), programArgs.data());
+        return report.Fail("cannot start " + program + ": " + std::strerror(errno));
     }
     const platform::DataFolderPlace place = platform::ChooseDataFolder(parsed.line.dataDir);
     if (action != CommandLine::Action::Help && action != CommandLine::Action::Version) {

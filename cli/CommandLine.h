@@ -13,12 +13,28 @@ namespace qcal::cli {
 inline constexpr int kMaxAgendaDays = 3660;  // ten years
 
 struct CommandLine {
-    enum class Action { Desktop, Agenda, Pending, Help, Version, ExportIcs, ImportIcs };
+    enum class Action {
+        Desktop,
+        Agenda,
+        Pending,
+        Help,
+        Version,
+        ExportIcs,
+        ImportIcs,
+        AddCalendar,
+        Sync,
+        Calendars
+    };
     Action action = Action::Desktop;
     std::optional<int> fromDay;  // none: today
     int days = 7;
     bool allLayers = false;
     std::string icsFile;  // --export-ics / --import-ics: the file ("-" standard output/input)
+    // --add-calendar URL --layer NAME [--user USER] [--password-stdin]
+    std::string calendarUrl;
+    std::string layer;
+    std::string user;
+    bool passwordStdin = false;
     std::string dataDir;  // --data-dir: the data folder to use; empty when not given
     // The arguments without --data-dir: what the desktop program reads itself ("autorun").
     std::vector<std::string> desktopArgs;
@@ -57,6 +73,12 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
                                   const std::string& dataFolder, std::ostream& out,
                                   std::ostream& err);
 std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+// Whether the action is one of the synchronisation's (--add-calendar, --sync, --calendars):
+// these are answered by the synchronisation program beside this one.
+bool IsSyncAction(CommandLine::Action action);
+// The synchronisation program in the program folder.
+std::string SyncProgramPath();
 
 // The text of --help.
 std::string HelpText();

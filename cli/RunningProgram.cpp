@@ -104,8 +104,8 @@ private:
 
 enum class Outcome { NoProgram, Busy, Gone, Done };
 
-Outcome TryOnce(const std::string& folder, const std::string& text, int& status, std::ostream& out,
-                std::ostream& err) {
+Outcome TryOnce(const std::string& folder, const std::string& word, const std::string& text,
+                int& status, std::ostream& out, std::ostream& err) {
     const std::string path = platform::InstanceSocketPath(folder);
     Socket socket;
     // A program that has just started holds its lock before it listens.
@@ -117,7 +117,7 @@ Outcome TryOnce(const std::string& folder, const std::string& text, int& status,
         std::this_thread::sleep_for(kRetry);
     }
     std::string line;
-    if (!socket.Send("import-ics " + std::to_string(text.size()) + "\n") ||
+    if (!socket.Send(word + " " + std::to_string(text.size()) + "\n") ||
         !socket.Read(line, -1, std::chrono::duration_cast<std::chrono::milliseconds>(kPatience))) {
         // A program that does not know the request: the command writes itself, as before.
         return Outcome::NoProgram;
@@ -133,13 +133,13 @@ Outcome TryOnce(const std::string& folder, const std::string& text, int& status,
         return Outcome::Gone;
     }
     std::istringstream header(line);
-    std::string word;
+    std::string answer;
     long long outBytes = -1;
     long long errBytes = -1;
-    header >> word >> status >> outBytes >> errBytes;
+    header >> answer >> status >> outBytes >> errBytes;
     std::string outText;
     std::string errText;
-    if (word != "result" || !header || outBytes < 0 || errBytes < 0 ||
+    if (answer != "result" || !header || outBytes < 0 || errBytes < 0 ||
         !socket.Read(outText, outBytes, std::nullopt) ||
         !socket.Read(errText, errBytes, std::nullopt)) {
         return Outcome::Gone;
@@ -165,12 +165,21 @@ bool ProgramRuns(const std::string& folder) {
 
 std::optional<int> ImportThroughRunningProgram(const std::string& folder, const std::string& text,
                                                std::ostream& out, std::ostream& err) {
+    return CommandThroughRunningProgram(
+        folder, "import-ics", text, out, err,
+        "the running calendar ended before it reported the import; see whether the events are "
+        "there before importing again");
+}
+
+std::optional<int> CommandThroughRunningProgram(const std::string& folder, const std::string& word,
+                                                const std::string& text, std::ostream& out,
+                                                std::ostream& err, const std::string& whenGone) {
     for (;;) {
         if (!ProgramRuns(folder)) {
             return std::nullopt;
         }
         int status = 2;
-        switch (TryOnce(folder, text, status, out, err)) {
+        switch (TryOnce(folder, word, text, status, out, err)) {
             case Outcome::NoProgram:
                 return std::nullopt;
             case Outcome::Done:
@@ -182,8 +191,7 @@ std::optional<int> ImportThroughRunningProgram(const std::string& folder, const 
                 break;
             case Outcome::Gone:
                 // Whether its transaction was committed cannot be known here.
-                err << "quenlaris-calendar: the running calendar ended before it reported the "
-                       "import; see whether the events are there before importing again\n";
+                err << "quenlaris-calendar: " << whenGone << "\n";
                 return 2;
         }
     }

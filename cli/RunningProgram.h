@@ -4,7 +4,8 @@
 // the data is handed to the program that has them open, so that one process writes them.
 //
 // The conversation, over the program's per-user socket (platform/InstanceAddress.h):
-//   "import-ics <N>\n"           asks to import N bytes of iCalendar text
+//   "import-ics <N>\n"           asks to import N bytes of iCalendar text (or
+//   "sync-command <N>\n"         to run a synchronisation command described in N bytes)
 //   "busy\n"                     the program's data are away (a backup, restore or compaction):
 //                                ask again later
 //   "accepted\n" <N bytes>       the program takes the text
@@ -26,5 +27,11 @@ bool ProgramRuns(const std::string& folder);
 // take the request): the caller writes itself. Otherwise the command's exit status.
 std::optional<int> ImportThroughRunningProgram(const std::string& folder, const std::string& text,
                                                std::ostream& out, std::ostream& err);
+
+// The same conversation for another command ("sync-command": the synchronisation's), whose
+// request text the program reads; whenGone is told when the program ends before it answered.
+std::optional<int> CommandThroughRunningProgram(const std::string& folder, const std::string& word,
+                                                const std::string& text, std::ostream& out,
+                                                std::ostream& err, const std::string& whenGone);
 
 }  // namespace qcal::cli

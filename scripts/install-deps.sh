@@ -17,7 +17,9 @@ packages=(
     poppler-utils
     python3-recurring-ical-events
     qt6-wayland weston
+    radicale python3-caldav openssl
     lintian appstream desktop-file-utils dpkg-dev file
+    qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 missing=()

@@ -195,6 +195,17 @@ ical::ImportResult CalendarSession::ImportFromCommandLine(std::string_view text)
     return result;
 }
 
+void CalendarSession::ChangesStored(bool layers) {
+    if (!dm_.Connected())
+        return;
+    if (layers) {
+        dm_.LoadLayers();
+        emit layersChanged();
+    }
+    emit eventsChanged(DayRange::All());
+    AlarmsAfterChange(false);
+}
+
 void CalendarSession::AlarmsAfterChange(bool reshow) {
     if (reshow) {
         scheduler_.Due().RebuildDue();

@@ -87,6 +87,11 @@ public:
     // so that an alarm window they may bring up does not keep the command waiting.
     ical::ImportResult ImportFromCommandLine(std::string_view text);
 
+    // Changes the synchronisation with a server wrote to the table (in its own transactions,
+    // beside its bookkeeping): shown and their alarms armed as after an import; layers: the
+    // layer table changed too.
+    void ChangesStored(bool layers);
+
     // ---- layers ----
     // The layer table was changed and saved by a layer dialog; eventsRenamed: the events of a
     // renamed layer were renamed with it.

@@ -9,6 +9,7 @@
 #include "platform/DataFolder.h"
 #include "store/DataFolderRepair.h"
 #include "store/IdList.h"
+#include "store/SyncState.h"
 
 namespace qcal {
 
@@ -64,6 +65,7 @@ bool TDataMod::Connect() {
     if (access_ == platform::OpenMode::ReadWrite) {
         AddDateIndex();
         AddLaterColumns();
+        AddSyncTables();
     }
     laterColumns_ = FindLaterColumns();
     return true;
@@ -132,6 +134,15 @@ void TDataMod::AddLaterColumns() {
         } catch (const platform::DbError&) {
             ADOConnection.exec("ROLLBACK");
         }
+    } catch (const platform::DbError&) {
+    }
+}
+
+void TDataMod::AddSyncTables() {
+    // What synchronisation with a server keeps; a file that cannot be written to has none, and
+    // then no layer is bound.
+    try {
+        syncstate::EnsureTables(ADOConnection);
     } catch (const platform::DbError&) {
     }
 }

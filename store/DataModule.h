@@ -135,6 +135,8 @@ private:
     bool AddLayersOfEvents();
     // Adds the later columns a file from before them lacks.
     void AddLaterColumns();
+    // Adds the tables and triggers of the synchronisation with servers.
+    void AddSyncTables();
     bool FindLaterColumns();
     bool laterColumns_ = false;
     // Writes the settings file; a refused change, or a failed write, is reported.

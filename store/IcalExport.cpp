@@ -102,7 +102,33 @@ std::string LocalText(TDateTime moment) {
 struct SeriesLinks {
     const tfield* series = nullptr;
     std::set<int> detachedDays;
+    // The archive time also as the moment of the last acknowledged alarm, in UTC, which other
+    // calendar programs read.
+    bool lastAck = false;
 };
+
+// A local date-time as a UTC moment ("20261208T083000Z"); empty when it cannot be placed.
+std::string UtcText(TDateTime local) {
+    const CivilDate d = DateOfDay(DayOf(local));
+    const TimeOfDay t = DecodeTime(local - DayOf(local));
+    std::tm tm{};
+    tm.tm_year = d.year - 1900;
+    tm.tm_mon = int(d.month) - 1;
+    tm.tm_mday = int(d.day);
+    tm.tm_hour = t.hour > 23 ? 23 : t.hour;
+    tm.tm_min = t.hour > 23 ? 59 : t.minute;
+    tm.tm_sec = t.hour > 23 ? 59 : t.second;
+    tm.tm_isdst = -1;
+    const std::time_t moment = std::mktime(&tm);
+    std::tm utc{};
+    if (moment == std::time_t(-1) || !gmtime_r(&moment, &utc)) {
+        return {};
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
+}
 
 struct IteratorFree {
     void operator()(icalrecur_iterator* i) const { icalrecur_iterator_free(i); }
@@ -222,6 +248,11 @@ Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, E
         icalproperty* archived = icalproperty_new_x(LocalText(e.lastFileTime).c_str());
         icalproperty_set_x_name(archived, kArchivedProperty);
         icalcomponent_add_property(c, archived);
+        if (const std::string utc = UtcText(e.lastFileTime); links.lastAck && !utc.empty()) {
+            icalproperty* ack = icalproperty_new_x(utc.c_str());
+            icalproperty_set_x_name(ack, kLastAckProperty);
+            icalcomponent_add_property(c, ack);
+        }
     }
     if (e.alert) {
         icalcomponent* alarm = icalcomponent_new_valarm();
@@ -351,7 +382,11 @@ std::string EventToVEvent(const tfield& event, const std::string& uid, const std
     return AsText(c.get());
 }
 
-ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
+namespace {
+
+// The events the condition selects (every event when it is empty) as one VCALENDAR.
+ExportResult ExportSelected(TDataMod& dm, const std::string& where, bool lastAck,
+                            std::string& text) {
     ExportResult result;
     if (!dm.Connected()) {
         result.error = "The database is not open.";
@@ -384,7 +419,8 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
             }
         }
         platform::Query q(dm.ADOConnection);
-        q.setSql("select * from eventtable order by id");
+        q.setSql("select * from eventtable" + (where.empty() ? std::string() : " where " + where) +
+                 " order by id");
         tArrayofField events;
         for (q.open(); !q.eof(); q.next()) {
             TransferRow(TransferDirection::RowToRecord, events.emplace_back(), q, dm.Layers);
@@ -416,6 +452,7 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
         };
         for (const tfield& e : events) {
             SeriesLinks links;
+            links.lastAck = lastAck;
             links.series = seriesOf(e);
             if (const auto it = detached.find(e.id); it != detached.end()) {
                 links.detachedDays = it->second;
@@ -436,6 +473,18 @@ ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
     text = AsText(calendar.get());
     result.ok = true;
     return result;
+}
+
+}  // namespace
+
+ExportResult ExportCalendarText(TDataMod& dm, std::string& text) {
+    return ExportSelected(dm, {}, false, text);
+}
+
+ExportResult ExportSeriesText(TDataMod& dm, std::int64_t id, std::string& text) {
+    const std::string self = std::to_string(id);
+    return ExportSelected(dm, "id=" + self + " or (seriesId=" + self + " and repeatType=0)", true,
+                          text);
 }
 
 ExportResult ExportIcsFile(TDataMod& dm, const std::string& path) {

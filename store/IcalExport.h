@@ -19,6 +19,8 @@ inline constexpr const char* kArchivedProperty = "X-QUENLARIS-ARCHIVED";
 // The begin date of a repeating event whose first occurrence (the DTSTART) lies later
 // ("20260101"); an import from here gives the event its range back.
 inline constexpr const char* kRangeBeginProperty = "X-QUENLARIS-RANGE-BEGIN";
+// The moment (UTC) of the last acknowledged alarm, as other calendar programs keep it.
+inline constexpr const char* kLastAckProperty = "X-MOZ-LASTACK";
 // Starts the COMMENT that tells how an exported rule differs from the event's own rule; an
 // import leaves such comments out of the note.
 inline constexpr const char* kRuleCommentPrefix = "Quenlaris Calendar: ";
@@ -46,6 +48,9 @@ struct ExportResult {
 
 // A whole VCALENDAR with every event of the table.
 ExportResult ExportCalendarText(TDataMod& dm, std::string& text);
+// One event with the occurrences detached from it as one VCALENDAR, as a calendar server
+// keeps it; an archived event also carries its archive time as the last acknowledged alarm.
+ExportResult ExportSeriesText(TDataMod& dm, std::int64_t id, std::string& text);
 // Writes it to path in one atomic step. A path that is one of the program's own data files
 // (TDataMod::OwnFileAt) is refused and nothing is written.
 ExportResult ExportIcsFile(TDataMod& dm, const std::string& path);

@@ -196,6 +196,19 @@ std::optional<TDateTime> ParseLocalText(const char* text) {
     return EncodeDateTime(y, unsigned(mo), unsigned(d), h, mi, s);
 }
 
+// A UTC moment ("20261208T083000Z") as a local date-time.
+std::optional<TDateTime> ParseUtcText(const char* text) {
+    if (!text) {
+        return std::nullopt;
+    }
+    const icaltimetype t = icaltime_from_string(text);
+    if (icaltime_is_null_time(t) || !ValidDate(t) || t.is_date || !icaltime_is_utc(t)) {
+        return std::nullopt;
+    }
+    const Local local = ToLocal(t);
+    return TDateTime(local.day) + local.time;
+}
+
 // The days (in the rule's own calendar) of the occurrences of an RRULE from dtstart, in
 // order, up to lastDay and at most limit of them.
 std::vector<int> Expand(const icalrecurrencetype& rule, const icaltimetype& dtstart, int lastDay,
@@ -318,7 +331,12 @@ void Reader::ReadTexts() {
         const char* name = icalproperty_get_x_name(p);
         if (name && EqualNoCase(name, kArchivedProperty)) {
             if (const auto archived = ParseLocalText(icalproperty_get_x(p))) {
-                e.lastFileTime = *archived;
+                e.lastFileTime = std::max(e.lastFileTime, *archived);
+            }
+        } else if (name && EqualNoCase(name, kLastAckProperty)) {
+            // Another program's acknowledged alarm: the event counts as archived then.
+            if (const auto acknowledged = ParseUtcText(icalproperty_get_x(p))) {
+                e.lastFileTime = std::max(e.lastFileTime, *acknowledged);
             }
         } else if (name && EqualNoCase(name, kRangeBeginProperty)) {
             const std::string value = TextOf(icalproperty_get_x(p)) + "T000000";

@@ -1,6 +1,7 @@
 #include "store/LayerEvents.h"
 
 #include "platform/Sqlite.h"
+#include "store/SyncState.h"
 #include "store/Transaction.h"
 
 namespace qcal {
@@ -17,6 +18,8 @@ std::string LayerCountStatement(const std::string& name) {
 bool RenameLayerInEvents(TDataMod& dm, const std::string& oldName, const std::string& newName) {
     try {
         Transaction transaction(dm.ADOConnection);
+        // A bound layer stays bound under its new name; its events stay on the server.
+        syncstate::RenameLayer(dm.ADOConnection, oldName, newName);
         dm.ADOConnection.exec(LayerRenameStatement(oldName, newName));
         transaction.commit();
         return true;

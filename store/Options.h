@@ -31,6 +31,11 @@ enum RemindersAs : std::int32_t {
     kRemindersBoth = 2,
 };
 
+// The range of SyncMinutes; a value outside it reads as the default.
+inline constexpr std::int32_t kDefaultSyncMinutes = 15;
+inline constexpr std::int32_t kMinSyncMinutes = 1;
+inline constexpr std::int32_t kMaxSyncMinutes = 24 * 60;
+
 struct ROptions {
     bool IsAlarmEnabled = true;
     bool IsAgainDisplay = false;
@@ -52,6 +57,8 @@ struct ROptions {
     // The tray has said once that the program keeps running there after the close box.
     bool TrayMessageShown = false;
     std::int32_t ShowRemindersAs = kRemindersBoth;
+    // Minutes between two synchronisations with the servers of bound layers.
+    std::int32_t SyncMinutes = kDefaultSyncMinutes;
     bool operator==(const ROptions&) const = default;
 };
 

@@ -25,6 +25,7 @@ enum class Form {
     DateIndex,  // the position of the field's text in DateFormats
     TimeIndex,  // the position of the field's text in TimeFormats
     Reminders,  // a RemindersAs value; anything else reads as the default
+    Minutes,    // kMinSyncMinutes..kMaxSyncMinutes; anything else reads as the default
 };
 
 using Field = std::variant<bool ROptions::*, std::int32_t ROptions::*, std::string ROptions::*,
@@ -57,6 +58,7 @@ const OptionKey kOptionKeys[] = {
     {"Options", "FirstDayOfWeek", &ROptions::FirstDayOfWeek},
     {"Options", "TrayMessageShown", &ROptions::TrayMessageShown},
     {"Options", "ShowRemindersAs", &ROptions::ShowRemindersAs, Form::Reminders},
+    {"Options", "SyncMinutes", &ROptions::SyncMinutes, Form::Minutes},
     {"myFormat", "myDate", &ROptions::DateFormat, Form::DateIndex},
     {"myFormat", "myTime", &ROptions::TimeFormat, Form::TimeIndex},
     {"HotKey", "myIndex", &ROptions::myIndex},
@@ -115,6 +117,9 @@ void ReadOption(const platform::ProfileFile& ini, const OptionKey& k, ROptions& 
                     field = SaneFontSize(field, fallback);
                 } else if (k.form == Form::Reminders &&
                            (field < kRemindersInWindow || field > kRemindersBoth)) {
+                    field = fallback;
+                } else if (k.form == Form::Minutes &&
+                           (field < kMinSyncMinutes || field > kMaxSyncMinutes)) {
                     field = fallback;
                 }
             } else if (k.form == Form::DateIndex || k.form == Form::TimeIndex) {

@@ -24,6 +24,7 @@ namespace {
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShowAnswer[] = "ok\n";
 constexpr char kImportRequest[] = "import-ics ";
+constexpr char kSyncRequest[] = "sync-command ";
 // Far above the largest iCalendar file an import reads.
 constexpr qint64 kMaxImportBytes = qint64(1) << 30;
 
@@ -99,13 +100,18 @@ void SingleInstance::SetImportHandler(std::function<bool()> ready,
     importRun_ = std::move(run);
 }
 
+void SingleInstance::SetSyncHandler(std::function<CommandAnswer(const QByteArray&)> run) {
+    syncRun_ = std::move(run);
+}
+
 void SingleInstance::Accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // The size of the import text still to come (-1: none), and what came of it.
         auto expected = std::make_shared<qint64>(-1);
         auto text = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, expected, text] {
+        auto sync = std::make_shared<bool>(false);  // the request is a synchronisation command
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, expected, text, sync] {
             const QPointer<QLocalSocket> alive(socket);
             while (alive) {
                 if (*expected >= 0) {
@@ -116,7 +122,7 @@ void SingleInstance::Accept() {
                     const QByteArray request = std::exchange(*text, QByteArray());
                     // The import may run nested event loops (a message box): the connection
                     // may be gone when it returns.
-                    const CommandAnswer answer = importRun_(request);
+                    const CommandAnswer answer = *sync ? syncRun_(request) : importRun_(request);
                     if (!alive)
                         return;
                     socket->write(QByteArrayLiteral("result ") + QByteArray::number(answer.status) +
@@ -135,11 +141,14 @@ void SingleInstance::Accept() {
                     emit activationRequested();
                     continue;
                 }
-                if (!line.startsWith(kImportRequest) || !importRun_)
+                *sync = line.startsWith(kSyncRequest) && syncRun_;
+                if (!*sync && (!line.startsWith(kImportRequest) || !importRun_))
                     continue;
                 bool number = false;
-                const qint64 size =
-                    line.mid(qsizetype(sizeof kImportRequest) - 1).trimmed().toLongLong(&number);
+                const qint64 size = line.mid(*sync ? qsizetype(sizeof kSyncRequest) - 1
+                                                   : qsizetype(sizeof kImportRequest) - 1)
+                                        .trimmed()
+                                        .toLongLong(&number);
                 if (!number || size < 0 || size > kMaxImportBytes) {
                     socket->abort();
                     return;

@@ -51,6 +51,9 @@ public:
     void SetImportHandler(std::function<bool()> ready,
                           std::function<CommandAnswer(const QByteArray&)> run);
 
+    // The synchronisation commands of the command line, in the same way (request "sync-command").
+    void SetSyncHandler(std::function<CommandAnswer(const QByteArray&)> run);
+
 signals:
     // A later start asked this instance to come forward.
     void activationRequested();
@@ -62,6 +65,7 @@ private:
 
     std::function<bool()> importReady_;
     std::function<CommandAnswer(const QByteArray&)> importRun_;
+    std::function<CommandAnswer(const QByteArray&)> syncRun_;
     QString name_;
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;

@@ -356,6 +356,41 @@ private slots:
             << std::string("option '--data-dir' requires an argument");
         QTest::newRow("data folder twice") << Args{"--data-dir=a", "--agenda", "--data-dir", "b"}
                                            << std::string("option '--data-dir' may be given once");
+        QTest::newRow("calendar without a layer")
+            << Args{"--add-calendar", "https://h/c/", "--user", "u"}
+            << std::string("option '--add-calendar' requires '--layer NAME'");
+        QTest::newRow("layer without a calendar")
+            << Args{"--sync", "--layer", "Home"}
+            << std::string("option '--layer' goes with '--add-calendar' only");
+        QTest::newRow("password alone") << Args{"--password-stdin"}
+                                        << std::string(
+                                               "option '--password-stdin' goes with "
+                                               "'--add-calendar' only");
+        QTest::newRow("sync and calendars")
+            << Args{"--sync", "--calendars"}
+            << std::string(
+                   "only one of '--add-calendar', '--sync' and '--calendars' may be "
+                   "given, once");
+        QTest::newRow("sync with the agenda")
+            << Args{"--sync", "--days", "3"}
+            << std::string("option '--sync' cannot be combined with '--days'");
+        QTest::newRow("sync with a value")
+            << Args{"--sync=now"} << std::string("option '--sync' takes no value");
+    }
+
+    // The synchronisation's options as the synchronisation program reads them.
+    void syncOptions() {
+        const cli::ParseResult parsed =
+            cli::ParseCommandLine({"--add-calendar=https://h/c/", "--layer", "Home", "--user=u",
+                                   "--password-stdin", "--data-dir", "/d"});
+        QCOMPARE(parsed.error, std::string());
+        QCOMPARE(parsed.line.action, cli::CommandLine::Action::AddCalendar);
+        QCOMPARE(parsed.line.calendarUrl, std::string("https://h/c/"));
+        QCOMPARE(parsed.line.layer, std::string("Home"));
+        QCOMPARE(parsed.line.user, std::string("u"));
+        QVERIFY(parsed.line.passwordStdin);
+        // The toolkit's own one-dash -sync still goes to the desktop program.
+        QCOMPARE(cli::ParseCommandLine({"-sync"}).line.action, cli::CommandLine::Action::Desktop);
     }
     void arguments() {
         QFETCH(std::vector<std::string>, args);
@@ -391,7 +426,8 @@ private slots:
             QVERIFY(r.out.starts_with("Usage: quenlaris-calendar [OPTION]...\n"));
             for (const char* option :
                  {"--agenda", "--from=DATE", "--days=N", "--all-layers", "--pending",
-                  "--export-ics=FILE", "--import-ics=FILE", "-h, --help", "--version"}) {
+                  "--export-ics=FILE", "--import-ics=FILE", "--add-calendar=URL", "--sync",
+                  "--calendars", "-h, --help", "--version"}) {
                 QVERIFY2(r.out.find(option) != std::string::npos, option);
             }
         }

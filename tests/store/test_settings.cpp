@@ -37,6 +37,7 @@ const char* const kDefaultOptionsText =
     "FirstDayOfWeek=0\n"
     "TrayMessageShown=0\n"
     "ShowRemindersAs=2\n"
+    "SyncMinutes=15\n"
     "\n"
     "[myFormat]\n"
     "myDate=0\n"
@@ -150,6 +151,7 @@ private slots:
             "FirstDayOfWeek=1\n"
             "TrayMessageShown=1\n"
             "ShowRemindersAs=1\n"
+            "SyncMinutes=30\n"
             "\n"
             "[myFormat]\n"
             "myDate=4\n"
@@ -178,7 +180,8 @@ private slots:
                                 0,
                                 1,
                                 true,
-                                kRemindersAsNotifications};
+                                kRemindersAsNotifications,
+                                30};
         QVERIFY(f.dm->Options == expected);
         QVERIFY(f.dm->SaveOptions());
         QCOMPARE(ReadFile(f.dm->SetupIniPath()), text);
@@ -275,6 +278,9 @@ private slots:
         QTest::newRow("reminders in the window") << "ShowRemindersAs=0\n" << true << 10 << 0;
         QTest::newRow("reminders unknown") << "ShowRemindersAs=3\n" << true << 10 << 2;
         QTest::newRow("reminders negative") << "ShowRemindersAs=-1\n" << true << 10 << 2;
+        QTest::newRow("sync every hour") << "SyncMinutes=60\n" << true << 10 << 2;
+        QTest::newRow("sync zero") << "SyncMinutes=0\n" << true << 10 << 2;
+        QTest::newRow("sync beyond a day") << "SyncMinutes=1441\n" << true << 10 << 2;
     }
     void valueForms() {
         QFETCH(QString, options);
@@ -287,6 +293,8 @@ private slots:
         QCOMPARE(f.dm->Options.IsAlarmEnabled, alarm);
         QCOMPARE(f.dm->Options.AgainHowLong, againHowLong);
         QCOMPARE(int(f.dm->Options.ShowRemindersAs), reminders);
+        const bool minutesGiven = options.startsWith(QStringLiteral("SyncMinutes=60"));
+        QCOMPARE(int(f.dm->Options.SyncMinutes), minutesGiven ? 60 : kDefaultSyncMinutes);
     }
 
     void formatIndexes_data() {

@@ -68,6 +68,8 @@ public:
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
         shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound);
+        if (sync)
+            shell->ConnectSync(*sync);
         window = &shell->Window();
         window->resize(1000, 700);
         window->show();
@@ -106,6 +108,7 @@ public:
     tlist_of_event_orig list;
     SilentSound sound;
     std::unique_ptr<ProgramShell> shell;
+    sync::SyncService* sync = nullptr;  // the synchronisation the program is given, if any
     TFormMainCalendar* window = nullptr;
     std::function<int(QDialog&)> answer;
     int dialogsShown = 0;

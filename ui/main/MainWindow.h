@@ -28,6 +28,7 @@ class MonthPicker;
 class MonthView;
 class PrintCommands;
 class TDataMod;
+class TFormPreferences;
 class TSearchPage;
 class Tlable_listbox;
 
@@ -90,6 +91,8 @@ signals:
     void compactRequested();
     // The tray is to show this message.
     void trayMessageRequested(const QString& text);
+    // The preferences dialog is about to be shown: the program shell adds its pages.
+    void preferencesOpened(qcal::TFormPreferences* dialog);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -142,6 +142,20 @@ TFormPreferences::TFormPreferences(TDataMod& dm, platform::Autorun autorun,
     FillControls();
 }
 
+void TFormPreferences::AddPage(PreferencesPage* page, const QString& title, QSize size) {
+    PageControl1->addTab(page, title);
+    addedPages_.push_back(page);
+    page->FillOptions(dm_.Options);
+    const int width = std::max(size.width(), this->width());
+    const int height = std::max(size.height(), this->height());
+    const int shift = (width - this->width()) / 2;
+    const int down = height - this->height();
+    setFixedSize(width, height);
+    PageControl1->resize(width, PageControl1->height() + down);
+    for (QPushButton* button : {BitBtn1, SpeedButton1, SpeedButton2})
+        button->move(button->x() + shift, button->y() + down);
+}
+
 void TFormPreferences::BuildStartupPage(QWidget* page) {
     chStart = CheckBox(page, "Run Quenlaris Calendar when you log in", QRect(16, 20, 330, 19));
     chMin = CheckBox(page, "Run Minimized", QRect(40, 48, 290, 19));
@@ -272,6 +286,8 @@ void TFormPreferences::FillControls() {
     cbChar->setCurrentIndex(std::clamp(o.myKey, 0, kLetterCount - 1));
     cbRemindersAs->setCurrentIndex(std::clamp(o.ShowRemindersAs, std::int32_t(kRemindersInWindow),
                                               std::int32_t(kRemindersBoth)));
+    for (PreferencesPage* page : addedPages_)
+        page->FillOptions(o);
 }
 
 void TFormPreferences::TakeControls(ROptions& o) const {
@@ -298,6 +314,8 @@ void TFormPreferences::TakeControls(ROptions& o) const {
     o.myKey = cbChar->currentIndex();
     o.FirstDayOfWeek = cbWeekStart->currentIndex();
     o.ShowRemindersAs = cbRemindersAs->currentIndex();
+    for (const PreferencesPage* page : addedPages_)
+        page->TakeOptions(o);
 }
 
 void TFormPreferences::chStartClick() {

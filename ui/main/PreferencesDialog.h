@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <string>
+#include <vector>
 
 #include "platform/Autorun.h"
 #include "store/Options.h"
@@ -25,6 +26,16 @@ namespace qcal {
 
 class TDataMod;
 
+// A page that the program adds to the dialog, for options that need a service the dialog does
+// not know. It shows the options it edits and gives them back on OK, like the dialog's own.
+class PreferencesPage : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    virtual void FillOptions(const ROptions& options) = 0;
+    virtual void TakeOptions(ROptions& options) const = 0;
+};
+
 class TFormPreferences : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +50,8 @@ public:
     // edits; the others are left as they are).
     void FillControls();
     void TakeControls(ROptions& options) const;
+    // Adds page after the others; the dialog grows to size (it never shrinks).
+    void AddPage(PreferencesPage* page, const QString& title, QSize size);
 
     // The folder the alarm sounds are played from, with a trailing "/".
     QString MusicFolder() const;
@@ -101,6 +114,7 @@ private:
     TDataMod& dm_;
     platform::Autorun autorun_;
     std::string executablePath_;
+    std::vector<PreferencesPage*> addedPages_;
 };
 
 }  // namespace qcal

@@ -1,11 +1,20 @@
 #include "ui/main/ProgramShell.h"
 
+#include <QAction>
+#include <QBoxLayout>
+#include <QMenu>
+#include <QStatusBar>
 #include "alarm/AlarmWindow.h"
 #include "alarm/DesktopNotifier.h"
 #include "alarm/QtSoundPlayer.h"
+
 #include "session/CalendarSession.h"
+#include "sync/SyncService.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MaintenanceController.h"
+#include "ui/main/PreferencesDialog.h"
+#include "ui/main/ServerCalendarsPage.h"
+#include "ui/main/SyncStatus.h"
 #include "ui/main/TrayShell.h"
 #include "widgets/Help.h"
 
@@ -55,8 +64,33 @@ ProgramShell::ProgramShell(TDataMod& dm, QStringList arguments, SoundPlayer* sou
     });
 }
 
+void ProgramShell::ConnectSync(sync::SyncService& sync) {
+    if (syncStatus_)
+        return;
+    syncStatus_ = std::make_unique<SyncStatus>(sync, session_->Data(), window_.get());
+    QAction* syncNow = syncStatus_->SyncNowAction();
+    // In the options menu after Preferences, and in the tray's menu.
+    if (auto* menu = window_->findChild<QMenu*>(QStringLiteral("PmFormenu"))) {
+        const QList<QAction*> actions = menu->actions();
+        menu->insertAction(actions.size() > 1 ? actions[1] : nullptr, syncNow);
+    }
+    tray_->AddCommand(syncNow);
+    if (auto* layout = qobject_cast<QBoxLayout*>(window_->layout())) {
+        layout->addWidget(syncStatus_->Line());
+        window_->setMinimumHeight(window_->minimumHeight() +
+                                  syncStatus_->Line()->sizeHint().height());
+    }
+    connect(window_.get(), &TFormMainCalendar::preferencesOpened, this,
+            [this, &sync](TFormPreferences* dialog) {
+                dialog->AddPage(new ServerCalendarsPage(sync, session_->Data()),
+                                QStringLiteral("Calendars on a server"),
+                                ServerCalendarsPage::DialogSize());
+            });
+}
+
 ProgramShell::~ProgramShell() {
     // The views go before the session they listen to.
+    syncStatus_.reset();
     maintenance_.reset();
     tray_.reset();
     session_->Scheduler().SetNotifier(nullptr);

@@ -11,10 +11,15 @@
 
 namespace qcal {
 
+namespace sync {
+class SyncService;
+}
+
 class CalendarSession;
 class DesktopNotifier;
 class MaintenanceController;
 class SoundPlayer;
+class SyncStatus;
 class TDataMod;
 class TFormAlarm;
 class TFormMainCalendar;
@@ -31,6 +36,12 @@ public:
     TFormMainCalendar& Window() const { return *window_; }
     TFormAlarm& AlarmWindow() const { return *alarmWindow_; }
     TrayShell& Tray() const { return *tray_; }
+    // Offers the synchronisation with servers in the windows: "Synchronise Now" in the menus,
+    // the status line and the preferences page. sync lives as long as the shell; without it
+    // the windows offer none.
+    void ConnectSync(sync::SyncService& sync);
+    // Null without synchronisation.
+    SyncStatus* Sync() const { return syncStatus_.get(); }
 
     // Shows the main window maximised, or minimised when started by the login entry with
     // the option to start minimised.
@@ -48,6 +59,7 @@ private:
     std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<TrayShell> tray_;
     std::unique_ptr<MaintenanceController> maintenance_;
+    std::unique_ptr<SyncStatus> syncStatus_;
 };
 
 }  // namespace qcal

@@ -43,6 +43,8 @@ QList<QKeySequence> KeysOf(Command command) {
             return {QKeySequence(Qt::CTRL | Qt::Key_Home), QKeySequence(Qt::ALT | Qt::Key_Home)};
         case Command::Help:
             return StandardOr(QKeySequence::HelpContents, QKeySequence(Qt::Key_F1));
+        case Command::SyncNow:
+            return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
     }
     return {};
 }

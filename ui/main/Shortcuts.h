@@ -23,6 +23,7 @@ enum class Command {
     NextMonth,
     Today,
     Help,
+    SyncNow,
 };
 
 // Every command with keys, in the order the README lists them.
@@ -30,7 +31,7 @@ inline constexpr Command kCommandsWithKeys[] = {
     Command::NewEvent, Command::EditEvent,     Command::DeleteEvent, Command::SearchPage,
     Command::Print,    Command::Preview,       Command::Preferences, Command::ShowPending,
     Command::Exit,     Command::PreviousMonth, Command::NextMonth,   Command::Today,
-    Command::Help,
+    Command::Help,     Command::SyncNow,
 };
 
 // The keys of a command, the first one the one menus show.

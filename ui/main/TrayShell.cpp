@@ -75,6 +75,12 @@ void TrayShell::ApplyHotKey(bool registering) {
     }
 }
 
+void TrayShell::AddCommand(QAction* action) {
+    const QList<QAction*> actions = PmTray->actions();
+    const qsizetype at = actions.indexOf(ShowPendingEvents1) + 1;
+    PmTray->insertAction(at < actions.size() ? actions[at] : nullptr, action);
+}
+
 void TrayShell::ShowMessage(const QString& text) {
     RxTrayIcon1->showMessage(kTitle, text, QSystemTrayIcon::Information);
 }

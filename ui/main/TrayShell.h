@@ -30,6 +30,8 @@ public:
     // releases it (false); the tray's hint and menu name the key.
     void ApplyHotKey(bool registering);
     desktop::GlobalHotKey& HotKey() const { return *hotKey_; }
+    // Adds a command to the menu, after "Show Pending Events".
+    void AddCommand(QAction* action);
     // Shows a message from the icon.
     void ShowMessage(const QString& text);
     // The program ends: the hot key is released and the icon leaves the tray.
