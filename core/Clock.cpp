@@ -44,10 +44,24 @@ TDateTime LocalPlusMinutes(TDateTime local, double minutes) {
     tm.tm_hour = time.hour;
     tm.tm_min = time.minute;
     tm.tm_sec = time.second;
+    const std::tm asked = tm;
     tm.tm_isdst = -1;
-    const std::time_t start = std::mktime(&tm);
+    std::time_t start = std::mktime(&tm);
     if (start == static_cast<std::time_t>(-1)) {
         return plain;
+    }
+    // A time the clock shows twice (the hour repeated when summer time ends) is taken at its
+    // second showing, whatever the system would guess: a reminder ahead of an event then
+    // comes early rather than late, and the same each time it is asked.
+    for (int dst = 0; dst <= 1; ++dst) {
+        std::tm shown = asked;
+        shown.tm_isdst = dst;
+        const std::time_t moment = std::mktime(&shown);
+        if (moment != static_cast<std::time_t>(-1) && moment > start &&
+            shown.tm_hour == asked.tm_hour && shown.tm_min == asked.tm_min &&
+            shown.tm_mday == asked.tm_mday) {
+            start = moment;
+        }
     }
     // The wall clock may have been moved forward over a time that does not exist; what was
     // asked is the moment the clock showed that time of day, so the shift counts from it.

@@ -27,6 +27,36 @@ TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, 
     return to;
 }
 
+// The rows due at now, asked of the due statement and then of the reminder statement (the
+// events whose alarm comes ahead of their begin), each handed to take once with its texts
+// read, in the order of the statements. A row whose id is in seen already is passed over by
+// its id alone; every row handed on joins seen. Database failures are thrown.
+template <typename Take>
+void ForEachDue(const tlist_of_event_for_timer& list, platform::Query& q, TDateTime now,
+                const arraylayinfo& layers, std::unordered_set<std::int64_t>& seen, Take take) {
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0) {
+            list.OpenDueQuery(q, now);
+        } else if (!list.OpenReminderQuery(q)) {
+            break;
+        }
+        const EventColumns columns(q);
+        for (; !q.eof(); q.next()) {
+            if (seen.contains(columns.ReadId(q))) {
+                continue;
+            }
+            tfield event;
+            columns.ReadRuleFields(q, event);
+            if (!tsatisfy(event).IsDue(now)) {
+                continue;
+            }
+            columns.ReadTexts(q, event, layers);
+            seen.insert(event.id);
+            take(std::move(event));
+        }
+    }
+}
+
 }  // namespace
 
 std::string tlist_of_event_for_timer::BuildDueCondition() const {
@@ -78,8 +108,6 @@ bool tlist_of_event_for_timer::OpenReminderQuery(platform::Query& q) const {
 
 void tlist_of_event_for_timer::CheckNewDue() {
     platform::Query& q = dm_.ADOQueryForTimer;
-    // The statement and the rule of every row are asked about one moment.
-    const TDateTime now = clock::Now();
     // Most rows of a tick are listed already: they are passed over by their id alone.
     std::unordered_set<std::int64_t> listed;
     listed.reserve(dueEvents.size());
@@ -87,28 +115,10 @@ void tlist_of_event_for_timer::CheckNewDue() {
         listed.insert(e.id);
     }
     try {
-        for (int pass = 0; pass < 2; ++pass) {
-            if (pass == 0) {
-                OpenDueQuery(q, now);
-            } else if (!OpenReminderQuery(q)) {
-                break;
-            }
-            const EventColumns columns(q);
-            for (; !q.eof(); q.next()) {
-                if (listed.contains(columns.ReadId(q))) {
-                    continue;
-                }
-                tfield event;
-                columns.ReadRuleFields(q, event);
-                if (!tsatisfy(event).IsDue(now)) {
-                    continue;
-                }
-                columns.ReadTexts(q, event, dm_.Layers);
-                InsertFirst(event);
-                listed.insert(event.id);
-                hasNew = true;
-            }
-        }
+        ForEachDue(*this, q, clock::Now(), dm_.Layers, listed, [this](tfield&& event) {
+            InsertFirst(event);
+            hasNew = true;
+        });
     } catch (const platform::DbError& error) {
         ReportError(error);
     }
@@ -119,27 +129,10 @@ bool tlist_of_event_for_timer::RebuildDue() {
     SaveIds();
     platform::Query& q = dm_.ADOQueryForUpdate;
     tArrayofField rebuilt;
-    const TDateTime now = clock::Now();
     try {
         std::unordered_set<std::int64_t> taken;
-        for (int pass = 0; pass < 2; ++pass) {
-            if (pass == 0) {
-                OpenDueQuery(q, now);
-            } else if (!OpenReminderQuery(q)) {
-                break;
-            }
-            const EventColumns columns(q);
-            for (; !q.eof(); q.next()) {
-                // The texts are read only for the rows that are due.
-                tfield event;
-                columns.ReadRuleFields(q, event);
-                if (!taken.contains(event.id) && tsatisfy(event).IsDue(now)) {
-                    columns.ReadTexts(q, event, dm_.Layers);
-                    taken.insert(event.id);
-                    rebuilt.push_back(std::move(event));
-                }
-            }
-        }
+        ForEachDue(*this, q, clock::Now(), dm_.Layers, taken,
+                   [&rebuilt](tfield&& event) { rebuilt.push_back(std::move(event)); });
         q.close();
         // The reminders found by the second statement join the list in the order of the first.
         std::stable_sort(rebuilt.begin(), rebuilt.end(), [](const tfield& a, const tfield& b) {

@@ -2,6 +2,7 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <random>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
@@ -128,12 +130,49 @@ std::string UtcText(TDateTime local) {
     return text;
 }
 
+struct IteratorFree {
+    void operator()(icalrecur_iterator* i) const { icalrecur_iterator_free(i); }
+};
+
+// Whether rrule, started on the day start, gives the days the rule of e gives from there;
+// compared over eight years or 1000 occurrences.
+bool SameDaysFrom(const tfield& e, const std::string& rrule, int start) {
+    const icalrecurrencetype r = icalrecurrencetype_from_string(rrule.c_str());
+    std::unique_ptr<icalrecur_iterator, IteratorFree> it(
+        icalrecur_iterator_new(r, Floating(start, 0)));
+    if (!it) {
+        return false;
+    }
+    const int last = std::min(DayOf(e.enddate), start + 8 * 366);
+    std::vector<int> theirs;
+    for (icaltimetype t = icalrecur_iterator_next(it.get());
+         !icaltime_is_null_time(t) && theirs.size() < 1000; t = icalrecur_iterator_next(it.get())) {
+        const int day = DayNumber(t.year, unsigned(t.month), unsigned(t.day));
+        if (day > last) {
+            break;
+        }
+        theirs.push_back(day);
+    }
+    const int compareEnd = theirs.size() == 1000 ? theirs.back() : last;
+    std::vector<int> ours;
+    tsatisfy(e).ForEachOccurrence(start, compareEnd, [&ours](int day) { ours.push_back(day); });
+    return ours == theirs;
+}
+
 Component MakeVEvent(const tfield& e, const std::string& uid, TDateTime stamp, ExportedRule& rule,
                      const SeriesLinks& links = {}) {
     // The rule and its first day as the rule gives them; the exception days are written apart.
     tfield plain = e;
     plain.exceptDays.clear();
     rule = RuleToRRule(plain);
+    // A series that begins with an occurrence its rule does not give (kept as a one-time event
+    // detached from it on its begin day, as an import leaves a start of that kind) starts there:
+    // the first occurrence is always the start, and the override of it names that day.
+    const int beginDay = DayOf(e.begindate);
+    if (rule.occurs && !rule.rrule.empty() && beginDay < rule.firstDay &&
+        links.detachedDays.contains(beginDay) && SameDaysFrom(plain, rule.rrule, beginDay)) {
+        rule.firstDay = beginDay;
+    }
     Component ev(icalcomponent_new_vevent());
     icalcomponent* c = ev.get();
     icalcomponent_add_property(c, icalproperty_new_uid(uid.c_str()));

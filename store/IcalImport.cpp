@@ -19,6 +19,7 @@
 #include "store/EventLists.h"
 #include "store/IcalExport.h"
 #include "store/IcalRules.h"
+#include "store/Occurrences.h"
 #include "store/Transaction.h"
 
 namespace qcal::ical {
@@ -424,18 +425,17 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
     }
 
     const icalrecurrencetype rule = icalproperty_get_rrule(rrules.front());
-    // The first occurrence that is not excluded, for the rules that cannot be kept.
-    const std::vector<int> firstDays = Expand(rule, dtstart, OpenEndDay(), 1 + int(exdates.size()));
+    // The first occurrence that is not excluded, for the rules that cannot be kept. The start
+    // is the first occurrence even where the rule does not give its day.
     std::optional<int> first;
-    for (int d : firstDays) {
-        if (!excluded(d + shift)) {
-            first = d + shift;
-            break;
-        }
-    }
-    // The start counts as an occurrence even where the rule never meets it.
-    if (firstDays.empty() && !excluded(localDay)) {
+    if (!excluded(localDay)) {
         first = localDay;
+    }
+    const std::vector<int> firstDays = Expand(rule, dtstart, OpenEndDay(), 1 + int(exdates.size()));
+    for (int d : firstDays) {
+        if (!first && !excluded(d + shift)) {
+            first = d + shift;
+        }
     }
     const auto fallback = [&](const std::string& why) {
         if (!first) {
@@ -560,6 +560,9 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
     if (hasRdate) {
         return fallback("extra dates (RDATE) cannot be kept");
     }
+    // A start on a day the rule does not give is an occurrence all the same; it is kept as a
+    // one-time event linked to the series (see ImportCalendarText).
+    const bool startApart = !excluded(localDay) && !tsatisfy(candidate).OccursOn(localDay);
     // A range exported from here that begins before its first occurrence gets its begin
     // date back when the rule still gives the same days from it.
     if (rangeBegin && *rangeBegin < localDay) {
@@ -587,16 +590,24 @@ bool Reader::ReadRule(const icaltimetype& dtstart, int sourceDay, int shift, int
         int widerCount = 0;
         tsatisfy(wider).ForEachOccurrence(beginDay, beginDay + minimum,
                                           [&widerCount](int) { ++widerCount; });
-        if (count == 1) {
+        if (count == 1 && !startApart) {
             candidate.repeatType = kRepeatNone;
             candidate.begindate = candidate.enddate = localDay;
         } else if (widerCount == count) {
             candidate = wider;
         }
     }
+    if (startApart && firstDays.empty()) {
+        // The rule gives no day at all: the start is the one occurrence.
+        candidate.repeatType = kRepeatNone;
+        candidate.begindate = candidate.enddate = localDay;
+    }
     if (candidate.repeatType == kRepeatNone) {
         candidate.openEnd = false;
         candidate.exceptDays.clear();
+    }
+    if (startApart && candidate.repeatType != kRepeatNone) {
+        out.startDay = localDay;
     }
     e = candidate;
     return true;
@@ -632,6 +643,8 @@ void Reader::ReportZoneShift(const icalrecurrencetype& rule, const icaltimetype&
 
 bool Reader::Read() {
     ReadTexts();
+    out.uid = TextOf(icalcomponent_get_uid(c));
+    RepairUtf8(out.uid);
     const bool cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
     icalproperty* rid = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
     if (rid) {
@@ -656,8 +669,6 @@ bool Reader::Read() {
         Cut(out.event.location, kMaxSubjectBytes);
     }
     ReadAlarm();
-    out.uid = TextOf(icalcomponent_get_uid(c));
-    RepairUtf8(out.uid);
     icalproperty* startProperty = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY);
     if (!startProperty) {
         skipReason = "it has no start (DTSTART)";
@@ -791,10 +802,39 @@ std::string FoldLongLines(std::string_view text) {
     return out;
 }
 
+// The fields of the rule set to their defaults; a one-time event keeps those of the rule it
+// may have had (the editor and a detached occurrence keep them), but a file has none of them.
+void ForgetRule(tfield& e) {
+    const tfield none;
+    e.dayType = none.dayType;
+    e.dayEvery0 = none.dayEvery0;
+    e.weekType = none.weekType;
+    e.weekEvery0 = none.weekEvery0;
+    e.weekSelected0 = none.weekSelected0;
+    e.monthType = none.monthType;
+    e.monthDay0 = none.monthDay0;
+    e.monthEvery0 = none.monthEvery0;
+    e.monthspecial1 = none.monthspecial1;
+    e.monthDayorWeek1 = none.monthDayorWeek1;
+    e.monthEvery1 = none.monthEvery1;
+    e.yearType = none.yearType;
+    e.yearDay0 = none.yearDay0;
+    e.yearMonth0 = none.yearMonth0;
+    e.yearspecial1 = none.yearspecial1;
+    e.yearDayorWeek1 = none.yearDayorWeek1;
+    e.yearMonth1 = none.yearMonth1;
+    e.exceptDays.clear();
+    e.openEnd = false;
+}
+
 bool SameEvent(tfield a, tfield b) {
     a.id = b.id;
     a.layerColor = b.layerColor;
     a.lastFileTime = b.lastFileTime;
+    if (a.repeatType == kRepeatNone && b.repeatType == kRepeatNone) {
+        ForgetRule(a);
+        ForgetRule(b);
+    }
     return a == b;
 }
 
@@ -831,19 +871,26 @@ ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLa
     // Every VEVENT counts, wherever it stands: in a calendar, in a calendar nested in another,
     // or outside any; to-dos and journal entries are told about, as they are no events here.
     std::set<icalcomponent*> visited;
+    const auto read = [&](icalcomponent* c) {
+        Reader reader{c, defaultLayer, {}, {}, {}};
+        if (reader.Read()) {
+            parsed.events.push_back(std::move(reader.out));
+            return;
+        }
+        ++parsed.skipped;
+        parsed.details.push_back("Skipped \"" + reader.Subject() + "\": " + reader.skipReason +
+                                 ".");
+        if (!reader.out.uid.empty() &&
+            !icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+            parsed.skippedSeries.insert(reader.out.uid);
+        }
+    };
     const std::function<void(icalcomponent*)> walk = [&](icalcomponent* parent) {
         for (icalcomponent* c = icalcomponent_get_first_component(parent, ICAL_ANY_COMPONENT); c;
              c = icalcomponent_get_next_component(parent, ICAL_ANY_COMPONENT)) {
             const icalcomponent_kind kind = icalcomponent_isa(c);
             if (kind == ICAL_VEVENT_COMPONENT) {
-                Reader reader{c, defaultLayer, {}, {}, {}};
-                if (reader.Read()) {
-                    parsed.events.push_back(std::move(reader.out));
-                } else {
-                    ++parsed.skipped;
-                    parsed.details.push_back("Skipped \"" + reader.Subject() +
-                                             "\": " + reader.skipReason + ".");
-                }
+                read(c);
             } else if (kind == ICAL_VTODO_COMPONENT || kind == ICAL_VJOURNAL_COMPONENT) {
                 ++parsed.skipped;
                 const char* summary = icalcomponent_get_summary(c);
@@ -864,14 +911,7 @@ ParsedCalendar ParseCalendar(std::string_view text, const std::string& defaultLa
     visited.insert(root.get());
     if (icalcomponent_isa(root.get()) == ICAL_VEVENT_COMPONENT) {
         // A text that is one event alone.
-        Reader reader{root.get(), defaultLayer, {}, {}, {}};
-        if (reader.Read()) {
-            parsed.events.push_back(std::move(reader.out));
-        } else {
-            ++parsed.skipped;
-            parsed.details.push_back("Skipped \"" + reader.Subject() + "\": " + reader.skipReason +
-                                     ".");
-        }
+        read(root.get());
     }
     walk(root.get());
     parsed.ok = true;
@@ -961,6 +1001,64 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
             ++unchanged;
             details.push_back("Unchanged " + name + ": it is already in the calendar.");
         };
+        const auto overrides = [&](const std::string& uid, int day) {
+            const auto it = overridden.find(uid);
+            return it != overridden.end() &&
+                   std::find(it->second.begin(), it->second.end(), day) != it->second.end();
+        };
+        // A start that the rule of its series does not give is kept as a one-time event
+        // detached from the series, unless the file has an override of its own for that day.
+        for (ImportedEvent& item : parsed.events) {
+            if (item.startDay != 0 && overrides(item.uid, item.startDay)) {
+                item.startDay = 0;
+            }
+            if (item.startDay != 0) {
+                item.changes.push_back("its start on " + DateText(item.startDay) +
+                                       " is not a day of its rule; that occurrence is kept as a "
+                                       "one-time event of the series");
+            }
+        }
+        // Stores that one-time event for the series with this id, or finds it stored already;
+        // answers whether the table changed.
+        const auto keepStart = [&](const ImportedEvent& item, std::int64_t series) {
+            if (item.startDay == 0) {
+                return false;
+            }
+            tfield withId = item.event;
+            withId.id = series;
+            tfield once = DetachedOccurrence(withId, item.startDay);
+            tfield stored;
+            const bool found = loadRow("seriesId=" + std::to_string(series) +
+                                           " and seriesDay=" + std::to_string(item.startDay),
+                                       stored);
+            if (found && SameEvent(stored, once) && stored.lastFileTime >= once.lastFileTime) {
+                q.close();
+                return false;
+            }
+            if (found) {
+                once.id = stored.id;
+                once.lastFileTime = std::max(once.lastFileTime, stored.lastFileTime);
+            }
+            store(once, found);
+            return true;
+        };
+        // The event a UID of another calendar was imported into, 0 when none.
+        const auto uidTableId = [&](const std::string& uid) {
+            q.setSql(std::string("select eventid from ") + kUidTable +
+                     " where uid=" + platform::SqlLiteral(uid));
+            q.open();
+            const std::int64_t id = q.eof() ? 0 : q.asInteger("eventid");
+            q.close();
+            return id;
+        };
+        const auto reportChanges = [&](const ImportedEvent& item, const std::string& name) {
+            if (!item.changes.empty()) {
+                ++changed;
+            }
+            for (const std::string& change : item.changes) {
+                details.push_back("Changed " + name + ": " + change + ".");
+            }
+        };
         for (int pass = 0; pass < 2; ++pass) {
             for (ImportedEvent& item : parsed.events) {
                 if ((item.recurrenceDay != 0) != (pass == 1)) {
@@ -968,67 +1066,105 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                 }
                 tfield& e = item.event;
                 const std::string name = "\"" + e.subject + "\"";
+                // The UID an event is matched by: none for an override kept on its own.
+                std::string uid = item.uid;
                 if (pass == 1) {
-                    if (item.uid.empty() ||
-                        !seenOverrides.insert({item.uid, item.recurrenceDay}).second) {
+                    const std::string day = DateText(item.recurrenceDay);
+                    if (!uid.empty() && !seenOverrides.insert({uid, item.recurrenceDay}).second) {
                         ++skipped;
-                        details.push_back("Skipped " + name +
-                                          ": it changes an occurrence without naming its series, "
-                                          "or one changed earlier in the file.");
+                        details.push_back("Skipped " + name + " on " + day +
+                                          ": an earlier entry of the file changes that "
+                                          "occurrence already.");
                         continue;
                     }
                     std::int64_t series = 0;
-                    if (const auto it = seriesIds.find(item.uid); it != seriesIds.end()) {
+                    if (const auto it = seriesIds.find(uid);
+                        !uid.empty() && it != seriesIds.end()) {
                         series = it->second;
                     }
-                    if (series == 0) {
-                        ++skipped;
-                        details.push_back("Skipped " + name +
-                                          ": the repeating event it changes is not in the file.");
-                        continue;
+                    if (series == 0 && !uid.empty() && !parsed.skippedSeries.contains(uid)) {
+                        // A series imported or exported before: the override changes it there.
+                        for (const std::int64_t existing : {IdOfUid(uid, key), uidTableId(uid)}) {
+                            tfield stored;
+                            if (existing == 0 ||
+                                !loadRow("id=" + std::to_string(existing), stored)) {
+                                q.close();
+                                continue;
+                            }
+                            if (stored.repeatType != kRepeatNone) {
+                                series = stored.id;
+                                if (tsatisfy(stored).OccursOn(item.recurrenceDay)) {
+                                    const auto at = std::lower_bound(stored.exceptDays.begin(),
+                                                                     stored.exceptDays.end(),
+                                                                     item.recurrenceDay);
+                                    stored.exceptDays.insert(at, item.recurrenceDay);
+                                    store(stored, true);
+                                }
+                            }
+                            q.close();
+                            break;
+                        }
                     }
-                    const std::string day = DateText(item.recurrenceDay);
-                    if (item.cancelled) {
+                    if (series == 0) {
+                        // No series to change: a moved occurrence is an appointment of its
+                        // own, a cancelled one takes nothing out.
+                        const std::string of = uid.empty()
+                                                   ? "a repeating event it does not name (no UID)"
+                                               : parsed.skippedSeries.contains(uid)
+                                                   ? "a repeating event that was skipped"
+                                                   : "a repeating event that is not in the file";
+                        if (item.cancelled) {
+                            ++skipped;
+                            details.push_back("Skipped " + name +
+                                              ": it cancels the occurrence on " + day + " of " +
+                                              of + ".");
+                            continue;
+                        }
+                        item.changes.insert(item.changes.begin(),
+                                            "it changes the occurrence on " + day + " of " + of +
+                                                "; it is kept as a one-time event");
+                        e.seriesId = 0;
+                        e.seriesDay = 0;
+                        uid.clear();
+                    } else if (item.cancelled) {
                         ++imported;
                         details.push_back("Took out the occurrence of " + name + " on " + day +
                                           ".");
                         continue;
-                    }
-                    e.seriesId = series;
-                    e.seriesDay = item.recurrenceDay;
-                    tfield stored;
-                    const bool found = loadRow("seriesId=" + std::to_string(series) +
-                                                   " and seriesDay=" + std::to_string(e.seriesDay),
-                                               stored);
-                    if (found && SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
-                        q.close();
-                        unchangedOne(name + " on " + day);
+                    } else {
+                        e.seriesId = series;
+                        e.seriesDay = item.recurrenceDay;
+                        tfield stored;
+                        const bool found =
+                            loadRow("seriesId=" + std::to_string(series) +
+                                        " and seriesDay=" + std::to_string(e.seriesDay),
+                                    stored);
+                        if (found && SameEvent(stored, e) &&
+                            stored.lastFileTime >= e.lastFileTime) {
+                            q.close();
+                            unchangedOne(name + " on " + day);
+                            continue;
+                        }
+                        if (found) {
+                            e.id = stored.id;
+                            e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
+                        }
+                        store(e, found);
+                        ++imported;
+                        details.push_back((found ? "Updated the occurrence of "
+                                                 : "Moved or changed the occurrence of ") +
+                                          name + " on " + day + ".");
+                        reportChanges(item, name);
                         continue;
                     }
-                    if (found) {
-                        e.id = stored.id;
-                        e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
-                    }
-                    store(e, found);
-                    ++imported;
-                    details.push_back((found ? "Updated the occurrence of "
-                                             : "Moved or changed the occurrence of ") +
-                                      name + " on " + day + ".");
-                    if (!item.changes.empty()) {
-                        ++changed;
-                    }
-                    for (const std::string& change : item.changes) {
-                        details.push_back("Changed " + name + ": " + change + ".");
-                    }
-                    continue;
                 }
-                if (!item.uid.empty() && !seen.insert(item.uid).second) {
+                if (!uid.empty() && !seen.insert(uid).second) {
                     ++skipped;
                     details.push_back("Skipped " + name + ": its UID appears earlier in the file.");
                     continue;
                 }
-                if (const auto it = overridden.find(item.uid);
-                    it != overridden.end() && e.repeatType != kRepeatNone) {
+                if (const auto it = overridden.find(uid);
+                    !uid.empty() && it != overridden.end() && e.repeatType != kRepeatNone) {
                     for (int day : it->second) {
                         if (tsatisfy(e).OccursOn(day)) {
                             e.exceptDays.push_back(day);
@@ -1040,19 +1176,15 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                 }
                 // The event this UID was exported from, or imported into before, if it still
                 // exists; for an event without UID, the same event stored before.
+                tfield stored;
                 bool found = false;
                 for (int source = 0; source < 3 && !found; ++source) {
                     std::int64_t existing = 0;
-                    tfield stored;
-                    if (source == 0 && !item.uid.empty()) {
-                        existing = IdOfUid(item.uid, key);
-                    } else if (source == 1 && !item.uid.empty()) {
-                        q.setSql(std::string("select eventid from ") + kUidTable +
-                                 " where uid=" + platform::SqlLiteral(item.uid));
-                        q.open();
-                        existing = q.eof() ? 0 : q.asInteger("eventid");
-                        q.close();
-                    } else if (source == 2 && item.uid.empty()) {
+                    if (source == 0 && !uid.empty()) {
+                        existing = IdOfUid(uid, key);
+                    } else if (source == 1 && !uid.empty()) {
+                        existing = uidTableId(uid);
+                    } else if (source == 2 && uid.empty()) {
                         q.setSql("select * from eventtable where subject=" +
                                  platform::SqlLiteral(e.subject) +
                                  " and begindate=" + FormatNumber(e.begindate));
@@ -1065,48 +1197,46 @@ ImportResult ImportCalendarText(TDataMod& dm, std::string_view text) {
                         }
                         q.close();
                     }
-                    if (existing == 0) {
-                        continue;
-                    }
-                    if (!loadRow("id=" + std::to_string(existing), stored)) {
+                    if (existing != 0) {
+                        found = loadRow("id=" + std::to_string(existing), stored);
                         q.close();
-                        continue;
                     }
-                    found = true;
-                    if (!item.uid.empty()) {
-                        seriesIds[item.uid] = stored.id;
-                    }
-                    if (SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
-                        q.close();
-                        unchangedOne(name);
-                    } else {
-                        e.id = stored.id;
-                        e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
-                        store(e, true);
-                        ++imported;
-                        details.push_back("Updated " + name + ", found by its UID.");
-                        if (!item.changes.empty()) {
-                            ++changed;
-                        }
-                    }
-                    q.close();
                 }
-                if (!found) {
-                    const std::int64_t id = store(e, false);
-                    if (!item.uid.empty()) {
-                        seriesIds[item.uid] = id;
-                        db.exec(std::string("insert or replace into ") + kUidTable +
-                                " (uid,eventid) values (" + platform::SqlLiteral(item.uid) + "," +
-                                std::to_string(id) + ")");
+                if (found && SameEvent(stored, e) && stored.lastFileTime >= e.lastFileTime) {
+                    if (!uid.empty()) {
+                        seriesIds[uid] = stored.id;
+                    }
+                    if (!keepStart(item, stored.id)) {
+                        unchangedOne(name);
+                        continue;
                     }
                     ++imported;
-                    if (!item.changes.empty()) {
-                        ++changed;
+                    details.push_back("Updated " + name + ", found by its UID.");
+                    reportChanges(item, name);
+                    continue;
+                }
+                std::int64_t id = 0;
+                if (found) {
+                    e.id = stored.id;
+                    e.lastFileTime = std::max(e.lastFileTime, stored.lastFileTime);
+                    q.setSql("select * from eventtable where id=" + std::to_string(e.id));
+                    q.open();
+                    id = store(e, true);
+                    details.push_back("Updated " + name + ", found by its UID.");
+                } else {
+                    id = store(e, false);
+                    if (!uid.empty()) {
+                        db.exec(std::string("insert or replace into ") + kUidTable +
+                                " (uid,eventid) values (" + platform::SqlLiteral(uid) + "," +
+                                std::to_string(id) + ")");
                     }
                 }
-                for (const std::string& change : item.changes) {
-                    details.push_back("Changed " + name + ": " + change + ".");
+                if (!uid.empty()) {
+                    seriesIds[uid] = id;
                 }
+                keepStart(item, id);
+                ++imported;
+                reportChanges(item, name);
             }
         }
         transaction.commit();

@@ -2,6 +2,7 @@
 
 // Reading the events of an iCalendar file into the table.
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ struct ImportedEvent {
     // local day of the occurrence it replaces; cancelled when it only takes it out.
     int recurrenceDay = 0;
     bool cancelled = false;
+    // A series whose start (DTSTART) falls on a day its rule does not give: the local day of
+    // that first occurrence, which is stored as a one-time event detached from the series.
+    int startDay = 0;
 };
 
 struct ParsedCalendar {
@@ -35,7 +39,8 @@ struct ParsedCalendar {
     std::string error;  // why the text cannot be read at all
     std::vector<ImportedEvent> events;
     int skipped = 0;
-    std::vector<std::string> details;  // one line for each skipped VEVENT
+    std::vector<std::string> details;     // one line for each skipped VEVENT
+    std::set<std::string> skippedSeries;  // the UIDs of the skipped events (not overrides)
 };
 
 // Reads the VEVENTs of an iCalendar text. Events without a layer get defaultLayer.

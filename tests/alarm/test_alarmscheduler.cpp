@@ -22,6 +22,7 @@
 #include "session/AlarmScheduler.h"
 #include "session/SoundPlayer.h"
 #include "store/DataModule.h"
+#include "store/Occurrences.h"
 #include "support/StoreFixture.h"
 #include "widgets/MessageBox.h"
 
@@ -186,7 +187,10 @@ struct SchedulerFixture {
 };
 
 // One step of an edge-case script.
-enum class Act { StartUp, Tick, Archive, Refresh, DayCheck };
+// Detach moves the occurrence of the step's day to 11:00 as a detached occurrence; TakeOut
+// takes the step's day out of the series; both are followed by the refresh the program does
+// after every change.
+enum class Act { StartUp, Tick, Archive, Refresh, DayCheck, Detach, TakeOut };
 struct Step {
     TDateTime at;
     Act act;
@@ -259,6 +263,34 @@ private slots:
                       {d + EncodeTime(23, 59), Act::Tick, false},
                       {d + 1 + EncodeTime(0, 3), Act::DayCheck, false},
                       {d + 1 + EncodeTime(8, 59), Act::Tick, true}};
+        // One occurrence changed or taken out rings neither twice nor not at all.
+        const tfield daily = Alarm(Daily("e", d - 10, EncodeTime(9, 0)));
+        QTest::newRow("archived, then only this occurrence moved: no second alarm")
+            << daily
+            << Script{{d + EncodeTime(9, 5), Act::StartUp, true},
+                      {d + EncodeTime(9, 6), Act::Archive, false},
+                      {d + EncodeTime(9, 7), Act::Detach, false},
+                      {d + EncodeTime(11, 0, 30), Act::Tick, false},
+                      {d + 1 + EncodeTime(8, 59, 30), Act::Tick, true}};
+        QTest::newRow("only this occurrence moved before its alarm: rings at the new time")
+            << Filed(daily, d - 1 + EncodeTime(9, 1))
+            << Script{{d + EncodeTime(8, 0), Act::StartUp, false},
+                      {d + EncodeTime(8, 10), Act::Detach, false},
+                      {d + EncodeTime(9, 0, 30), Act::Tick, false},
+                      {d + EncodeTime(11, 0, 30), Act::Tick, true},
+                      {d + EncodeTime(11, 1), Act::Archive, false},
+                      {d + 1 + EncodeTime(8, 59, 30), Act::Tick, true}};
+        QTest::newRow("a day taken out after archiving: the day after rings")
+            << daily
+            << Script{{d + EncodeTime(9, 5), Act::StartUp, true},
+                      {d + EncodeTime(9, 6), Act::Archive, false},
+                      {d + 1 + EncodeTime(0, 30), Act::TakeOut, false},
+                      {d + 1 + EncodeTime(9, 0, 30), Act::Tick, false},
+                      {d + 2 + EncodeTime(8, 59, 30), Act::Tick, true}};
+        QTest::newRow("a day taken out keeps a missed occurrence due")
+            << Filed(daily, d - 3 + EncodeTime(9, 1))
+            << Script{{d + EncodeTime(8, 0), Act::StartUp, true},
+                      {d + EncodeTime(8, 30), Act::TakeOut, true}};
         QTest::newRow("repeating archived after its end never")
             << Filed(Alarm(DailyEvent("e", d - 20, d - 5, 1, EncodeTime(9, 0))), d - 4)
             << Script{{d + EncodeTime(10, 0), Act::StartUp, false},
@@ -269,7 +301,8 @@ private slots:
         QFETCH(tfield, event);
         QFETCH(Script, script);
         SchedulerFixture f(script.front().at);
-        QVERIFY(f.Add(event) > 0);
+        const std::int64_t id = f.Add(event);
+        QVERIFY(id > 0);
         int raises = 0;
         for (std::size_t i = 0; i < script.size(); ++i) {
             const Step& step = script[i];
@@ -290,6 +323,19 @@ private slots:
                     break;
                 case Act::DayCheck:
                     f.scheduler->TimerFortdoayTimer();
+                    break;
+                case Act::Detach: {
+                    tfield series;
+                    QVERIFY(f.writer.LoadEvent(id, series));
+                    tfield moved = DetachedOccurrence(series, DayOf(step.at));
+                    moved.beginTime = moved.endtime = EncodeTime(11, 0);
+                    QVERIFY(StoreDetachedOccurrence(*f.store.dm, moved) > 0);
+                    f.scheduler->RefreshAlarms();
+                    break;
+                }
+                case Act::TakeOut:
+                    QVERIFY(TakeOutOccurrence(*f.store.dm, id, DayOf(step.at)));
+                    f.scheduler->RefreshAlarms();
                     break;
             }
             QVERIFY2(f.Listed("e") == step.listed, qPrintable(QStringLiteral("step %1").arg(i)));
@@ -682,6 +728,56 @@ private slots:
             return e;
         }()} << Runs{{Utc(2027, 1, 9, 17, 0), Utc(2027, 1, 9, 20, 0)}}
                                    << Expected{{"ahead", {Utc(2027, 1, 9, 18, 40)}}} << 1;
+
+        // Reminders ahead of their begin come that many minutes of real time before it, on
+        // the day before when the begin is just after midnight. Sunday 28 March 2027 has no
+        // 02:00 to 03:00; Sunday 31 October 2027 shows 02:00 to 03:00 twice: a reminder due
+        // at the second showing comes once, at the first (early rather than late).
+        const auto ahead = [](tfield e, int minutes) {
+            e.remindBefore = minutes;
+            return Alarm(e);
+        };
+        QTest::newRow("lead times over midnight")
+            << std::vector<tfield>{Filed(ahead(Daily("daily", EncodeDate(2027, 1, 1),
+                                                     EncodeTime(0, 10)),
+                                               30),
+                                         EncodeDateTime(2027, 1, 7, 0, 11)),
+                                   Filed(ahead(WeeklyEvent("weekly", EncodeDate(2027, 1, 2), 7,
+                                                           EncodeTime(0, 20)),
+                                               45),
+                                         EncodeDateTime(2027, 1, 2, 0, 21)),
+                                   ahead(
+                                       OnceEvent("once", EncodeDate(2027, 1, 9), EncodeTime(0, 5)),
+                                       10)}
+            << Runs{{Utc(2027, 1, 7, 21, 0), Utc(2027, 1, 9, 21, 0)}}
+            << Expected{{"daily", {Utc(2027, 1, 7, 22, 40), Utc(2027, 1, 8, 22, 40)}},
+                        {"weekly", {Utc(2027, 1, 8, 22, 35)}},
+                        {"once", {Utc(2027, 1, 8, 22, 55)}}}
+            << 1;
+        QTest::newRow("lead times over the March change")
+            << std::vector<tfield>{Filed(ahead(Daily("daily", EncodeDate(2027, 3, 1),
+                                                     EncodeTime(3, 30)),
+                                               60),
+                                         EncodeDateTime(2027, 3, 26, 3, 31)),
+                                   ahead(OnceEvent("once", EncodeDate(2027, 3, 28),
+                                                   EncodeTime(3, 10)),
+                                         30)}
+            << Runs{{Utc(2027, 3, 26, 23, 0), Utc(2027, 3, 28, 22, 0)}}
+            << Expected{{"daily", {Utc(2027, 3, 27, 1, 30), Utc(2027, 3, 28, 0, 30)}},
+                        {"once", {Utc(2027, 3, 28, 0, 40)}}}
+            << 90;
+        QTest::newRow("lead times over the October change")
+            << std::vector<tfield>{Filed(ahead(Daily("daily", EncodeDate(2027, 10, 1),
+                                                     EncodeTime(3, 15)),
+                                               30),
+                                         EncodeDateTime(2027, 10, 29, 3, 16)),
+                                   ahead(OnceEvent("once", EncodeDate(2027, 10, 31),
+                                                   EncodeTime(3, 20)),
+                                         40)}
+            << Runs{{Utc(2027, 10, 29, 22, 0), Utc(2027, 10, 31, 23, 0)}}
+            << Expected{{"daily", {Utc(2027, 10, 30, 0, 45), Utc(2027, 10, 31, 0, 45)}},
+                        {"once", {Utc(2027, 10, 31, 0, 40)}}}
+            << 90;
 
         // Sunday 28 March 2027: 02:00 becomes 03:00, so 02:30 and 02:45 never show on the
         // clock; they come up at 03:00.

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -339,6 +341,59 @@ private slots:
         auto d = Open(loaded);
         d->btnOK->click();
         QVERIFY(MessageBox::TakeShown().isEmpty());
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        QCOMPARE(d->EventRec, saved);
+    }
+
+    // "Remind me N minutes before", "All day" and "Ends: never / on date": what the controls
+    // save, and which controls they leave open.
+    void additionControls_data() {
+        QTest::addColumn<tfield>("loaded");
+        QTest::addColumn<int>("remind");  // -1: left as it is
+        QTest::addColumn<bool>("allDay");
+        QTest::addColumn<int>("ends");  // -1: left, 0: on date, 1: never
+        QTest::addColumn<tfield>("saved");
+        tfield alarm = Valid();
+        alarm.alert = true;
+        tfield reminded = alarm;
+        reminded.remindBefore = 15;
+        QTest::newRow("remind 15 minutes before") << alarm << 15 << false << -1 << reminded;
+        tfield whole = Valid();
+        whole.allDay = true;
+        whole.beginTime = 0;
+        whole.endtime = EncodeTime(23, 59);
+        QTest::newRow("all day") << Valid() << -1 << true << -1 << whole;
+        tfield weekly = Kind(kRepeatWeekly, Day(2027, 1, 1), Day(2027, 3, 1));
+        weekly.weekSelected0 = "FFFFFTF";
+        tfield never = weekly;
+        never.openEnd = true;
+        never.enddate = kOpenEndDay;
+        QTest::newRow("weekly, ends never") << weekly << -1 << false << 1 << never;
+        tfield onDate = weekly;
+        onDate.enddate = Day(2027, 1, 8);
+        QTest::newRow("never ending, then on a date") << never << -1 << false << 0 << onDate;
+        QTest::newRow("once never ends on no date") << Valid() << -1 << false << 1 << Valid();
+    }
+    void additionControls() {
+        QFETCH(tfield, loaded);
+        QFETCH(int, remind);
+        QFETCH(bool, allDay);
+        QFETCH(int, ends);
+        QFETCH(tfield, saved);
+        auto d = Open(loaded);
+        QCOMPARE(d->spinRemind->isEnabled(), loaded.alert);
+        QCOMPARE(d->radioEndsNever->isEnabled(), loaded.repeatType != kRepeatNone);
+        if (remind >= 0)
+            d->spinRemind->setValue(remind);
+        if (allDay)
+            d->chAllDay->click();
+        if (ends >= 0)
+            (ends == 1 ? d->radioEndsNever : d->radioEndsOn)->click();
+        QCOMPARE(d->dtBeginTime->isEnabled(), !saved.allDay);
+        QCOMPARE(d->dtEndDate->isEnabled(), !saved.openEnd);
+        d->btnOK->click();
+        const auto shown = MessageBox::TakeShown();
+        QVERIFY2(shown.isEmpty(), shown.isEmpty() ? "" : qPrintable(shown[0].text));
         QCOMPARE(d->result(), int(QDialog::Accepted));
         QCOMPARE(d->EventRec, saved);
     }

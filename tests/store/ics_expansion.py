@@ -61,6 +61,18 @@ def expansion(path):
     return sorted(lines)
 
 
+def check_summary(what, report):
+    """The counts of the summary line match the lines of its details."""
+    lines = report.splitlines()
+    counts = dict((word, int(n)) for n, word in re.findall(r"(\d+) (?:events )?(\w+)", lines[0]))
+    changed = {re.match(r'Changed (".*?"(?: on \S+)?):', l).group(1) for l in lines if l.startswith("Changed ")}
+    for word, found in (("skipped", sum(l.startswith("Skipped ") for l in lines)),
+                        ("unchanged", sum(l.startswith("Unchanged ") for l in lines)),
+                        ("changed", len(changed))):
+        if counts.get(word, 0) != found:
+            failures.append(f"{what}: {counts.get(word, 0)} {word} in the summary, {found} in its details")
+
+
 def compare(what, ours, theirs):
     if ours != theirs:
         only_ours = [l for l in ours if l not in theirs]
@@ -73,7 +85,9 @@ for name in sorted(os.listdir(ICS_DIR)):
         continue
     source = os.path.join(ICS_DIR, name)
     folder = fresh(name + ".import")
-    print(run(folder, "--import-ics", source).splitlines()[0])
+    report = run(folder, "--import-ics", source)
+    print(report)
+    check_summary(name, report)
     imported = agenda(folder)
     compare(f"{name}: import", imported, expansion(source))
 
@@ -87,7 +101,9 @@ for name in sorted(os.listdir(ICS_DIR)):
 
     # The program's own export, imported again: nothing new.
     events = text.count("BEGIN:VEVENT")
-    summary = run(folder, "--import-ics", exported).splitlines()[0]
+    report = run(folder, "--import-ics", exported)
+    check_summary(f"{name}: own export again", report)
+    summary = report.splitlines()[0]
     expected = f"0 events imported, 0 changed (see details), {events} unchanged, 0 skipped"
     if summary != expected:
         failures.append(f"{name}: own export again: {summary!r}, expected {expected!r}")

@@ -24,6 +24,7 @@
 #include "store/Backup.h"
 #include "store/Compaction.h"
 #include "store/DataFolderRepair.h"
+#include "store/EventLists.h"
 
 using namespace qcal;
 
@@ -757,6 +758,45 @@ private slots:
             expected[QLatin1String(kRestoreJournal)] = before.at(QLatin1String(kRestoreJournal));
         QCOMPARE(Snapshot(f.prog()), expected);
         QCOMPARE(QFile::exists(temporaryArchive), situation == QStringLiteral("held"));
+    }
+
+    // The columns added to the event table later go through a backup and its restore, and
+    // through a compaction, with their values.
+    void laterColumnsAreCarried_data() {
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("backup, then restore") << false;
+        QTest::newRow("compaction") << true;
+    }
+    void laterColumnsAreCarried() {
+        QFETCH(bool, compact);
+        Folders f;
+        const auto later = [](const std::string& path) {
+            platform::Database db;
+            db.open(path);
+            platform::Query q(db);
+            q.setSql("select * from eventtable order by id");
+            std::vector<std::string> rows;
+            for (q.open(); !q.eof(); q.next()) {
+                for (const char* column : EventColumns::ExtraColumnNames())
+                    rows.push_back(q.asString(column));
+            }
+            return rows;
+        };
+        Exec(f.db(), {"update eventtable set exceptDays='46400,46407', seriesId=7, "
+                      "seriesDay=46400, remindBefore=15, allDay=1, openEnd=1, "
+                      "location='Room 4' where subject='Dentist'"});
+        const std::vector<std::string> before = later(f.db());
+        QCOMPARE(before.size(), std::size_t(14));
+        QCOMPARE(before[6], std::string("Room 4"));
+        if (compact) {
+            QCOMPARE(int(CompactDatabaseFile(f.folder()).status), int(CompactStatus::Done));
+        } else {
+            QVERIFY(WriteBackup(f.folder(), f.archivePath()).ok);
+            Exec(f.db(), {"update eventtable set exceptDays='', remindBefore=0, location=''"});
+            const RestoreReport report = RestoreBackup(f.folder(), f.archivePath());
+            QVERIFY2(report.status == RestoreStatus::Done, report.detail.c_str());
+        }
+        QCOMPARE(later(f.db()), before);
     }
 
     void compaction_data() {

@@ -2,10 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include "core/Clock.h"
+#include "store/DueList.h"
 #include "store/EventLists.h"
 #include "support/StoreFixture.h"
 #include "support/TestText.h"
@@ -80,6 +84,67 @@ private slots:
             "name='eventtable_begin' and tbl_name='eventtable'");
         q.open();
         QCOMPARE(q.asInteger("n"), indexed ? 1 : 0);
+    }
+
+    // A file from before the columns added later (29 columns) opens as it always did: written
+    // to, it gains them with the values that mean "as before"; read only, its rows read with
+    // those values. Its events and its due list are the same either way.
+    void olderFileOpensAsBefore_data() {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-write: the columns are added") << false;
+        QTest::newRow("read-only: read as the defaults") << true;
+    }
+    void olderFileOpensAsBefore() {
+        QFETCH(bool, readOnly);
+        const TDateTime day = EncodeDate(2027, 1, 8);
+        const clock::ScopedFakeClock now(day + EncodeTime(10, 0));
+        StoreFixture f;
+        tlist_of_event_orig list(*f.dm);
+        tfield missed = test::Alarm(test::DailyEvent("daily", day - 10, day + 30, 1, 0.375));
+        missed.lastFileTime = day - 3 + 0.4;
+        for (const tfield& e : {test::Alarm(test::OnceEvent("due", day, EncodeTime(9, 0))),
+                                test::Alarm(test::OnceEvent("later", day, EncodeTime(11, 0))),
+                                missed, test::OnceEvent("quiet", day - 1, EncodeTime(9, 0))}) {
+            QVERIFY(list.AddEvent(e) > 0);
+        }
+        const auto read = [](TDataMod& dm) {
+            tArrayofField events;
+            platform::Query q(dm.ADOConnection);
+            q.setSql("select * from eventtable order by id");
+            for (q.open(); !q.eof(); q.next()) {
+                TransferRow(TransferDirection::RowToRecord, events.emplace_back(), q, dm.Layers);
+            }
+            return events;
+        };
+        const auto due = [](TDataMod& dm) {
+            tlist_of_event_for_timer timer(dm);
+            if (!timer.RebuildDue()) {
+                return std::vector<std::string>{"failed"};
+            }
+            std::vector<std::string> subjects = test::Subjects(timer.dueEvents);
+            std::sort(subjects.begin(), subjects.end());
+            return subjects;
+        };
+        const tArrayofField events = read(*f.dm);
+        const std::vector<std::string> dueBefore = due(*f.dm);
+        QCOMPARE(dueBefore, (std::vector<std::string>{"daily", "due"}));
+        for (const char* column : EventColumns::ExtraColumnNames()) {
+            f.dm->ADOConnection.exec(std::string("alter table eventtable drop column ") + column);
+        }
+        f.dm.reset();
+
+        TDataMod dm(f.folder(), f.errors,
+                    readOnly ? platform::OpenMode::ReadOnly : platform::OpenMode::ReadWrite);
+        QVERIFY(dm.Connected());
+        QVERIFY(f.errors.shown.empty());
+        QCOMPARE(dm.HasLaterColumns(), !readOnly);
+        platform::Query q(dm.ADOConnection);
+        q.setSql("select * from eventtable where id=0");
+        q.open();
+        QCOMPARE(q.fieldCount(), readOnly ? 29 : 36);
+        q.close();
+        QCOMPARE(read(dm), events);
+        QCOMPARE(due(dm), dueBefore);
     }
 
     // A data folder that cannot be written is said once, at the start, with its path and the

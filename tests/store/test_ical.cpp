@@ -812,6 +812,79 @@ private slots:
         QCOMPARE(events[0].lastFileTime, EncodeDateTime(2026, 12, 10, 10, 15));
     }
 
+    // Overrides change their series in the file or in the calendar; without a series a moved
+    // occurrence is an event of its own and a cancelled one is skipped; a start the rule does
+    // not give stays an occurrence. Importing the file again adds nothing.
+    void occurrencesOfSeries_data() {
+        QTest::addColumn<QString>("before");  // imported first
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QStringList>("days");  // January 2027: day and subject
+        const QString series =
+            u"BEGIN:VEVENT\r\nUID:gym@x\r\nSUMMARY:Gym\r\n"
+            "DTSTART:20270104T180000\r\nRRULE:FREQ=WEEKLY;BYDAY=MO;COUNT=3\r\n"
+            "END:VEVENT\r\n"_s;
+        const QString moved =
+            u"BEGIN:VEVENT\r\nUID:gym@x\r\nSUMMARY:Moved\r\n"
+            "RECURRENCE-ID:20270111T180000\r\nDTSTART:20270112T190000\r\n"
+            "END:VEVENT\r\n"_s;
+        const QString cancelled =
+            u"BEGIN:VEVENT\r\nUID:gym@x\r\nSUMMARY:Gym\r\n"
+            "RECURRENCE-ID:20270111T180000\r\nDTSTART:20270111T180000\r\n"
+            "STATUS:CANCELLED\r\nEND:VEVENT\r\n"_s;
+        const QString none;
+        const QStringList movedDays{u"4 Gym"_s, u"12 Moved"_s, u"18 Gym"_s};
+        QTest::newRow("moved, series in the file")
+            << none << series + moved << u"2 events imported, 0 changed (see details), 0 skipped"_s
+            << movedDays;
+        QTest::newRow("moved, series imported before")
+            << series << moved << u"1 events imported, 0 changed (see details), 0 skipped"_s
+            << movedDays;
+        QTest::newRow("moved, no series")
+            << none << moved << u"1 events imported, 1 changed (see details), 0 skipped"_s
+            << QStringList{u"12 Moved"_s};
+        QTest::newRow("moved, series skipped")
+            << none << QString(series).replace(u"RRULE"_s, u"STATUS:CANCELLED\r\nRRULE"_s) + moved
+            << u"1 events imported, 1 changed (see details), 1 skipped"_s
+            << QStringList{u"12 Moved"_s};
+        QTest::newRow("cancelled, series imported before")
+            << series << cancelled << u"1 events imported, 0 changed (see details), 0 skipped"_s
+            << QStringList{u"4 Gym"_s, u"18 Gym"_s};
+        QTest::newRow("cancelled, no series")
+            << none << cancelled << u"0 events imported, 0 changed (see details), 1 skipped"_s
+            << QStringList{};
+        QTest::newRow("start on a day the rule does not give")
+            << none << QString(series).replace(u"0104T"_s, u"0106T"_s)
+            << u"1 events imported, 1 changed (see details), 0 skipped"_s
+            << QStringList{u"6 Gym"_s, u"11 Gym"_s, u"18 Gym"_s, u"25 Gym"_s};
+    }
+    void occurrencesOfSeries() {
+        QFETCH(QString, before);
+        QFETCH(QString, file);
+        QFETCH(QString, summary);
+        QFETCH(QStringList, days);
+        StoreFixture f;
+        if (!before.isEmpty()) {
+            QVERIFY(ImportCalendarText(*f.dm, Calendar(before.toStdString())).ok);
+        }
+        const std::string text = Calendar(file.toStdString());
+        const ImportResult result = ImportCalendarText(*f.dm, text);
+        QVERIFY2(result.ok, result.error.c_str());
+        QCOMPARE(QString::fromStdString(result.Summary()), summary);
+        const std::int64_t rows = CountRows(*f.dm);
+        QVERIFY(ImportCalendarText(*f.dm, text).ok);
+        QCOMPARE(CountRows(*f.dm), rows);
+        QStringList shown;
+        for (int d = 1; d <= 31; ++d) {
+            for (const tfield& e : AllEvents(*f.dm)) {
+                if (tsatisfy(e).OccursOn(DayNumber(2027, 1, unsigned(d)))) {
+                    shown << QString::number(d) + u' ' + QString::fromStdString(e.subject);
+                }
+            }
+        }
+        QCOMPARE(shown, days);
+    }
+
     // An exported event deleted here comes back once from its file, not once per import.
     void deletedEventComesBackOnce() {
         StoreFixture f;
