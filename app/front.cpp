@@ -1,6 +1,7 @@
 // Quenlaris Calendar: the command the user types. It answers the command-line options without
 // loading the desktop toolkit, so an agenda prints at once, and hands every other start to
-// the desktop program beside it.
+// the desktop program beside it (the iCalendar commands too, which it answers before starting
+// the desktop toolkit).
 
 #include <unistd.h>
 
@@ -14,7 +15,9 @@
 #include "platform/System.h"
 
 int main(int argc, char* argv[]) {
-    if (const auto status = qcal::cli::RunCommandLine(argc, argv, std::cout, std::cerr))
+    // The iCalendar commands are the desktop program's: the front never loads the iCalendar
+    // library.
+    if (const auto status = qcal::cli::RunCommandLine(argc, argv, std::cout, std::cerr, nullptr))
         return *status;
 
     std::string desktop =

@@ -35,6 +35,7 @@ public:
         dm.reset();
         std::filesystem::remove_all(path_);
     }
+    std::string Path() const { return path_.string(); }
     NullErrors errors;
     std::unique_ptr<TDataMod> dm;
 
@@ -64,6 +65,21 @@ inline void SeedEventsSpread(TDataMod& dm, int count, const std::string& begin,
 inline void SeedEvents(TDataMod& dm, int count) {
     const std::string from = FormatNumber(EncodeDate(2026, 1, 1));
     SeedEventsSpread(dm, count, from + "+(i%700)", from + "+(i%700)+(i%400)");
+}
+
+// The resident memory of this process in megabytes, as /proc/self/status tells it.
+inline double ResidentMegabytes() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kilobytes = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmRSS: %lf kB", &kilobytes) == 1)
+            break;
+    }
+    std::fclose(status);
+    return kilobytes / 1024.0;
 }
 
 inline void BM_Reference(benchmark::State& state) {

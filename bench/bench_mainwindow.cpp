@@ -62,6 +62,37 @@ void BM_MonthRefresh(benchmark::State& state) {
 }
 BENCHMARK(BM_MonthRefresh)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// From opening the data folder to the first painted month window: the data module, the
+// session reading range(0) events into memory, the window, its first paint (offscreen). The
+// resident memory of the whole process with the window up is given in megabytes.
+void BM_StartUp(benchmark::State& state) {
+    Folder folder;
+    folder.dm->Layers = {{"Work", 0x000000FF, true}};
+    folder.dm->SaveLayers();
+    SeedEvents(*folder.dm, int(state.range(0)));
+    folder.dm.reset();
+    const clock::ScopedFakeClock clock(EncodeDateTime(2027, 3, 10, 9, 0));
+    NoSound sound;
+    double resident = 0;
+    for (auto _ : state) {
+        auto dm = std::make_unique<TDataMod>(folder.Path(), folder.errors);
+        auto session = std::make_unique<CalendarSession>(*dm, sound);
+        auto window = std::make_unique<TFormMainCalendar>(*session, QStringList{});
+        window->resize(1280, 800);
+        window->show();
+        window->repaint();
+        state.PauseTiming();
+        resident = ResidentMegabytes();
+        window.reset();
+        session.reset();
+        dm.reset();
+        state.ResumeTiming();
+    }
+    state.counters["events"] = double(state.range(0));
+    state.counters["VmRSS_MB"] = resident;
+}
+BENCHMARK(BM_StartUp)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -11,6 +11,7 @@
 
 #include "BenchSupport.h"
 #include "core/Clock.h"
+#include "store/CalendarMemory.h"
 #include "store/DueList.h"
 #include "store/EventLists.h"
 
@@ -22,7 +23,127 @@ using namespace qcal::bench;
 
 BENCHMARK(BM_Reference)->Unit(benchmark::kMillisecond);
 
+// The figures with the names are what the program does: the session answers from the
+// calendar in memory. Those ending in _Table read the table as before, for comparison.
+
+const arraylayinfo kWork{{"Work", 0x000000FF, true}};
+
+// A year's search as the search page asks the session for it.
+SearchRequest YearRequest(const char* keyword) {
+    SearchRequest request;
+    request.between = PeriodStart(DayNumber(2027, 1, 1));
+    request.andTime = PeriodEnd(DayNumber(2027, 12, 31));
+    request.includeText = keyword != nullptr;
+    request.keyword = keyword ? keyword : "";
+    return request;
+}
+
+// Texts that are not ASCII, so that case folding has work to do (see BM_KeywordSearch_Year_Table).
+void AddKeywordTexts(TDataMod& dm) {
+    dm.ADOConnection.exec(
+        "update eventtable set content='Termin in der Hauptstraße 5' where id%10=0");
+    dm.ADOConnection.exec("update eventtable set mynote='BRÜCKENSTRASSE 12' where id%20=5");
+    dm.ADOConnection.exec("update eventtable set subject='Ärztehaus '||id where id%7=3");
+}
+
 void BM_ItemsOfDay_Month(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    dm.Layers = kWork;
+    SeedEvents(dm, int(state.range(0)));
+    CalendarMemory memory;
+    memory.Load(dm);
+    const TDateTime first = EncodeDate(2027, 3, 1);
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        for (const mytitem_for_display& day : memory.MonthLines(dm, first - 3, 42))
+            lines += day.size();
+    }
+    state.counters["lines/month"] = double(lines) / double(state.iterations());
+}
+BENCHMARK(BM_ItemsOfDay_Month)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFound_Year(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    dm.Layers = kWork;
+    SeedEvents(dm, int(state.range(0)));
+    CalendarMemory memory;
+    memory.Load(dm);
+    tArrayofField found;
+    for (auto _ : state) {
+        memory.FindEvents(YearRequest(nullptr), dm.Layers, found);
+    }
+    state.counters["found"] = double(found.size());
+}
+BENCHMARK(BM_LoadFound_Year)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_KeywordSearch_Year(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    dm.Layers = kWork;
+    SeedEvents(dm, int(state.range(0)));
+    AddKeywordTexts(dm);
+    CalendarMemory memory;
+    memory.Load(dm);
+    tArrayofField found;
+    for (auto _ : state) {
+        memory.FindEvents(YearRequest("straße"), dm.Layers, found);
+    }
+    state.counters["found"] = double(found.size());
+}
+BENCHMARK(BM_KeywordSearch_Year)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_RebuildDue(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    SeedEvents(dm, int(state.range(0)));
+    dm.ADOConnection.exec("update eventtable set alert=1");
+    clock::ScopedFakeClock fake(EncodeDateTime(2027, 6, 15, 12, 0));
+    CalendarMemory memory;
+    memory.Load(dm);
+    tlist_of_event_for_timer due(dm);
+    due.UseMemory(&memory);
+    for (auto _ : state) {
+        due.RebuildDue();
+    }
+    state.counters["due"] = double(due.dueEvents.size());
+}
+BENCHMARK(BM_RebuildDue)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_CheckNewDue(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    SeedEvents(dm, int(state.range(0)));
+    dm.ADOConnection.exec("update eventtable set alert=1");
+    clock::ScopedFakeClock fake(EncodeDateTime(2027, 6, 15, 12, 0));
+    CalendarMemory memory;
+    memory.Load(dm);
+    tlist_of_event_for_timer due(dm);
+    due.UseMemory(&memory);
+    due.RebuildDue();
+    for (auto _ : state) {
+        due.CheckNewDue();
+    }
+    state.counters["due"] = double(due.dueEvents.size());
+}
+BENCHMARK(BM_CheckNewDue)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Reading the whole table into memory, as the session does at start.
+void BM_LoadMemory(benchmark::State& state) {
+    Folder folder;
+    TDataMod& dm = *folder.dm;
+    SeedEvents(dm, int(state.range(0)));
+    AddKeywordTexts(dm);
+    for (auto _ : state) {
+        CalendarMemory memory;
+        memory.Load(dm);
+        benchmark::DoNotOptimize(memory.Count());
+    }
+}
+BENCHMARK(BM_LoadMemory)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_ItemsOfDay_Month_Table(benchmark::State& state) {
     Folder folder;
     TDataMod& dm = *folder.dm;
     dm.Layers = {{"Work", 0x000000FF, true}};
@@ -40,9 +161,9 @@ void BM_ItemsOfDay_Month(benchmark::State& state) {
     state.counters["events"] = double(events.size());
     state.counters["lines/month"] = double(lines) / double(state.iterations());
 }
-BENCHMARK(BM_ItemsOfDay_Month)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ItemsOfDay_Month_Table)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-void BM_LoadFound_Year(benchmark::State& state) {
+void BM_LoadFound_Year_Table(benchmark::State& state) {
     Folder folder;
     TDataMod& dm = *folder.dm;
     SeedEvents(dm, int(state.range(0)));
@@ -53,20 +174,17 @@ void BM_LoadFound_Year(benchmark::State& state) {
     }
     state.counters["found"] = double(search.found.size());
 }
-BENCHMARK(BM_LoadFound_Year)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFound_Year_Table)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // A keyword search over a year as the search page runs it: the period, the keyword in subject,
 // content and note, the active layers. One row in ten has the keyword's word with an ß, one in
 // twenty in capitals with SS; some texts are not ASCII, so case folding has work to do.
-void BM_KeywordSearch_Year(benchmark::State& state) {
+void BM_KeywordSearch_Year_Table(benchmark::State& state) {
     Folder folder;
     TDataMod& dm = *folder.dm;
     dm.Layers = {{"Work", 0x000000FF, true}};
     SeedEvents(dm, int(state.range(0)));
-    dm.ADOConnection.exec(
-        "update eventtable set content='Termin in der Hauptstraße 5' where id%10=0");
-    dm.ADOConnection.exec("update eventtable set mynote='BRÜCKENSTRASSE 12' where id%20=5");
-    dm.ADOConnection.exec("update eventtable set subject='Ärztehaus '||id where id%7=3");
+    AddKeywordTexts(dm);
     const std::string from = FormatNumber(EncodeDate(2027, 1, 1));
     const std::string to = FormatNumber(EncodeDate(2027, 12, 31) + 0.99999);
     const std::string sql = "select * from eventtable where  (((beginDate<=" + from +
@@ -81,9 +199,9 @@ void BM_KeywordSearch_Year(benchmark::State& state) {
     }
     state.counters["found"] = double(search.found.size());
 }
-BENCHMARK(BM_KeywordSearch_Year)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeywordSearch_Year_Table)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-void BM_RebuildDue(benchmark::State& state) {
+void BM_RebuildDue_Table(benchmark::State& state) {
     Folder folder;
     TDataMod& dm = *folder.dm;
     SeedEvents(dm, int(state.range(0)));
@@ -95,11 +213,11 @@ void BM_RebuildDue(benchmark::State& state) {
     }
     state.counters["due"] = double(due.dueEvents.size());
 }
-BENCHMARK(BM_RebuildDue)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildDue_Table)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // One tick of the alarm timer once the list holds what is due: the due statement runs again
 // and every row it answers is checked against the list.
-void BM_CheckNewDue(benchmark::State& state) {
+void BM_CheckNewDue_Table(benchmark::State& state) {
     Folder folder;
     TDataMod& dm = *folder.dm;
     SeedEvents(dm, int(state.range(0)));
@@ -112,7 +230,7 @@ void BM_CheckNewDue(benchmark::State& state) {
     }
     state.counters["due"] = double(due.dueEvents.size());
 }
-BENCHMARK(BM_CheckNewDue)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckNewDue_Table)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "core/Clock.h"
 #include "core/Rules.h"
+#include "store/CalendarMemory.h"
 #include "store/DueList.h"
 #include "store/EventLists.h"
 
@@ -129,12 +130,79 @@ struct Gathered {
     }
 };
 
+// The columns the agenda reads: those of the rule, then those it prints. A file from before
+// the later columns has none of the last three; reading it gives their defaults.
+enum AgendaColumn : int {
+    kRepeatType,
+    kBeginDate,
+    kEndDate,
+    kBeginTime,
+    kDayType,
+    kDayEvery0,
+    kWeekEvery0,
+    kWeekSelected0,
+    kMonthType,
+    kMonthDay0,
+    kMonthEvery0,
+    kMonthSpecial1,
+    kMonthDayOrWeek1,
+    kMonthEvery1,
+    kYearType,
+    kYearDay0,
+    kYearMonth0,
+    kYearSpecial1,
+    kYearDayOrWeek1,
+    kYearMonth1,
+    kSubject,
+    kLayerName,
+    kAlert,
+    kExceptDays,
+    kAllDay,
+    kOpenEnd
+};
+constexpr const char* kAgendaColumns =
+    "repeatType,begindate,enddate,beginTime,dayType,dayEvery0,weekEvery0,weekSelected0,"
+    "monthType,monthDay0,monthEvery0,monthspecial1,monthDayorWeek1,monthEvery1,yearType,"
+    "yearDay0,yearMonth0,yearspecial1,yearDayorWeek1,yearMonth1,subject,layername,alert";
+constexpr const char* kLaterAgendaColumns = ",exceptDays,allDay,openEnd";
+
+// What the rule reads of the current row, the same as EventColumns::ReadRuleFields gives.
+void ReadAgendaRule(const platform::Query& q, bool later, tfield& e) {
+    const auto number = [&](AgendaColumn c) { return std::int32_t(q.integerAt(c)); };
+    e.repeatType = number(kRepeatType);
+    e.begindate = q.doubleAt(kBeginDate);
+    e.enddate = q.doubleAt(kEndDate);
+    e.beginTime = q.doubleAt(kBeginTime);
+    e.dayType = number(kDayType);
+    e.dayEvery0 = number(kDayEvery0);
+    e.weekEvery0 = number(kWeekEvery0);
+    e.weekSelected0 = q.stringAt(kWeekSelected0);
+    e.monthType = number(kMonthType);
+    e.monthDay0 = number(kMonthDay0);
+    e.monthEvery0 = number(kMonthEvery0);
+    e.monthspecial1 = number(kMonthSpecial1);
+    e.monthDayorWeek1 = number(kMonthDayOrWeek1);
+    e.monthEvery1 = number(kMonthEvery1);
+    e.yearType = number(kYearType);
+    e.yearDay0 = number(kYearDay0);
+    e.yearMonth0 = number(kYearMonth0);
+    e.yearspecial1 = number(kYearSpecial1);
+    e.yearDayorWeek1 = number(kYearDayOrWeek1);
+    e.yearMonth1 = number(kYearMonth1);
+    e.exceptDays = later ? ParseExceptDays(q.stringAt(kExceptDays)) : std::vector<int>{};
+    e.allDay = later && q.integerAt(kAllDay) != 0;
+    e.openEnd = e.repeatType != kRepeatNone &&
+                ((later && q.integerAt(kOpenEnd) != 0) || DayOf(e.enddate) >= kOpenEndDay);
+}
+
 Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
     const int lastDay = firstDay + days - 1;
-    // The month view's statement: the events whose date range touches the period. The rows
-    // come in the table's order and are sorted here, by day and time, so the engine need not
-    // sort them; equal times keep the table's order, as in the month view.
-    std::string sql = "SELECT * FROM eventtable WHERE (not ((begindate>" + FormatNumber(lastDay) +
+    // The month view's test: the events whose date range touches the period. The rows come in
+    // the table's order and are sorted here, by day and time, so the engine need not sort
+    // them; equal times keep the table's order, as in the month view.
+    const bool later = dm.HasLaterColumns();
+    std::string sql = std::string("SELECT ") + kAgendaColumns + (later ? kLaterAgendaColumns : "") +
+                      " FROM eventtable WHERE (not ((begindate>" + FormatNumber(lastDay) +
                       ") or (enddate<" + FormatNumber(firstDay) + ")))";
     if (!allLayers) {
         sql += ActiveLayerCondition(dm.Layers);
@@ -144,20 +212,18 @@ Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
     platform::Query q(dm.ADOConnection);
     q.setSql(sql);
     q.open();
-    const EventColumns columns(q);
     Gathered g;
     g.occurrences.reserve(1 << 14);
     tfield event;
     for (; !q.eof(); q.next()) {
-        // Most events of a long period do not occur in a short one: their texts are read only
-        // when they do.
-        columns.ReadRuleFields(q, event);
+        ReadAgendaRule(q, later, event);
         bool read = false;
         tsatisfy(event).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            // Most events of a long period do not occur in a short one: their texts are read
+            // only when they do.
             if (!read) {
-                columns.ReadTexts(q, event, dm.Layers);
-                g.texts.push_back(
-                    {event.subject, event.layername, event.alert, event.allDay, event.beginTime});
+                g.texts.push_back({q.stringAt(kSubject), q.stringAt(kLayerName),
+                                   q.integerAt(kAlert) != 0, event.allDay, event.beginTime});
                 read = true;
             }
             // An all-day event comes first on its day.
@@ -171,10 +237,29 @@ Gathered Gather(TDataMod& dm, int firstDay, int days, bool allLayers) {
     return g;
 }
 
-}  // namespace
+Gathered Gather(const CalendarMemory& memory, const arraylayinfo& layers, int firstDay, int days,
+                bool allLayers) {
+    const int lastDay = firstDay + days - 1;
+    Gathered g;
+    for (const MemoryEvent* e :
+         memory.Overlapping(firstDay, lastDay, allLayers ? nullptr : &layers)) {
+        bool kept = false;
+        tsatisfy(e->rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            if (!kept) {
+                g.texts.push_back({std::string(memory.Text(e->subject)), memory.LayerName(*e),
+                                   e->alert, e->allDay, e->rule.beginTime});
+                kept = true;
+            }
+            g.occurrences.push_back({day, std::uint32_t(g.texts.size() - 1),
+                                     e->allDay ? -1.0 : e->rule.beginTime,
+                                     std::uint32_t(g.occurrences.size())});
+        });
+    }
+    SortOccurrences(g.occurrences, firstDay, days);
+    return g;
+}
 
-std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers) {
-    const Gathered g = Gather(dm, firstDay, days, allLayers);
+std::vector<AgendaLine> Lines(const Gathered& g) {
     std::vector<AgendaLine> lines;
     lines.reserve(g.occurrences.size());
     for (const Occurrence& o : g.occurrences) {
@@ -183,20 +268,30 @@ std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool a
     return lines;
 }
 
+}  // namespace
+
+std::vector<AgendaLine> AgendaLines(const CalendarMemory& memory, const arraylayinfo& layers,
+                                    int firstDay, int days, bool allLayers) {
+    return Lines(Gather(memory, layers, firstDay, days, allLayers));
+}
+
+std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers) {
+    return Lines(Gather(dm, firstDay, days, allLayers));
+}
+
 void WriteAgenda(TDataMod& dm, int firstDay, int days, bool allLayers, std::ostream& out) {
     const Gathered g = Gather(dm, firstDay, days, allLayers);
-    // Written in pieces: an agenda of many thousand lines needs no buffer of its size.
-    constexpr std::size_t kPiece = 1 << 16;
+    // The whole agenda goes out in one write.
     std::string text;
-    text.reserve(kPiece + 1024);
+    std::size_t size = 0;
+    for (const Occurrence& o : g.occurrences) {
+        size += g.texts[o.event].subject.size() + g.texts[o.event].layer.size() + 24;
+    }
+    text.reserve(size);
     for (const Occurrence& o : g.occurrences) {
         const Gathered::Texts& t = g.texts[o.event];
         AppendLine(text, {o.day, t.time, t.subject, t.layer, t.alert, t.allDay});
         text += '\n';
-        if (text.size() >= kPiece) {
-            out.write(text.data(), std::streamsize(text.size()));
-            text.clear();
-        }
     }
     out.write(text.data(), std::streamsize(text.size()));
 }

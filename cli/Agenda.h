@@ -9,6 +9,10 @@
 #include "core/DateTime.h"
 #include "store/DataModule.h"
 
+namespace qcal {
+class CalendarMemory;
+}
+
 namespace qcal::cli {
 
 // One occurrence of an event: the day it falls on and the event's texts.
@@ -33,6 +37,10 @@ void AppendLine(std::string& out, const AgendaLine& line);
 // time, then as the month view lists them. Like the month view, only events of the active
 // layers count unless allLayers is set. Throws platform::DbError.
 std::vector<AgendaLine> AgendaLines(TDataMod& dm, int firstDay, int days, bool allLayers);
+
+// The same lines from the calendar in memory, with the layer table layers.
+std::vector<AgendaLine> AgendaLines(const CalendarMemory& memory, const arraylayinfo& layers,
+                                    int firstDay, int days, bool allLayers);
 
 // Writes the lines of AgendaLines to out, one a line. Throws platform::DbError.
 void WriteAgenda(TDataMod& dm, int firstDay, int days, bool allLayers, std::ostream& out);

@@ -1,7 +1,5 @@
 #include "cli/CommandLine.h"
 
-#include "cli/IcsCommands.h"
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -398,7 +396,7 @@ Exit status:
 
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
                                   const std::string& dataFolder, std::ostream& out,
-                                  std::ostream& err) {
+                                  std::ostream& err, const IcsHandlers* ics) {
     Reporter report(err);
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.error.empty()) {
@@ -415,9 +413,13 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
             out << kProgram << ' ' << kVersionText << '\n';
             return 0;
         case CommandLine::Action::ExportIcs:
-            return ExportIcsCommand(dataFolder, line.icsFile, out, err);
+            if (ics == nullptr)
+                return std::nullopt;
+            return ics->exportIcs(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::ImportIcs:
-            return ImportIcsCommand(dataFolder, line.icsFile, out, err);
+            if (ics == nullptr)
+                return std::nullopt;
+            return ics->importIcs(dataFolder, line.icsFile, out, err);
         case CommandLine::Action::AddCalendar:
         case CommandLine::Action::Sync:
         case CommandLine::Action::Calendars:
@@ -465,7 +467,8 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args,
     return 0;
 }
 
-std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err,
+                                  const IcsHandlers* ics) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
@@ -477,7 +480,9 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
     if (!parsed.error.empty()) {
         return report.Fail(parsed.error);
     }
-    if (action == CommandLine::Action::Desktop) {
+    const bool icsCommand =
+        action == CommandLine::Action::ExportIcs || action == CommandLine::Action::ImportIcs;
+    if (action == CommandLine::Action::Desktop || (icsCommand && ics == nullptr)) {
         return std::nullopt;
     }
     if (IsSyncAction(action)) {
@@ -500,7 +505,7 @@ std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std:
             return report.Fail("cannot make the data folder " + problem);
         }
     }
-    return RunCommandLine(args, place.folder, out, err);
+    return RunCommandLine(args, place.folder, out, err, ics);
 }
 
 }  // namespace qcal::cli

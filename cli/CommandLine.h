@@ -49,14 +49,29 @@ struct ParseResult {
 };
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
+// The iCalendar commands. A program that is given none leaves them to the desktop program,
+// so that it never loads the iCalendar library itself.
+struct IcsHandlers {
+    int (*exportIcs)(const std::string& folder, const std::string& path, std::ostream& out,
+                     std::ostream& err);
+    int (*importIcs)(const std::string& folder, const std::string& path, std::ostream& out,
+                     std::ostream& err);
+};
+
 // Runs the command line over the data folder. No value when the desktop program is to
-// start; otherwise the exit status: 0 done, 2 wrong arguments or an unreadable database (one
-// line on err).
+// start (or, without ics, for an iCalendar command); otherwise the exit status: 0 done, 2
+// wrong arguments or an unreadable database (one line on err).
+std::optional<int> RunCommandLine(const std::vector<std::string>& args,
+                                  const std::string& dataFolder, std::ostream& out,
+                                  std::ostream& err, const IcsHandlers* ics);
+// The same for main(), over the data folder the arguments and the environment choose, made
+// ready first when it is new.
+std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err,
+                                  const IcsHandlers* ics);
+// Both with the iCalendar commands (CommandLineIcs.cpp).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args,
                                   const std::string& dataFolder, std::ostream& out,
                                   std::ostream& err);
-// The same for main(), over the data folder the arguments and the environment choose, made
-// ready first when it is new.
 std::optional<int> RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err);
 
 // Whether the action is one of the synchronisation's (--add-calendar, --sync, --calendars):

@@ -1,9 +1,11 @@
 #include "platform/UnicodeLike.h"
 
+#include <dlfcn.h>
 #include <sqlite3.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
+#include <unicode/uvernum.h>
 
 #include <array>
 #include <cstddef>
@@ -80,6 +82,25 @@ struct Folding {
     std::array<char32_t, 3> units{};
 };
 
+// ICU's case folding, loaded with the first text folded: a program that never compares texts
+// (the command-line agenda) never loads the library. Without the library every character
+// folds to itself, and only A-Z are found in either case.
+using FoldCaseFunction = std::int32_t (*)(UChar*, std::int32_t, const UChar*, std::int32_t,
+                                          std::uint32_t, UErrorCode*);
+#define QCAL_NAME_TEXT(name) #name
+#define QCAL_ICU_NAME(name) QCAL_NAME_TEXT(name)
+
+FoldCaseFunction IcuFoldCase() {
+    static const FoldCaseFunction fold = []() -> FoldCaseFunction {
+        void* library = ::dlopen("libicuuc.so." U_ICU_VERSION_SHORT, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr)
+            return nullptr;
+        // The name as the headers give it, with the version the library's names carry.
+        return reinterpret_cast<FoldCaseFunction>(::dlsym(library, QCAL_ICU_NAME(u_strFoldCase)));
+    }();
+    return fold;
+}
+
 Folding FoldWithIcu(char32_t c) {
     Folding folding;
     if (c == 0x130 || c == 0x131) {
@@ -94,8 +115,9 @@ Folding FoldWithIcu(char32_t c) {
     U16_APPEND(source, sourceLength, 2, static_cast<UChar32>(c), failed);
     UChar folded[8];
     UErrorCode status = U_ZERO_ERROR;
+    const FoldCaseFunction foldCase = IcuFoldCase();
     const std::int32_t length =
-        u_strFoldCase(folded, 8, source, sourceLength, U_FOLD_CASE_DEFAULT, &status);
+        foldCase ? foldCase(folded, 8, source, sourceLength, U_FOLD_CASE_DEFAULT, &status) : 0;
     if (failed || U_FAILURE(status) || length <= 0 || length > 8) {
         folding.count = 1;
         folding.units[0] = c;
@@ -177,6 +199,8 @@ struct Item {
 };
 using Segment = std::vector<Item>;
 
+}  // namespace
+
 struct CompiledPattern {
     // What the pattern was compiled from, to tell whether a kept one still applies.
     std::string source;
@@ -186,6 +210,8 @@ struct CompiledPattern {
     bool matchesNothing = false;  // ends in the escape character
     std::vector<Segment> segments{Segment{}};
 };
+
+namespace {
 
 std::unique_ptr<CompiledPattern> Compile(std::string_view pattern, std::optional<char32_t> escape) {
     auto compiled = std::make_unique<CompiledPattern>();
@@ -414,8 +440,18 @@ void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
+LikePattern::LikePattern(std::string_view pattern) : compiled_(Compile(pattern, std::nullopt)) {}
+LikePattern::~LikePattern() = default;
+LikePattern::LikePattern(LikePattern&&) noexcept = default;
+LikePattern& LikePattern::operator=(LikePattern&&) noexcept = default;
+
+bool LikePattern::Matches(std::string_view text) const {
+    return MatchText(*compiled_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
 int RegisterUnicodeLike(sqlite3* db) {
-    Folds();  // built before the first row rather than during it
+    // The fold table is built by the first comparison, not here: most connections compare no
+    // texts at all.
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     int rc = sqlite3_create_function_v2(db, "like", 2, flags, nullptr, LikeFunction, nullptr,
                                         nullptr, nullptr);

@@ -19,9 +19,28 @@
 // letter written precomposed. Bytes that are not valid UTF-8 count one character each and
 // match only themselves.
 
+#include <memory>
+#include <string_view>
+
 struct sqlite3;
 
 namespace qcal::platform {
+
+struct CompiledPattern;
+
+// A pattern compiled once and matched against many texts, with the operator's meaning
+// (no escape character).
+class LikePattern {
+public:
+    explicit LikePattern(std::string_view pattern);
+    ~LikePattern();
+    LikePattern(LikePattern&&) noexcept;
+    LikePattern& operator=(LikePattern&&) noexcept;
+    bool Matches(std::string_view text) const;
+
+private:
+    std::unique_ptr<CompiledPattern> compiled_;
+};
 
 // Puts the function in place of the engine's like() on this connection. Answers the engine's
 // result code.

@@ -32,8 +32,10 @@ DayRange DayRange::Joined(const DayRange& other) const {
 }
 
 CalendarSession::CalendarSession(TDataMod& dm, SoundPlayer& sound, QObject* parent)
-    : QObject(parent), dm_(dm), events_(dm), scheduler_(dm, sound) {
+    : QObject(parent), dm_(dm), monthList_(dm), events_(dm), scheduler_(dm, sound) {
     qRegisterMetaType<DayRange>();
+    memory_.Load(dm_);
+    scheduler_.Due().UseMemory(&memory_);
     connect(&scheduler_, &AlarmScheduler::dueListChanged, this, &CalendarSession::dueListChanged);
     connect(&scheduler_, &AlarmScheduler::alarmsRaised, this, &CalendarSession::alarmsRaised);
     connect(&scheduler_, &AlarmScheduler::nothingPending, this, &CalendarSession::nothingPending);
@@ -46,8 +48,33 @@ CalendarSession::~CalendarSession() {
     dm_.OnOptionsSaved = nullptr;
 }
 
+std::vector<mytitem_for_display> CalendarSession::MonthLines(TDateTime first, int days) {
+    if (memory_.Valid())
+        return memory_.MonthLines(dm_, first, days);
+    return monthList_.LoadMonthLines(first, days);
+}
+
+void CalendarSession::FindEvents(const SearchRequest& request, const std::string& sql,
+                                 tlist_of_event_for_Query& list) {
+    if (memory_.Valid()) {
+        memory_.FindEvents(request, dm_.Layers, list.found);
+    } else {
+        list.LoadFound(sql, request.archived ? 1 : 0, request.between, request.andTime);
+    }
+}
+
+void CalendarSession::ReloadEvents() {
+    memory_.Load(dm_);
+}
+
+void CalendarSession::AfterWrite(bool written, std::span<const std::int64_t> ids) {
+    if (!written || !memory_.Refresh(dm_, ids))
+        memory_.Load(dm_);
+}
+
 std::int64_t CalendarSession::AddEvent(const tfield& event) {
     const std::int64_t id = events_.AddEvent(event);
+    AfterWrite(id != 0, std::span(&id, 1));
     if (id != 0) {
         emit eventsChanged(DayRange::Of(event));
         AlarmsAfterChange(false);
@@ -65,6 +92,7 @@ EditedEventSave CalendarSession::SaveEditedEvent(tfield& event, bool reshow) {
     if (events_.LoadEvent(event.id, before))
         days = days.Joined(DayRange::Of(before));
     const EditedEventSave result = events_.SaveEditedEvent(event);
+    AfterWrite(result != EditedEventSave::Failed, std::span(&event.id, 1));
     // A row gone or a failed write: what is stored is not known here, so every day is shown
     // again.
     emit eventsChanged(result == EditedEventSave::Saved ? days : DayRange::All());
@@ -90,6 +118,10 @@ bool CalendarSession::DeleteEvents(std::span<const std::int64_t> ids, IdListBlan
         return false;
     const DayRange days = RangeOfIds(ids);
     const bool deleted = events_.DeleteEvents(ids, blanks);
+    if (deleted)
+        memory_.Forget(ids);
+    else
+        AfterWrite(false, {});
     emit eventsChanged(deleted ? days : DayRange::All());
     AlarmsAfterChange(reshow);
     return deleted;
@@ -101,6 +133,7 @@ bool CalendarSession::ArchiveEvents(std::span<const std::int64_t> ids, IdListBla
         return false;
     const DayRange days = RangeOfIds(ids);
     const bool archived = events_.FileEvents(ids, blanks);
+    AfterWrite(archived, ids);
     emit eventsChanged(days);
     // The list shows what is due after the archive, whether or not the alarms are on: the
     // window that archived shows it. hasNew is left for the next look to raise.
@@ -116,6 +149,7 @@ bool CalendarSession::ArchiveEvents(std::span<const std::int64_t> ids, IdListBla
 
 ical::ImportResult CalendarSession::ImportIcs(const std::string& path) {
     ical::ImportResult result = ical::ImportIcsFile(dm_, path);
+    memory_.Load(dm_);
     if (result.ok) {
         // New layers come with the events.
         dm_.LoadLayers();
@@ -128,6 +162,7 @@ ical::ImportResult CalendarSession::ImportIcs(const std::string& path) {
 
 bool CalendarSession::TakeOutOccurrence(std::int64_t seriesId, int day) {
     const bool taken = qcal::TakeOutOccurrence(dm_, seriesId, day);
+    AfterWrite(taken, std::span(&seriesId, 1));
     emit eventsChanged(DayRange{day, day});
     AlarmsAfterChange(false);
     return taken;
@@ -135,6 +170,8 @@ bool CalendarSession::TakeOutOccurrence(std::int64_t seriesId, int day) {
 
 std::int64_t CalendarSession::StoreDetachedOccurrence(const tfield& occurrence) {
     const std::int64_t id = qcal::StoreDetachedOccurrence(dm_, occurrence);
+    const std::int64_t written[] = {occurrence.seriesId, id};
+    AfterWrite(id != 0, written);
     // The series lost the day and the occurrence may lie on another.
     emit eventsChanged(DayRange::All());
     AlarmsAfterChange(false);
@@ -143,6 +180,7 @@ std::int64_t CalendarSession::StoreDetachedOccurrence(const tfield& occurrence) 
 
 ical::ImportResult CalendarSession::ImportFromCommandLine(std::string_view text) {
     ical::ImportResult result = ical::ImportCalendarText(dm_, text);
+    memory_.Load(dm_);
     if (result.ok) {
         QTimer::singleShot(0, this, [this] {
             // A backup may have taken the data in between; its end reloads everything.
@@ -183,6 +221,8 @@ void CalendarSession::AlarmsAfterChange(bool reshow) {
 }
 
 void CalendarSession::LayersEdited(bool eventsRenamed) {
+    if (eventsRenamed)
+        memory_.Load(dm_);
     emit layersChanged();
     if (eventsRenamed)
         emit eventsChanged(DayRange::All());
@@ -202,7 +242,10 @@ void CalendarSession::SetLayerChecks(const std::vector<bool>& active) {
 
 void CalendarSession::RenameLayer(std::size_t index, const std::string& oldName,
                                   const std::string& newName) {
-    if (oldName != newName && !RenameLayerInEvents(dm_, oldName, newName)) {
+    const bool renamed = oldName != newName && RenameLayerInEvents(dm_, oldName, newName);
+    if (renamed)
+        memory_.RenameLayer(oldName, newName);
+    if (oldName != newName && !renamed) {
         // The events keep the old name, so the layer keeps it too: otherwise they would
         // belong to no layer and vanish from the month.
         if (index < dm_.Layers.size()) {
@@ -280,6 +323,8 @@ bool CalendarSession::Release() {
 
 void CalendarSession::Resume(bool remindAgainWasActive) {
     dm_.Connect();
+    // What was handed over may have changed the file.
+    memory_.Load(dm_);
     scheduler_.Resume(remindAgainWasActive);
 }
 

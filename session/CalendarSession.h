@@ -16,6 +16,7 @@
 #include "core/Event.h"
 #include "session/AlarmScheduler.h"
 #include "store/Backup.h"
+#include "store/CalendarMemory.h"
 #include "store/Compaction.h"
 #include "store/EventLists.h"
 #include "store/IcalImport.h"
@@ -52,6 +53,19 @@ public:
     // The timers and the due list; the windows read the list, only the session changes it.
     AlarmScheduler& Scheduler() { return scheduler_; }
     const tArrayofField& DueEvents() const { return scheduler_.Due().dueEvents; }
+
+    // ---- what the views show, answered from memory ----
+    // The calendar in memory; not valid when the table could not be read, and then the
+    // statements answer.
+    const CalendarMemory& Memory() const { return memory_; }
+    // The lines of the days first .. first + days - 1 (tlist_of_event::LoadMonthLines).
+    std::vector<mytitem_for_display> MonthLines(TDateTime first, int days);
+    // Fills list.found with what request finds (tlist_of_event_for_Query::LoadFound of the
+    // request's statement sql).
+    void FindEvents(const SearchRequest& request, const std::string& sql,
+                    tlist_of_event_for_Query& list);
+    // Reads every event again: after the table was changed by someone else (a synchronisation).
+    void ReloadEvents();
 
     // ---- events ----
     // Adds the event; answers its id, or 0 when nothing was added (reported).
@@ -135,8 +149,13 @@ private:
     // Stops the timers and closes the database; answers whether reminding again was armed.
     bool Release();
     void Resume(bool remindAgainWasActive);
+    // The memory after a write: the rows read back when it went through, everything read
+    // again when it failed.
+    void AfterWrite(bool written, std::span<const std::int64_t> ids);
 
     TDataMod& dm_;
+    CalendarMemory memory_;
+    tlist_of_event monthList_;
     tlist_of_event_orig events_;
     AlarmScheduler scheduler_;
 };

@@ -8,11 +8,6 @@
 
 namespace qcal {
 
-namespace {
-
-// The moment, to the millisecond, at which an event that is not due at from becomes due by
-// to: the statement lets it through from its begin moment on, and the rule answers yes from
-// then until it is archived, so the answer is found by halving the interval.
 TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, TDateTime to) {
     constexpr TDateTime kMillisecond = 1.0 / 86'400'000.0;
     const auto due = [&](TDateTime t) { return begin <= t && rule.IsDue(t); };
@@ -26,6 +21,8 @@ TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, 
     }
     return to;
 }
+
+namespace {
 
 // The rows due at now, asked of the due statement and then of the reminder statement (the
 // events whose alarm comes ahead of their begin), each handed to take once with its texts
@@ -107,6 +104,10 @@ bool tlist_of_event_for_timer::OpenReminderQuery(platform::Query& q) const {
 }
 
 void tlist_of_event_for_timer::CheckNewDue() {
+    if (FromMemory()) {
+        CheckNewDueInMemory();
+        return;
+    }
     platform::Query& q = dm_.ADOQueryForTimer;
     // Most rows of a tick are listed already: they are passed over by their id alone.
     std::unordered_set<std::int64_t> listed;
@@ -126,6 +127,10 @@ void tlist_of_event_for_timer::CheckNewDue() {
 }
 
 bool tlist_of_event_for_timer::RebuildDue() {
+    if (FromMemory()) {
+        RebuildDueInMemory();
+        return true;
+    }
     SaveIds();
     platform::Query& q = dm_.ADOQueryForUpdate;
     tArrayofField rebuilt;
@@ -149,6 +154,9 @@ bool tlist_of_event_for_timer::RebuildDue() {
 }
 
 std::optional<TDateTime> tlist_of_event_for_timer::NextDueMoment(TDateTime now, TDateTime horizon) {
+    if (FromMemory()) {
+        return NextDueMomentInMemory(now, horizon);
+    }
     platform::Query& q = dm_.ADOQueryForTimer;
     const TDateTime until = now + horizon;
     std::optional<TDateTime> next;

@@ -12,6 +12,13 @@
 
 namespace qcal {
 
+class CalendarMemory;
+
+// The moment, to the millisecond, at which an event that is not due at from becomes due by
+// to: the statement lets it through from begin on, and the rule answers yes from then until it
+// is archived, so the answer is found by halving the interval.
+TDateTime FirstDueMoment(const tsatisfy& rule, TDateTime begin, TDateTime from, TDateTime to);
+
 class tlist_of_event_for_timer : public tlist_of_event_orig {
 public:
     using tlist_of_event_orig::tlist_of_event_orig;
@@ -43,9 +50,21 @@ public:
     void SaveIds();
     bool HasNewIds() const;
 
+    // Answers from the calendar in memory while it is valid, with the same events in the
+    // same order as the statements; null: the statements answer.
+    void UseMemory(const CalendarMemory* memory) { memory_ = memory; }
+
     std::vector<std::int64_t> oldIds;
     tArrayofField dueEvents;
     bool hasNew = false;
+
+private:
+    bool FromMemory() const;
+    void CheckNewDueInMemory();
+    void RebuildDueInMemory();
+    std::optional<TDateTime> NextDueMomentInMemory(TDateTime now, TDateTime horizon) const;
+
+    const CalendarMemory* memory_ = nullptr;
 };
 
 }  // namespace qcal

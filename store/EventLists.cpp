@@ -390,15 +390,27 @@ std::vector<mytitem_for_display> tlist_of_event::LoadMonthLines(TDateTime first,
 }
 
 titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
+    return MakeDisplayItem(
+        dm_, event.id, event.subject, event.layername, event.alert, event.allDay,
+        event.allDay ? std::string() : dm_.Format(dm_.Options.TimeFormat, event.beginTime));
+}
+
+titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
+                                  const std::string& layername, bool alert, bool allDay,
+                                  std::string_view time) {
     titem_for_display item;
     // An all-day event shows no time.
-    item.text = event.allDay ? (event.alert ? "!" : "") + event.subject
-                             : dm_.Format(dm_.Options.TimeFormat, event.beginTime) +
-                                   (event.alert ? " !" : " ") + event.subject;
-    item.id = event.id;
-    item.layername = event.layername;
-    item.layerColor = LayerColor(event.layername);
-    item.alert = event.alert;
+    if (allDay) {
+        item.text = alert ? "!" : "";
+    } else {
+        item.text = time;
+        item.text += alert ? " !" : " ";
+    }
+    item.text += subject;
+    item.id = id;
+    item.layername = layername;
+    item.layerColor = LayerColor(dm.Layers, layername);
+    item.alert = alert;
     return item;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Event.h"
@@ -134,6 +135,12 @@ struct titem_for_display {
     bool operator==(const titem_for_display&) const = default;
 };
 using mytitem_for_display = std::vector<titem_for_display>;
+
+// The line of an event in a day cell: its begin time (time, as the options format it; none
+// for an all-day event), "!" for an alarm, the subject; the layer's colour.
+titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
+                                  const std::string& layername, bool alert, bool allDay,
+                                  std::string_view time);
 
 // The month view's list: the lines of one day cell.
 class tlist_of_event : public tlist_of_event_orig {

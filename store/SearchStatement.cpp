@@ -28,8 +28,9 @@ int LastOfMonth(int day) {
     return DayNumber(d.year, d.month, DaysInMonth(d.year, d.month));
 }
 
-// Blanks and control characters at either end go, as the keyword box has always trimmed.
-std::string_view Trimmed(std::string_view text) {
+}  // namespace
+
+std::string_view TrimmedKeyword(std::string_view text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
@@ -37,8 +38,6 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_suffix(1);
     return text;
 }
-
-}  // namespace
 
 SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int currentAnd,
                                 int firstWeekday) {
@@ -155,7 +154,7 @@ SearchStatement BuildSearchStatement(const SearchRequest& request, const arrayla
                 " ((beginDate>=" + b + ") and (" + " beginDate<=" + a + ")))";
     }
     if (request.includeText) {
-        const std::string_view keyword = Trimmed(request.keyword);
+        const std::string_view keyword = TrimmedKeyword(request.keyword);
         if (keyword.empty()) {
             result.refusal = SearchRefusal::BlankKeyword;
             return result;

@@ -49,6 +49,10 @@ SearchPeriod PeriodOfSearchType(int type, int today, int currentBetween, int cur
 TDateTime PeriodStart(int betweenDay);
 TDateTime PeriodEnd(int andDay);
 
+// The keyword as it is searched for: blanks and control characters at either end go, as the
+// keyword box has always trimmed.
+std::string_view TrimmedKeyword(std::string_view keyword);
+
 // True when every single quote of keyword is one of a doubled pair (''), so that the keyword
 // between quotes is one well-formed literal that finds the undoubled text.
 bool CheckKeywordQuotes(std::string_view keyword);

@@ -82,11 +82,18 @@ public:
     std::vector<std::int64_t> Show(const std::vector<tfield>& events) {
         std::vector<std::int64_t> ids;
         for (const tfield& e : events)
-            ids.push_back(list.AddEvent(e));
+            ids.push_back(Add(e));
         scheduler.Due().RebuildDue();
         window->FillAlarmList();
         window->ShowAlarm();
         return ids;
+    }
+
+    // A row written beside the session, which then reads the table again.
+    std::int64_t Add(const tfield& e) {
+        const std::int64_t id = list.AddEvent(e);
+        session.ReloadEvents();
+        return id;
     }
 
     QStringList Listed() {
@@ -382,7 +389,7 @@ private slots:
         QFETCH(int, minutes);
         QFETCH(bool, armed);
         AlarmFixture fx;
-        fx.list.AddEvent(Due("A", 9, 0));
+        fx.Add(Due("A", 9, 0));
         fx.store.dm->Options.IsAlarmEnabled = alarmsOn;
         fx.scheduler.TimerEvery15.start(1000);
         fx.session.ShowPending(false);
@@ -435,7 +442,7 @@ private slots:
         AlarmFixture fx;
         std::vector<std::int64_t> ids;
         for (const tfield& e : kThree)
-            ids.push_back(fx.list.AddEvent(e));
+            ids.push_back(fx.Add(e));
         fx.session.ShowPending(false);
         TFormAlarm& w = *fx.window;
         QVERIFY(w.isVisible());

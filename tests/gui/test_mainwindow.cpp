@@ -302,6 +302,7 @@ private slots:
         Child<QPushButton>(fx.shell->AlarmWindow(), "btnclose")->click();
         fx.list.FileEvents(std::vector<std::int64_t>{alarms.Due().dueEvents[0].id},
                            IdListBlanks::Around);
+        fx.shell->Session().ReloadEvents();
         Child<QToolButton>(*fx.window, "btnpending")->click();
         QVERIFY(alarms.Due().dueEvents.empty());
         QCOMPARE(fx.Shown(),

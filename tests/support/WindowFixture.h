@@ -57,8 +57,14 @@ public:
         OccurrenceQuestion::StopRecording();
     }
 
-    // Adds events before the window opens, or while it is open (then call Refresh).
-    std::int64_t Add(const tfield& event) { return list.AddEvent(event); }
+    // Adds events before the window opens, or while it is open (then call Refresh): a row
+    // written beside the session, which then reads the table again.
+    std::int64_t Add(const tfield& event) {
+        const std::int64_t id = list.AddEvent(event);
+        if (shell)
+            shell->Session().ReloadEvents();
+        return id;
+    }
 
     TFormMainCalendar& Open(const QStringList& arguments = {}) {
         shell = std::make_unique<ProgramShell>(*store.dm, arguments, &sound);

@@ -103,8 +103,7 @@ void TFormMainCalendar::RxSpinYearChange() {
             ShowWeekdayNames();
             const MonthCells month =
                 MonthModel(RxSpinYear->value(), ListBoxMonth->currentRow() + 1, FirstWeekday());
-            std::vector<mytitem_for_display> lines =
-                monthList_.LoadMonthLines(month.first, month.days);
+            std::vector<mytitem_for_display> lines = session_.MonthLines(month.first, month.days);
             for (auto& cell : cells_)
                 cell->Clear();
             int todayCell = 0;

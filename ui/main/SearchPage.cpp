@@ -319,7 +319,7 @@ void TSearchPage::btnSearchClick() {
         }
         return;
     }
-    search_.LoadFound(statement.sql, SearchArchived ? 1 : 0, request.between, request.andTime);
+    session_.FindEvents(request, statement.sql, search_);
     ListBoxQuery->clear();
     ClearMemos();
     for (std::size_t i = 0; i < search_.found.size(); ++i)

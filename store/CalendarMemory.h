@@ -1,0 +1,156 @@
+#pragma once
+
+// The calendar in memory: every row of the event table in compact form, so that the month,
+// the search, the due list and the agenda are answered without reading the table again. The
+// table stays the truth: whoever writes it reads the written rows back (Refresh), drops the
+// deleted ones (Forget), or loads everything again (Load).
+//
+// Each answer is the one the statements give on the same rows, in the same order: the
+// statements' comparisons are made on the stored values, with the numbers the statements
+// would carry as text, and rows of equal sort keys keep the order of their ids, as the engine
+// hands them over.
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Event.h"
+#include "core/Rules.h"
+#include "store/DataModule.h"
+#include "store/EventLists.h"
+#include "store/SearchStatement.h"
+
+namespace qcal {
+
+// A text kept in the memory's text store.
+struct StoredText {
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
+};
+
+// One row, as compact as the answers allow: the rule as the rules read it, the stored values
+// the statements compare, and the texts in the shared text store.
+struct MemoryEvent {
+    RuleFields rule;
+    std::int64_t id = 0;
+    std::int64_t seriesId = 0;
+    TDateTime enddate = 0;  // as stored; the rule's end of an open end is the last day there is
+    TDateTime endtime = 0;
+    std::vector<int> exceptDays;  // of an event that does not repeat (the rule holds the others')
+    std::int32_t weekType = 0;
+    std::int32_t seriesDay = 0;
+    std::uint32_t layer = 0;  // in the memory's layer names
+    StoredText subject;
+    StoredText content;
+    StoredText mynote;
+    StoredText weekSelected;
+    StoredText location;
+    // The earliest moment at which the due test answered yes since the row was read: the
+    // answer stays yes from then on until the row changes.
+    mutable TDateTime dueSince = std::numeric_limits<TDateTime>::infinity();
+    bool alert = false;    // the column is not 0
+    bool alertOn = false;  // the column is exactly true, as the due statements ask
+    bool allDay = false;
+};
+
+class CalendarMemory {
+public:
+    // Reads every row of the table; on a failure the memory is left empty and not valid (the
+    // callers then ask the statements). Nothing is reported.
+    bool Load(TDataMod& dm);
+    // Forgets everything: the statements answer until the next Load.
+    void Clear();
+    bool Valid() const { return valid_; }
+    std::size_t Count() const { return events_.size(); }
+
+    // Reads these rows again after a write: a row that is gone is forgotten. False when the
+    // table could not be read; the memory is then not valid.
+    bool Refresh(TDataMod& dm, std::span<const std::int64_t> ids);
+    void Forget(std::span<const std::int64_t> ids);
+    // The events of layer oldName now belong to newName.
+    void RenameLayer(const std::string& oldName, const std::string& newName);
+
+    const MemoryEvent* Find(std::int64_t id) const;
+    std::string_view Text(StoredText text) const;
+    const std::string& LayerName(const MemoryEvent& e) const { return layerNames_[e.layer]; }
+    // The record as the table gives it, layer colour from layers.
+    tfield Field(const MemoryEvent& e, const arraylayinfo& layers) const;
+
+    // The events whose stored dates touch [first, last] (the month statement's test), of the
+    // active layers of layers unless layers is null, in the order of their ids.
+    std::vector<const MemoryEvent*> Overlapping(TDateTime first, TDateTime last,
+                                                const arraylayinfo* layers) const;
+    // The lines of the days first .. first + days - 1, as tlist_of_event::LoadMonthLines.
+    std::vector<mytitem_for_display> MonthLines(const TDataMod& dm, TDateTime first,
+                                                int days) const;
+    // The search's result, as tlist_of_event_for_Query::LoadFound with the statement of
+    // request (which BuildSearchStatement did not refuse).
+    void FindEvents(const SearchRequest& request, const arraylayinfo& layers,
+                    tArrayofField& found) const;
+
+    // The alarm events whose due test may answer yes at the moment now, in the order of their
+    // earliest possible due moment. Every event due at now is among them.
+    template <class Visit>
+    void ForEachAlarmCandidate(TDateTime now, Visit&& visit) const {
+        SortAlarms();
+        for (const AlarmEntry& entry : alarms_) {
+            if (entry.bound > now)
+                break;
+            visit(events_[entry.index]);
+        }
+    }
+    // What the due statement and the reminder statement let through at the moment now
+    // (moment: now as the statement writes it).
+    static bool PassesDueStatement(const MemoryEvent& e, TDateTime moment, int today);
+    static bool PassesReminderStatement(const MemoryEvent& e);
+
+private:
+    struct RangeEntry {
+        TDateTime begin;
+        TDateTime end;
+        std::uint32_t index;
+    };
+    struct AlarmEntry {
+        TDateTime bound;
+        std::uint32_t index;
+    };
+    static constexpr std::size_t kBlock = 64;
+
+    void Put(const tfield& event, bool alertOn);
+    void Store(MemoryEvent& e, const tfield& event, bool alertOn);
+    StoredText Keep(const std::string& text);
+    std::uint32_t LayerIndex(const std::string& name);
+    std::vector<bool> ActiveLayers(const arraylayinfo& layers) const;
+    void Changed();
+    void SortRanges() const;
+    void SortAlarms() const;
+    // Rewrites the text store when most of it belongs to rows that changed since.
+    void CompactTexts();
+
+    bool valid_ = false;
+    std::vector<MemoryEvent> events_;  // ascending ids
+    std::string texts_;
+    std::size_t deadText_ = 0;
+    std::vector<std::string> layerNames_;
+
+    // Kept in order on the first question after a change.
+    mutable bool rangesSorted_ = false;
+    mutable std::vector<RangeEntry> ranges_;    // by begin
+    mutable std::vector<TDateTime> blockEnds_;  // the latest end of each block of ranges_
+    mutable bool alarmsSorted_ = false;
+    mutable std::vector<AlarmEntry> alarms_;  // by bound
+};
+
+// The earliest moment at which the due test of e may answer yes: no event is due before it.
+TDateTime EarliestDueMoment(const MemoryEvent& e);
+// The due test of e at the moment now, answered from dueSince when it can be.
+bool DueAt(const MemoryEvent& e, TDateTime now);
+
+// The number as a statement carries it, read back.
+TDateTime AsStatementNumber(TDateTime value);
+
+}  // namespace qcal
