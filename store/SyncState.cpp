@@ -122,16 +122,6 @@ Item ReadItem(const platform::Query& q) {
     return item;
 }
 
-std::optional<Item> ItemOfEvent(platform::Database& db, std::int64_t id) {
-    platform::Query q(db);
-    q.setSql("select * from syncitem where eventId=" + std::to_string(id));
-    q.open();
-    if (q.eof()) {
-        return std::nullopt;
-    }
-    return ReadItem(q);
-}
-
 // A resource read as the layer would keep it: the series first, then its occurrences by day.
 struct Resource {
     bool ok = false;
@@ -436,6 +426,16 @@ std::vector<Item> Items(platform::Database& db, const std::string& layer) {
         items.push_back(ReadItem(q));
     }
     return items;
+}
+
+std::optional<Item> ItemOfEvent(platform::Database& db, std::int64_t id) {
+    platform::Query q(db);
+    q.setSql("select * from syncitem where eventId=" + std::to_string(id));
+    q.open();
+    if (q.eof()) {
+        return std::nullopt;
+    }
+    return ReadItem(q);
 }
 
 std::optional<Item> ItemOfHref(platform::Database& db, const std::string& layer,

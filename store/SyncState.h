@@ -53,6 +53,7 @@ struct Item {
     bool lossy = false;      // the server's copy holds more than the event
 };
 std::vector<Item> Items(platform::Database& db, const std::string& layer);
+std::optional<Item> ItemOfEvent(platform::Database& db, std::int64_t eventId);
 std::optional<Item> ItemOfHref(platform::Database& db, const std::string& layer,
                                const std::string& href);
 

@@ -501,11 +501,7 @@ private:
         std::string uid;
         bool exported = false;
         if (!Write([&] {
-                for (syncstate::Item& i : syncstate::Items(Db(), row_.layer)) {
-                    if (i.eventId == id) {
-                        item = i;
-                    }
-                }
+                item = syncstate::ItemOfEvent(Db(), id);
                 exported = item && syncstate::ResourceText(Data(), id, text, uid);
             })) {
             return;

@@ -128,6 +128,10 @@ private slots:
         const tArrayofField events = read(*f.dm);
         const std::vector<std::string> dueBefore = due(*f.dm);
         QCOMPARE(dueBefore, (std::vector<std::string>{"daily", "due"}));
+        // A file from before the later columns had no synchronisation triggers either.
+        for (const char* trigger : {"syncitem_insert", "syncitem_update", "syncitem_delete"}) {
+            f.dm->ADOConnection.exec(std::string("drop trigger ") + trigger);
+        }
         for (const char* column : EventColumns::ExtraColumnNames()) {
             f.dm->ADOConnection.exec(std::string("alter table eventtable drop column ") + column);
         }
