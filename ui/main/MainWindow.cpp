@@ -331,6 +331,7 @@ void TFormMainCalendar::Preferences1Click() {
     const bool given = platform::ChooseDataFolder(std::string()).folder != folder;
     auto dialog = std::make_unique<TFormPreferences>(
         dm_, platform::Autorun({}, given ? folder : std::string()), platform::LauncherPath(), this);
+    emit preferencesOpened(dialog.get());
     if (desktop::ExecModal(*dialog) != QDialog::Accepted)
         return;
     // The session announces the save: the font, the shown page and the hot key follow it.
