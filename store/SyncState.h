@@ -17,6 +17,8 @@ namespace qcal::syncstate {
 
 // Makes the tables and triggers a file lacks (a writing connection only).
 void EnsureTables(platform::Database& db);
+// The test "this row is a detached occurrence" on the row named row (new, old, a table).
+std::string IsOccurrenceTest(const std::string& row);
 
 struct BindingRow {
     std::string layer;

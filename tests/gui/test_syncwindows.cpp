@@ -258,7 +258,7 @@ private slots:
                     button->click();
             return dialog.result();
         };
-        w.Preferences1Click();
+        w.findChild<QAction*>(Q("Preferences1"))->trigger();
         QCOMPARE(fx.store.dm->Options.SyncMinutes, 30);
     }
 };
