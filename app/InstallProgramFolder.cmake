@@ -18,7 +18,7 @@ set(folder "${root}/${QCAL_FOLDER_DIR}")
 set(old "${root}/${QCAL_OLD_FOLDER_DIR}")
 
 if(EXISTS "${old}/quenlaris-calendar-desktop" OR EXISTS "${old}/quenlaris-calendar")
-    foreach(name quenlaris-calendar quenlaris-calendar-desktop help)
+    foreach(name quenlaris-calendar quenlaris-calendar-desktop quenlaris-calendar-sync help)
         if(EXISTS "${old}/${name}" OR IS_SYMLINK "${old}/${name}")
             message(STATUS "Removing the former program's ${old}/${name}")
             file(REMOVE_RECURSE "${old}/${name}")
