@@ -86,6 +86,7 @@ private slots:
             int pipes[2];
             QVERIFY(::pipe(pipes) == 0);
             const pid_t child = ::fork();
+            QVERIFY(child >= 0);
             if (child == 0)
                 WriteForever(f.folder(), renaming, kill, pipes[1]);
             ::close(pipes[1]);
