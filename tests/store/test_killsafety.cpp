@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QThread>
 
-
 #include <functional>
 #include <map>
 #include <random>

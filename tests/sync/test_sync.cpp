@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-
 #include <functional>
 #include <iostream>
 #include <random>
