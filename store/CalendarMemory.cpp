@@ -204,8 +204,10 @@ void CalendarMemory::RenameLayer(const std::string& oldName, const std::string& 
     const auto from = std::uint32_t(old - layerNames_.begin());
     const std::uint32_t to = LayerIndex(newName);
     for (MemoryEvent& e : events_) {
-        if (e.layer == from)
+        if (e.layer == from) {
             e.layer = to;
+            e.revision = nextRevision_++;
+        }
     }
 }
 
@@ -237,6 +239,7 @@ std::uint32_t CalendarMemory::LayerIndex(const std::string& name) {
 
 void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
     e.rule = RuleFields::From(event);
+    e.revision = nextRevision_++;
     e.dueSince = kNever;
     e.id = event.id;
     e.seriesId = event.seriesId;

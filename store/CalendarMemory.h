@@ -44,6 +44,9 @@ struct MemoryEvent {
     std::int32_t weekType = 0;
     std::int32_t seriesDay = 0;
     std::uint32_t layer = 0;  // in the memory's layer names
+    // Changes whenever the row is read again or moves to another layer: a record built from
+    // the row at the same revision is still the row's record (but for the layer's colour).
+    std::uint64_t revision = 0;
     StoredText subject;
     StoredText content;
     StoredText mynote;
@@ -136,6 +139,7 @@ private:
     void CompactTexts();
 
     bool valid_ = false;
+    std::uint64_t nextRevision_ = 1;   // never reset, so a revision is never given twice
     std::int64_t dataVersion_ = -1;    // the file's data version when the memory was read
     std::vector<MemoryEvent> events_;  // ascending ids
     std::string texts_;

@@ -149,6 +149,7 @@ bool tlist_of_event_for_timer::RebuildDue() {
         return false;
     }
     dueEvents = std::move(rebuilt);
+    builtRevisions_.clear();
     hasNew = HasNewIds();
     return true;
 }

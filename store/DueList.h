@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Clock.h"
@@ -13,6 +14,7 @@
 namespace qcal {
 
 class CalendarMemory;
+struct MemoryEvent;
 
 // The moment, to the millisecond, at which an event that is not due at from becomes due by
 // to: the statement lets it through from begin on, and the rule answers yes from then until it
@@ -52,7 +54,10 @@ public:
 
     // Answers from the calendar in memory while it is valid, with the same events in the
     // same order as the statements; null: the statements answer.
-    void UseMemory(CalendarMemory* memory) { memory_ = memory; }
+    void UseMemory(CalendarMemory* memory) {
+        memory_ = memory;
+        builtRevisions_.clear();
+    }
 
     std::vector<std::int64_t> oldIds;
     tArrayofField dueEvents;
@@ -64,7 +69,15 @@ private:
     void RebuildDueInMemory();
     std::optional<TDateTime> NextDueMomentInMemory(TDateTime now, TDateTime horizon) const;
 
+    // Takes the record of e from the list being replaced when it was built from the same
+    // revision of the row; builds it from the memory otherwise.
+    tfield FieldOf(const MemoryEvent& e, tArrayofField& previous,
+                   std::unordered_map<std::int64_t, std::size_t>& previousAt);
+
     CalendarMemory* memory_ = nullptr;
+    // The revision of the memory's row each listed record was built from (records the
+    // statements built are not in it).
+    std::unordered_map<std::int64_t, std::uint64_t> builtRevisions_;
 };
 
 }  // namespace qcal

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <limits>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/Clock.h"
@@ -49,12 +50,36 @@ void tlist_of_event_for_timer::RebuildDueInMemory() {
         const TDateTime tb = BeginTimeOf(b);
         return std::tie(ta, a.pass, a.event->id) < std::tie(tb, b.pass, b.event->id);
     });
+    // Most rows did not change since the last rebuild: their records are taken over.
+    std::unordered_map<std::int64_t, std::size_t> previousAt;
+    previousAt.reserve(dueEvents.size());
+    for (std::size_t i = 0; i < dueEvents.size(); ++i)
+        previousAt.emplace(dueEvents[i].id, i);
+    tArrayofField previous = std::move(dueEvents);
+    std::unordered_map<std::int64_t, std::uint64_t> revisions;
+    revisions.reserve(due.size());
     tArrayofField rebuilt;
     rebuilt.reserve(due.size());
-    for (const DueCandidate& c : due)
-        rebuilt.push_back(memory_->Field(*c.event, dm_.Layers));
+    for (const DueCandidate& c : due) {
+        rebuilt.push_back(FieldOf(*c.event, previous, previousAt));
+        revisions.emplace(c.event->id, c.event->revision);
+    }
     dueEvents = std::move(rebuilt);
+    builtRevisions_ = std::move(revisions);
     hasNew = HasNewIds();
+}
+
+tfield tlist_of_event_for_timer::FieldOf(
+    const MemoryEvent& e, tArrayofField& previous,
+    std::unordered_map<std::int64_t, std::size_t>& previousAt) {
+    const auto built = builtRevisions_.find(e.id);
+    const auto at = previousAt.find(e.id);
+    if (built == builtRevisions_.end() || built->second != e.revision || at == previousAt.end())
+        return memory_->Field(e, dm_.Layers);
+    tfield field = std::move(previous[at->second]);
+    previousAt.erase(at);  // taken: a second row of the id is built afresh
+    field.layerColor = LayerColor(dm_.Layers, field.layername);
+    return field;
 }
 
 void tlist_of_event_for_timer::CheckNewDueInMemory() {
@@ -84,6 +109,7 @@ void tlist_of_event_for_timer::CheckNewDueInMemory() {
     });
     for (const DueCandidate& c : fresh) {
         InsertFirst(memory_->Field(*c.event, dm_.Layers));
+        builtRevisions_[c.event->id] = c.event->revision;
         hasNew = true;
     }
 }
