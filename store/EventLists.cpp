@@ -400,13 +400,15 @@ titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::stri
                                   std::string_view time) {
     titem_for_display item;
     // An all-day event shows no time.
+    std::string text;
     if (allDay) {
-        item.text = alert ? "!" : "";
+        text = alert ? "!" : "";
     } else {
-        item.text = time;
-        item.text += alert ? " !" : " ";
+        text = time;
+        text += alert ? " !" : " ";
     }
-    item.text += subject;
+    text += subject;
+    item.text = std::move(text);
     item.id = id;
     item.layername = layername;
     item.layerColor = LayerColor(dm.Layers, layername);

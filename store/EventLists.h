@@ -11,6 +11,7 @@
 
 #include "core/Event.h"
 #include "core/Rules.h"
+#include "core/SharedText.h"
 #include "platform/Sqlite.h"
 #include "store/DataModule.h"
 #include "store/EventTable.h"
@@ -127,7 +128,7 @@ protected:
 };
 
 struct titem_for_display {
-    std::string text;
+    SharedText text;  // the copies on the days of a repeating event share it
     std::int64_t id = 0;
     std::string layername;
     TColor layerColor = kUnknownLayerColor;

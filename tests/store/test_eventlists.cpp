@@ -474,7 +474,7 @@ private slots:
         QCOMPARE(Texts(month.LoadMonthLines(EncodeDate(2006, 1, 3), 1).at(0)),
                  (std::vector<std::string>{"07:00 early", "09:30 every other", "09:30 !Dentist"}));
         f.dm->Options.TimeFormat = "hh:nn AM/PM";
-        QCOMPARE(month.MakeItem(dentist).text, std::string("09:30 AM !Dentist"));
+        QCOMPARE(month.MakeItem(dentist).text.str(), std::string("09:30 AM !Dentist"));
     }
 
     void searchFiltersByRuleOnlyInModeZero() {

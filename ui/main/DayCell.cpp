@@ -125,6 +125,10 @@ QVariant CellLinesModel::data(const QModelIndex& index, int role) const {
 
 // ---- CellList ----
 
+namespace {
+constexpr int kLayoutBatch = 64;  // more rows than a cell shows on any screen
+}  // namespace
+
 CellList::CellList(QWidget* parent) : QListView(parent), model_(new CellLinesModel(this)) {
     setModel(model_);
     setFrameShape(QFrame::NoFrame);
@@ -132,6 +136,10 @@ CellList::CellList(QWidget* parent) : QListView(parent), model_(new CellLinesMod
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);
+    // A busy day may hold thousands of lines of which a dozen show: the first batch is laid
+    // out at once, the rest while the event loop is idle.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(kLayoutBatch);
     setMouseTracking(true);
     setItemDelegate(new ColouredRowDelegate(kRowHeight, this));
 }
