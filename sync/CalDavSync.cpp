@@ -880,6 +880,68 @@ bool CalDavSync::Bind(const Binding& binding, const QString& password) {
     return true;
 }
 
+void CalDavSync::CheckCalendar(const Binding& binding, const QString& password,
+                               std::function<void(const CalendarCheck&)> done) {
+    const QUrl url = CleanUrl(QUrl(binding.calendarUrl));
+    if (const QString problem = TransportProblem(url, binding.allowUnencrypted);
+        !problem.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [done = std::move(done), problem] {
+                done({problem, {}});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    QString known = password;
+    if (known.isEmpty()) {
+        QString slashed = url.toString();
+        if (!slashed.endsWith(QLatin1Char('/'))) {
+            slashed += QLatin1Char('/');
+        }
+        const QString key = AccountKey(slashed, binding.user);
+        if (sessionPasswords_.contains(key)) {
+            known = sessionPasswords_.value(key);
+        } else if (passwords_.read) {
+            known = passwords_.read(key).password.value_or(QString());
+        }
+    }
+    CheckAt(std::make_shared<DavClient>(network_,
+                                        DavAccount{binding.user, known, binding.allowUnencrypted,
+                                                   binding.acceptedFingerprint}),
+            url, 0, std::move(done));
+}
+
+void CalDavSync::CheckAt(const std::shared_ptr<DavClient>& client, const QUrl& url, int redirects,
+                         std::function<void(const CalendarCheck&)> done) {
+    client->Send(
+        "PROPFIND", url,
+        PropfindBody(
+            {"d:resourcetype", "c:supported-calendar-component-set", "c:calendar-home-set"}),
+        {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}},
+        [this, client, redirects, done = std::move(done)](const DavReply& reply) {
+            if (reply.status >= 300 && reply.status < 400 && reply.location.isValid() &&
+                redirects < kMostRedirects) {
+                CheckAt(client, reply.location, redirects + 1, done);
+                return;
+            }
+            if (reply.status != 207) {
+                done({reply.problem.isEmpty()
+                          ? QStringLiteral("the server answered HTTP %1").arg(reply.status)
+                          : reply.problem,
+                      reply.fingerprint});
+                return;
+            }
+            const Multistatus ms = ParseMultistatus(reply.body);
+            if (!ms.ok || ms.responses.isEmpty()) {
+                done({QStringLiteral("the server's answer about the address could not be read"),
+                      {}});
+                return;
+            }
+            done({CalendarProblem(ms.responses.first()), {}});
+        });
+}
+
 void CalDavSync::Unbind(const QString& layer) {
     TDataMod& dm = session_.Data();
     try {

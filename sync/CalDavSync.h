@@ -24,6 +24,8 @@ class CalendarSession;
 
 namespace qcal::sync {
 
+class DavClient;
+
 // The secret store as the engine sees it (tests replace it).
 struct PasswordStore {
     std::function<SecretAnswer(const QString& account)> read;
@@ -61,6 +63,16 @@ public:
     void SetChangeDelay(int ms) { changeDelay_.setInterval(ms); }
     // Accepts the certificate with this fingerprint for the bound calendar.
     bool AcceptCertificate(const QString& calendarUrl, const QString& fingerprint);
+    // Whether the binding's address is a calendar of events, asked of the server (a PROPFIND
+    // of the address itself). done gets an empty problem when it is one, else one line naming
+    // why not, with the fingerprint of a certificate that did not verify. Without a password
+    // given, the one kept for the account is used.
+    struct CalendarCheck {
+        QString problem;
+        QString fingerprint;
+    };
+    void CheckCalendar(const Binding& binding, const QString& password,
+                       std::function<void(const CalendarCheck&)> done);
     // The summary of the last finished run.
     const QString& LastSummary() const { return lastSummary_; }
 
@@ -70,6 +82,8 @@ public:
 private:
     void Finished(bool ok, const QString& summary);
     void LocalChange();
+    void CheckAt(const std::shared_ptr<DavClient>& client, const QUrl& url, int redirects,
+                 std::function<void(const CalendarCheck&)> done);
 
     CalendarSession& session_;
     PasswordStore passwords_;

@@ -78,6 +78,9 @@ struct DavResponse {
     QString displayName;
     QString colour;
     bool isCalendar = false;
+    bool isPrincipal = false;
+    bool isAddressBook = false;
+    bool isCollection = false;
     bool hasComponentSet = false;
     bool holdsEvents = false;
     QString principal;
@@ -91,6 +94,10 @@ struct Multistatus {
 };
 
 Multistatus ParseMultistatus(const QByteArray& xml);
+
+// Why the resource a PROPFIND (Depth 0) described is no calendar of events, in one line; empty
+// when it is one.
+QString CalendarProblem(const DavResponse& response);
 
 // The request bodies.
 QByteArray PropfindBody(const QList<QByteArray>& properties);  // e.g. "d:getetag"

@@ -81,6 +81,20 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     binding.layer = Q(request.layer);
     binding.calendarUrl = Q(request.calendarUrl);
     binding.user = Q(request.user);
+    // Only an address the server confirms as a calendar of events is bound.
+    QEventLoop loop;
+    CalDavSync::CalendarCheck check;
+    sync.CheckCalendar(binding, Q(request.password),
+                       [&loop, &check](const CalDavSync::CalendarCheck& answer) {
+                           check = answer;
+                           loop.quit();
+                       });
+    loop.exec();
+    if (!check.problem.isEmpty()) {
+        QObject::disconnect(told);
+        return Failure(QStringLiteral("%1 is not bound: ").arg(binding.calendarUrl) +
+                       check.problem);
+    }
     const bool bound = sync.Bind(binding, Q(request.password));
     QObject::disconnect(told);
     if (!bound) {

@@ -208,6 +208,50 @@ private slots:
         QCOMPARE(server.MakeCalendar(QStringLiteral("shared"), QStringLiteral("Shared"),
                                      QStringLiteral("#3366ccff")),
                  201);
+        // Addresses that are no calendar of events.
+        QCOMPARE(server.Request("MKCOL", server.CalendarUrl(QStringLiteral("contacts")),
+                                "<?xml version=\"1.0\"?><d:mkcol xmlns:d=\"DAV:\" "
+                                "xmlns:r=\"urn:ietf:params:xml:ns:carddav\"><d:set><d:prop>"
+                                "<d:resourcetype><d:collection/><r:addressbook/></d:resourcetype>"
+                                "</d:prop></d:set></d:mkcol>"),
+                 201);
+        QCOMPARE(server.Request("MKCALENDAR", server.CalendarUrl(QStringLiteral("tasks")),
+                                "<?xml version=\"1.0\"?><c:mkcalendar xmlns:d=\"DAV:\" "
+                                "xmlns:c=\"urn:ietf:params:xml:ns:caldav\"><d:set><d:prop>"
+                                "<c:supported-calendar-component-set><c:comp name=\"VTODO\"/>"
+                                "</c:supported-calendar-component-set></d:prop></d:set>"
+                                "</c:mkcalendar>"),
+                 201);
+    }
+
+    // --add-calendar binds only an address the server confirms as a calendar of events.
+    void addCalendarRefused_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("the account's principal")
+            << server.Base() + QLatin1String(kUser) + QLatin1Char('/')
+            << QStringLiteral("(a principal), not a calendar");
+        QTest::newRow("an address book")
+            << server.CalendarUrl(QStringLiteral("contacts")) << QStringLiteral("address book");
+        QTest::newRow("a calendar of to-dos")
+            << server.CalendarUrl(QStringLiteral("tasks")) << QStringLiteral("holds no events");
+        QTest::newRow("nothing there")
+            << server.CalendarUrl(QStringLiteral("nothing")) << QStringLiteral("HTTP 404");
+    }
+    void addCalendarRefused() {
+        QFETCH(QString, address);
+        QFETCH(QString, why);
+        Device d;
+        sync::SyncRequest request{sync::SyncRequest::Action::AddCalendar, address.toStdString(),
+                                  "Refused", kUser, kPassword};
+        const sync::CommandOutcome outcome = sync::RunSyncRequest(d.sync, request);
+        const QString err = QString::fromStdString(outcome.err);
+        QCOMPARE(outcome.status, 2);
+        QVERIFY2(err.contains(why) && err.count(QLatin1Char('\n')) == 1, qPrintable(err));
+        QVERIFY(!err.contains(QLatin1String(kPassword)));
+        QVERIFY(d.sync.Bindings().isEmpty());
+        QVERIFY(std::none_of(d.store.dm->Layers.begin(), d.store.dm->Layers.end(),
+                             [](const tlayinfo& l) { return l.name == "Refused"; }));
     }
 
     void discovery() {
