@@ -105,6 +105,7 @@ public:
         }
         row_ = rows_[next_++];
         layerFailed_ = false;
+        layerProblems_ = {};
         collection_ = QUrl(Q(row_.url));
         const QString key = AccountKey(Q(row_.url), Q(row_.user));
         QString password;
@@ -155,7 +156,7 @@ private:
         if (Data().Connected() && !Data().Released()) {
             return true;
         }
-        Fail(Failure::Server, QStringLiteral("the calendar's data are in use by a backup"));
+        Fail(Failure::Database, QStringLiteral("the calendar's data are in use by a backup"));
         EndLayer();
         return false;
     }
@@ -170,22 +171,44 @@ private:
             step();
             return true;
         } catch (const platform::DbError& error) {
-            Fail(Failure::Server, QStringLiteral("the calendar could not be written: %1")
-                                      .arg(QString::fromUtf8(error.what())));
+            Fail(Failure::Database, QStringLiteral("the calendar could not be written: %1")
+                                        .arg(QString::fromUtf8(error.what())));
             EndLayer();
             return false;
         }
     }
 
+    // One message per kind of failure, however many requests or calendars met it; a change
+    // the server refused tells how many more it refused.
+    struct Problems {
+        QList<Failure> kinds;
+        QStringList texts;
+        QList<int> counts;
+        void Add(Failure kind, const QString& text) {
+            if (const qsizetype at = kinds.indexOf(kind); at >= 0) {
+                ++counts[at];
+            } else {
+                kinds.append(kind);
+                texts.append(text);
+                counts.append(1);
+            }
+        }
+        QString Text() const {
+            QStringList lines;
+            for (qsizetype i = 0; i < kinds.size(); ++i) {
+                lines << (kinds[i] == Failure::Refused && counts[i] > 1
+                              ? texts[i] + QStringLiteral(" and %1 more").arg(counts[i] - 1)
+                              : texts[i]);
+            }
+            return lines.join(QStringLiteral("; "));
+        }
+    };
+
     void Fail(Failure kind, const QString& problem) {
         layerFailed_ = true;
         ok_ = false;
-        // One message per kind of failure, however many requests met it.
-        if (!kinds_.contains(int(kind))) {
-            kinds_.insert(int(kind));
-            problems_.append(problem);
-        }
-        layerProblem_ = problem;
+        problems_.Add(kind, problem);
+        layerProblems_.Add(kind, problem);
     }
 
     void FailReply(const DavReply& reply) {
@@ -468,9 +491,15 @@ private:
                                   return;
                               }
                               Refetch(href, [this] { NextDeletion(); });
-                          } else {
+                          } else if (Transport(reply)) {
                               FailReply(reply);
                               EndLayer();
+                          } else {
+                              // This deletion waits for the next run; the others go.
+                              Fail(Failure::Refused,
+                                   QStringLiteral("the server refused a deletion (HTTP %1)")
+                                       .arg(reply.status));
+                              NextDeletion();
                           }
                       });
     }
@@ -525,36 +554,47 @@ private:
                 "If-Match", QByteArray::fromStdString(item->etag)));
         }
         const std::int64_t dirty = item->dirty;
-        client_->Send("PUT", UrlOf(collection_, href), QByteArray::fromStdString(text), headers,
-                      [this, id, href, dirty](const DavReply& reply) {
-                          if (reply.Success()) {
-                              if (!Write([&] {
-                                      syncstate::Confirm(Db(), id, reply.etag.toStdString(), dirty);
-                                  })) {
-                                  return;
-                              }
-                              ++counts_.sent;
-                              NextPush();
-                          } else if (reply.status == 412) {
-                              // Changed there too: the server's version wins, this one stays
-                              // as a conflict copy.
-                              Refetch(href, [this] { NextPush(); });
-                          } else {
-                              FailReply(reply);
-                              if (reply.failure == Failure::Offline ||
-                                  reply.failure == Failure::Unauthorised ||
-                                  reply.failure == Failure::Certificate) {
-                                  EndLayer();
-                              } else {
-                                  NextPush();  // this one waits; the others go
-                              }
-                          }
-                      });
+        client_->Send(
+            "PUT", UrlOf(collection_, href), QByteArray::fromStdString(text), headers,
+            [this, id, href, dirty](const DavReply& reply) {
+                if (reply.Success()) {
+                    if (!Write([&] {
+                            syncstate::Confirm(Db(), id, reply.etag.toStdString(), dirty);
+                        })) {
+                        return;
+                    }
+                    ++counts_.sent;
+                    NextPush();
+                } else if (reply.status == 412) {
+                    // Changed there too: the server's version wins, this one stays
+                    // as a conflict copy.
+                    Refetch(href, [this] { NextPush(); });
+                } else if (Transport(reply)) {
+                    FailReply(reply);
+                    EndLayer();
+                } else {
+                    // This change waits for the next run; the others go.
+                    tfield event;
+                    const bool known = owner_.session_.LoadEvent(id, event);
+                    Fail(Failure::Refused,
+                         QStringLiteral("the server refused the change of \"%1\" (HTTP %2)")
+                             .arg(known ? Q(event.subject) : href)
+                             .arg(reply.status));
+                    NextPush();
+                }
+            });
+    }
+
+    // A failure of the connection itself: nothing more goes to this calendar in this run.
+    static bool Transport(const DavReply& reply) {
+        return reply.failure == Failure::Offline || reply.failure == Failure::Unauthorised ||
+               reply.failure == Failure::Certificate || reply.failure == Failure::Unencrypted;
     }
 
     void EndLayer() {
-        const QString status = layerFailed_ ? QStringLiteral("Not synchronised: ") + layerProblem_
-                                            : QStringLiteral("Synchronised");
+        const QString status = layerFailed_
+                                   ? QStringLiteral("Not synchronised: ") + layerProblems_.Text()
+                                   : QStringLiteral("Synchronised");
         if (Data().Connected() && !Data().Released()) {
             try {
                 syncstate::SetResult(Db(), row_.layer,
@@ -592,7 +632,7 @@ private:
                            .arg(counts_.lossy);
         }
         if (!ok_) {
-            summary = QStringLiteral("Not synchronised: ") + problems_.join(QStringLiteral("; "));
+            summary = QStringLiteral("Not synchronised: ") + problems_.Text();
         }
         owner_.Finished(ok_, summary);
     }
@@ -627,9 +667,8 @@ private:
     bool changed_ = false;
     bool ok_ = true;
     bool layerFailed_ = false;
-    QString layerProblem_;
-    QSet<int> kinds_;
-    QStringList problems_;
+    Problems layerProblems_;
+    Problems problems_;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -26,6 +26,8 @@ enum class Failure {
     Certificate,   // the certificate does not verify and its fingerprint was not accepted
     Unauthorised,  // the server refused the user name or password
     Server,        // an answer that is no success
+    Refused,       // the server refused a change or a deletion sent to it
+    Database,      // the calendar's own data could not be read or written
 };
 
 struct DavAccount {

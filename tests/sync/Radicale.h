@@ -24,7 +24,9 @@ inline constexpr char kPassword[] = "s3cret pass";
 
 class Radicale {
 public:
-    explicit Radicale(bool tls = false) : tls_(tls) {
+    // extra: more options of the server's command line.
+    explicit Radicale(bool tls = false, QStringList extra = {})
+        : tls_(tls), extra_(std::move(extra)) {
         QFile users(dir_.filePath(QStringLiteral("users")));
         if (users.open(QIODevice::WriteOnly)) {
             users.write(QByteArray(kUser) + ':' + kPassword + '\n');
@@ -73,6 +75,7 @@ public:
                          QStringLiteral("plain"),
                          QStringLiteral("--logging-level"),
                          QStringLiteral("warning")};
+        args << extra_;
         if (tls_) {
             args << QStringLiteral("--server-ssl") << QStringLiteral("True")
                  << QStringLiteral("--server-certificate") << Path("cert.pem")
@@ -157,6 +160,7 @@ private:
     QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
     bool tls_ = false;
+    QStringList extra_;
     QTemporaryDir dir_;
     quint16 port_ = 0;
     QProcess process_;

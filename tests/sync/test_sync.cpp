@@ -67,13 +67,18 @@ struct Device {
         : session(*store.dm, sound), sync(session, secrets.Store()) {
         sync.SetChangeDelay(3600000);  // the tests start every run themselves
         if (!calendarUrl.isEmpty()) {
-            sync::Binding binding;
-            binding.layer = QString::fromLatin1(kLayer);
-            binding.calendarUrl = calendarUrl;
-            binding.user = QString::fromLatin1(kUser);
-            binding.acceptedFingerprint = fingerprint;
-            bound = sync.Bind(binding, QString::fromLatin1(kPassword));
+            bound = BindTo(QString::fromLatin1(kLayer), calendarUrl, kPassword, fingerprint);
         }
+    }
+
+    bool BindTo(const QString& layer, const QString& calendarUrl, const char* password,
+                const QString& fingerprint = {}) {
+        sync::Binding binding;
+        binding.layer = layer;
+        binding.calendarUrl = calendarUrl;
+        binding.user = QString::fromLatin1(kUser);
+        binding.acceptedFingerprint = fingerprint;
+        return sync.Bind(binding, QString::fromLatin1(password));
     }
 
     // One run; its summary, or "" when it did not end.
@@ -195,10 +200,20 @@ bool ThirdClient(const QString& url, const QStringList& args) {
 }
 
 using Change = std::function<void(Device&)>;
+using Setup = std::function<void(Device&, Radicale&)>;
+
+// Two layers bound to the calendars "one" and "two" of the server.
+void BindTwo(Device& d, Radicale& server, const char* password = kPassword) {
+    for (const char* name : {"one", "two"}) {
+        QVERIFY(d.BindTo(QString::fromLatin1(name), server.CalendarUrl(QString::fromLatin1(name)),
+                         password));
+    }
+}
 
 }  // namespace
 
 Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(Setup)
 
 class TestSync : public QObject {
     Q_OBJECT
@@ -464,6 +479,70 @@ private slots:
         b.Sync(&ok);
         QVERIFY(ok);
         QCOMPARE(b.Lines(), a.Lines());
+    }
+
+    // A run that meets one kind of failure for many requests and calendars names it once;
+    // different kinds are each named once, in the summary and in every layer's status.
+    void failuresOncePerKind_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QStringList>("told");  // each in the summary once
+        QTest::addColumn<int>("kinds");
+        QTest::newRow("changes refused on two calendars, two calendars unreachable")
+            << Setup([](Device& d, Radicale& small) {
+                   BindTwo(d, small);
+                   for (const char* layer : {"one", "one", "two", "two"}) {
+                       tfield e = OnceEvent("too big", kDay, EncodeTime(9, 0), layer);
+                       e.content = std::string(5000, 'x');
+                       d.session.AddEvent(e);
+                   }
+                   for (const char* layer : {"far", "farther"}) {
+                       QVERIFY(d.BindTo(
+                           QString::fromLatin1(layer),
+                           QStringLiteral("http://127.0.0.1:1/%1/").arg(QLatin1String(layer)),
+                           kPassword));
+                   }
+               })
+            << QStringList{QStringLiteral(
+                               "refused the change of \"too big\" (HTTP 413) and 3 more"),
+                           QStringLiteral("cannot be reached")}
+            << 2;
+        QTest::newRow("the local database, two calendars") << Setup([](Device& d, Radicale& small) {
+            BindTwo(d, small);
+            d.store.dm->ADOConnection.exec("PRAGMA query_only=ON");
+        }) << QStringList{QStringLiteral("could not be written")}
+                                                           << 1;
+        QTest::newRow("the password refused, two calendars")
+            << Setup([](Device& d, Radicale& small) { BindTwo(d, small, "wrong"); })
+            << QStringList{QStringLiteral("user name or password")} << 1;
+    }
+    void failuresOncePerKind() {
+        QFETCH(Setup, setup);
+        QFETCH(QStringList, told);
+        QFETCH(int, kinds);
+        Radicale small(false,
+                       {QStringLiteral("--server-max-content-length"), QStringLiteral("3000")});
+        QVERIFY(small.Start());
+        for (const char* name : {"one", "two"}) {
+            QCOMPARE(small.MakeCalendar(QString::fromLatin1(name), QString::fromLatin1(name),
+                                        QStringLiteral("#123456")),
+                     201);
+        }
+        Device d;
+        setup(d, small);
+        bool ok = true;
+        const QString summary = d.Sync(&ok);
+        QVERIFY(!ok);
+        QCOMPARE(summary.split(QStringLiteral("; ")).size(), kinds);
+        for (const QString& text : told) {
+            QVERIFY2(summary.count(text) == 1, qPrintable(summary));
+        }
+        // (A database that refuses every write keeps no status either.)
+        for (const sync::Binding& binding : d.sync.Bindings()) {
+            QVERIFY2(binding.lastStatus.isEmpty() ||
+                         (binding.lastStatus.startsWith(QStringLiteral("Not synchronised: ")) &&
+                          binding.lastStatus.count(QStringLiteral("; ")) < kinds),
+                     qPrintable(binding.lastStatus));
+        }
     }
 
     // While the desktop program runs on a folder, the command line's --sync and --calendars are
