@@ -144,7 +144,11 @@ public:
         listing_.clear();
         removed_.clear();
         toFetch_.clear();
-        SyncCollection(Q(row_.token));
+        if (owner_.syncCollection_) {
+            SyncCollection(Q(row_.token));
+        } else {
+            Propfind();
+        }
     }
 
 private:

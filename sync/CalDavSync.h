@@ -61,6 +61,10 @@ public:
     void SetIntervalMinutes(int minutes);
     // How long after a local change the run starts (milliseconds).
     void SetChangeDelay(int ms) { changeDelay_.setInterval(ms); }
+    // Whether runs ask for the changes since the last run (sync-collection), where the server
+    // has it; without, every run compares the ETags of all the calendar's events, as with a
+    // server that lacks it.
+    void SetSyncCollection(bool use) { syncCollection_ = use; }
     // Accepts the certificate with this fingerprint for the bound calendar.
     bool AcceptCertificate(const QString& calendarUrl, const QString& fingerprint);
     // Whether the binding's address is a calendar of events, asked of the server (a PROPFIND
@@ -96,6 +100,7 @@ private:
     QTimer changeDelay_;
     QString lastSummary_;
     bool again_ = false;  // a local change came during the run
+    bool syncCollection_ = true;
 };
 
 }  // namespace qcal::sync

@@ -301,43 +301,74 @@ private slots:
     void changesTravel_data() {
         QTest::addColumn<int>("from");  // 0: A, 1: B
         QTest::addColumn<Change>("change");
+        // How the other folder asks for the changes: 0 with its sync token; 1 with a token the
+        // server refuses (then by comparing ETags); 2 by ETags alone, as without sync-collection.
+        QTest::addColumn<int>("how");
         QTest::newRow("added in A") << 0 << Change([](Device& d) {
             d.session.AddEvent(Once("dentist", 1));
             d.session.AddEvent(Once("lunch \"with\" quotes, commas; and ümlauts", 2, 12));
-        });
+        }) << 0;
         QTest::newRow("edited in B") << 1 << Change([](Device& d) {
             d.Edit("dentist", [](tfield& e) {
                 e.subject = "dentist (moved)";
                 e.begindate = e.enddate = kDay + 4;
                 e.content = "bring the card";
             });
-        });
-        QTest::newRow("series with exceptions and lead time") << 0 << Change(AddSeries);
+        }) << 0;
+        QTest::newRow("series with exceptions and lead time") << 0 << Change(AddSeries) << 0;
         QTest::newRow("all-day event from B") << 1 << Change([](Device& d) {
             tfield e = Once("holiday", 7);
             e.allDay = true;
             e.beginTime = 0;
             e.endtime = EncodeTime(23, 59);
             d.session.AddEvent(e);
-        });
+        }) << 0;
         QTest::newRow("alarm archived in A") << 0 << Change([](Device& d) {
             const std::int64_t id = d.IdOf("standup");
             d.session.ArchiveEvents(std::span(&id, 1), IdListBlanks::Around, false);
-        });
+        }) << 0;
         QTest::newRow("deleted in A")
-            << 0 << Change([](Device& d) { d.Delete("dentist (moved)"); });
+            << 0 << Change([](Device& d) { d.Delete("dentist (moved)"); }) << 0;
+        QTest::newRow("added in A, B by ETags") << 0 << Change([](Device& d) {
+            d.session.AddEvent(Once("by etags", 3));
+            d.session.AddEvent(Once("token refused", 4));
+        }) << 2;
+        QTest::newRow("edited in A, B with a refused token") << 0 << Change([](Device& d) {
+            d.Edit("token refused", [](tfield& e) { e.content = "edited"; });
+        }) << 1;
+        QTest::newRow("edited in B, A by ETags") << 1 << Change([](Device& d) {
+            d.Edit("by etags", [](tfield& e) { e.begindate = e.enddate = kDay + 5; });
+        }) << 2;
+        QTest::newRow("deleted in A, B by ETags")
+            << 0 << Change([](Device& d) { d.Delete("by etags"); }) << 2;
+        QTest::newRow("deleted in B, A with a refused token")
+            << 1 << Change([](Device& d) { d.Delete("token refused"); }) << 1;
     }
+
     void changesTravel() {
         QFETCH(int, from);
         QFETCH(Change, change);
+        QFETCH(int, how);
         Device& source = from == 0 ? a : b;
         Device& target = from == 0 ? b : a;
         change(source);
         bool ok = false;
         const QString summary = source.Sync(&ok);
         QVERIFY2(ok, qPrintable(summary));
+        platform::Database& targetDb = target.store.dm->ADOConnection;
+        const std::string stale = "http://radicale.org/ns/sync/0123456789abcdef";
+        if (how == 1) {
+            syncstate::SetToken(targetDb, kLayer, stale);
+        }
+        target.sync.SetSyncCollection(how != 2);
         const QString received = target.Sync(&ok);
-        QVERIFY2(received.contains(QStringLiteral("received")) && ok, qPrintable(summary));
+        target.sync.SetSyncCollection(true);
+        QVERIFY2(received.contains(QStringLiteral("received")) && ok, qPrintable(received));
+        if (how == 1) {
+            // A fresh token is kept for the next run.
+            const std::string token = syncstate::FindBinding(targetDb, kLayer)->token;
+            QVERIFY(!token.empty() && token != stale);
+        }
         QCOMPARE(target.Lines(), source.Lines());
         // Nothing is left to send, and the next runs change nothing.
         QVERIFY(!syncstate::ChangesWaiting(source.store.dm->ADOConnection));
@@ -401,6 +432,63 @@ private slots:
             b.Delete("(conflict) " + subject);
             QVERIFY(!syncstate::ChangesWaiting(b.store.dm->ADOConnection));
         }
+        QCOMPARE(b.Lines(), a.Lines());
+    }
+
+    // The event changes on the server after A fetched and before A sends its own change: the
+    // server answers 412, its version wins and A's is kept beside it (a delete loses to the
+    // edit there).
+    void changedThereDuringTheRun_data() {
+        QTest::addColumn<bool>("deleteInA");
+        QTest::newRow("edited in A") << false;
+        QTest::newRow("deleted in A") << true;
+    }
+    void changedThereDuringTheRun() {
+        QFETCH(bool, deleteInA);
+        const std::string subject = deleteInA ? "raced delete" : "raced edit";
+        const QString there = QString::fromStdString(subject) + QStringLiteral(" there");
+        a.session.AddEvent(Once(subject, 8));
+        a.Sync();
+        if (deleteInA) {
+            a.Delete(subject);
+        } else {
+            a.Edit(subject, [](tfield& e) { e.content = "A's version"; });
+        }
+        // Something for A to fetch first, so that its run reports progress.
+        b.session.AddEvent(Once(subject + " trigger", 9));
+        b.Sync();
+        bool edited = false;
+        const auto meanwhile =
+            connect(&a.sync, &sync::SyncService::syncProgress, this, [&](int done, int total) {
+                if (done == total && total > 0 && !edited) {
+                    edited = ThirdClient(
+                        server.CalendarUrl(),
+                        {QStringLiteral("edit"), QString::fromStdString(subject), there});
+                }
+            });
+        bool ok = false;
+        const QString summary = a.Sync(&ok);
+        disconnect(meanwhile);
+        QVERIFY(edited);
+        QVERIFY2(ok, qPrintable(summary));
+        QStringList found;
+        for (const tfield& e : a.Events()) {
+            if (QString::fromStdString(e.subject).contains(QString::fromStdString(subject)) &&
+                !QString::fromStdString(e.subject).contains(QStringLiteral("trigger"))) {
+                found << QString::fromStdString(e.subject + ": " + e.content);
+            }
+        }
+        found.sort();
+        QStringList expected{there + QStringLiteral(": ")};
+        if (!deleteInA) {
+            expected.prepend(QStringLiteral("(conflict) raced edit: A's version"));
+        }
+        QCOMPARE(found, expected);
+        QVERIFY(!syncstate::ChangesWaiting(a.store.dm->ADOConnection));
+        if (!deleteInA) {
+            a.Delete("(conflict) " + subject);  // never on the server
+        }
+        b.Sync();
         QCOMPARE(b.Lines(), a.Lines());
     }
 
