@@ -11,6 +11,7 @@
 #include "store/DataModule.h"
 #include "store/ErrorReporter.h"
 #include "sync/CalDavSync.h"
+#include "sync/Dav.h"
 
 namespace qcal::sync {
 
@@ -81,6 +82,17 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     binding.layer = Q(request.layer);
     binding.calendarUrl = Q(request.calendarUrl);
     binding.user = Q(request.user);
+    binding.allowUnencrypted = request.allowUnencrypted;
+    binding.acceptedFingerprint = Q(request.fingerprint);
+    const QString refused = QStringLiteral("%1 is not bound: ").arg(binding.calendarUrl);
+    const QUrl url(binding.calendarUrl);
+    if (!TransportProblem(url, false).isEmpty() && TransportProblem(url, true).isEmpty() &&
+        !binding.allowUnencrypted) {
+        QObject::disconnect(told);
+        return Failure(refused + QStringLiteral("plain http to %1 is not encrypted; give "
+                                                "--allow-unencrypted to use it all the same")
+                                     .arg(url.host()));
+    }
     // Only an address the server confirms as a calendar of events is bound.
     QEventLoop loop;
     CalDavSync::CalendarCheck check;
@@ -92,8 +104,12 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     loop.exec();
     if (!check.problem.isEmpty()) {
         QObject::disconnect(told);
-        return Failure(QStringLiteral("%1 is not bound: ").arg(binding.calendarUrl) +
-                       check.problem);
+        return Failure(refused + check.problem +
+                       (check.fingerprint.isEmpty()
+                            ? QString()
+                            : QStringLiteral("; its SHA-256 fingerprint is %1: give "
+                                             "--accept-certificate %1 if you trust it")
+                                  .arg(check.fingerprint)));
     }
     const bool bound = sync.Bind(binding, Q(request.password));
     QObject::disconnect(told);
@@ -150,6 +166,8 @@ QByteArray EncodeRequest(const SyncRequest& request) {
     o[QStringLiteral("layer")] = Q(request.layer);
     o[QStringLiteral("user")] = Q(request.user);
     o[QStringLiteral("password")] = Q(request.password);
+    o[QStringLiteral("unencrypted")] = request.allowUnencrypted;
+    o[QStringLiteral("fingerprint")] = Q(request.fingerprint);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -170,6 +188,8 @@ std::optional<SyncRequest> DecodeRequest(const QByteArray& text) {
     request.layer = o.value(QStringLiteral("layer")).toString().toStdString();
     request.user = o.value(QStringLiteral("user")).toString().toStdString();
     request.password = o.value(QStringLiteral("password")).toString().toStdString();
+    request.allowUnencrypted = o.value(QStringLiteral("unencrypted")).toBool();
+    request.fingerprint = o.value(QStringLiteral("fingerprint")).toString().toStdString();
     return request;
 }
 

@@ -257,8 +257,13 @@ private slots:
         QFETCH(QString, address);
         QFETCH(QString, why);
         Device d;
-        sync::SyncRequest request{sync::SyncRequest::Action::AddCalendar, address.toStdString(),
-                                  "Refused", kUser, kPassword};
+        sync::SyncRequest request{sync::SyncRequest::Action::AddCalendar,
+                                  address.toStdString(),
+                                  "Refused",
+                                  kUser,
+                                  kPassword,
+                                  false,
+                                  {}};
         const sync::CommandOutcome outcome = sync::RunSyncRequest(d.sync, request);
         const QString err = QString::fromStdString(outcome.err);
         QCOMPARE(outcome.status, 2);
@@ -701,6 +706,31 @@ private slots:
         QCOMPARE(secure.MakeCalendar(QStringLiteral("shared"), QStringLiteral("Secure"),
                                      QStringLiteral("#00ff00")),
                  201);
+        // From the command line: refused with the fingerprint to pass, then bound with it; plain
+        // http to another machine refused without --allow-unencrypted.
+        Device cli;
+        sync::SyncRequest request{sync::SyncRequest::Action::AddCalendar,
+                                  secure.CalendarUrl().toStdString(),
+                                  "Secure",
+                                  kUser,
+                                  kPassword,
+                                  false,
+                                  {}};
+        const auto told = [&](const QString& text) {
+            const sync::CommandOutcome outcome = sync::RunSyncRequest(cli.sync, request);
+            return outcome.status == 2 && QString::fromStdString(outcome.err).contains(text) &&
+                   QString::fromStdString(outcome.err).count(QLatin1Char('\n')) == 1;
+        };
+        QVERIFY(told(QStringLiteral("--accept-certificate ") + secure.Fingerprint()));
+        QVERIFY(cli.sync.Bindings().isEmpty());
+        request.fingerprint = secure.Fingerprint().toStdString();
+        QCOMPARE(sync::RunSyncRequest(cli.sync, request).status, 0);
+        QCOMPARE(cli.sync.Bindings().value(0).acceptedFingerprint, secure.Fingerprint());
+        request.calendarUrl = "http://192.0.2.1/cal/";
+        request.layer = "Far";
+        QVERIFY(told(QStringLiteral("give --allow-unencrypted")));
+        QCOMPARE(cli.sync.Bindings().size(), 1);
+
         Device c(secure.CalendarUrl());
         QVERIFY(c.bound);
         c.session.AddEvent(Once("secure", 1));
