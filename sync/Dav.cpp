@@ -297,8 +297,8 @@ QString CalendarProblem(const DavResponse& response) {
     }
     if (response.isCollection || !response.home.isEmpty()) {
         return QStringLiteral(
-            "the address is a folder of calendars, not a calendar; give the address of one of "
-            "its calendars");
+            "the address is a folder (of calendars, perhaps), not a calendar; give the address "
+            "of one of its calendars");
     }
     return QStringLiteral("the address is not a calendar");
 }

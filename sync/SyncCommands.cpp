@@ -84,7 +84,9 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     binding.user = Q(request.user);
     binding.allowUnencrypted = request.allowUnencrypted;
     binding.acceptedFingerprint = Q(request.fingerprint);
-    const QString refused = QStringLiteral("%1 is not bound: ").arg(binding.calendarUrl);
+    // The address as it may be shown: without a password written into it.
+    const QString shown = CleanUrl(QUrl(binding.calendarUrl)).toString();
+    const QString refused = QStringLiteral("%1 is not bound: ").arg(shown);
     const QUrl url(binding.calendarUrl);
     if (!TransportProblem(url, false).isEmpty() && TransportProblem(url, true).isEmpty() &&
         !binding.allowUnencrypted) {
@@ -120,7 +122,7 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     CommandOutcome outcome;
     outcome.out = Line(QStringLiteral("The layer \"%1\" is bound to %2; it is synchronised by "
                                       "the next run.")
-                           .arg(binding.layer, binding.calendarUrl)) +
+                           .arg(binding.layer, shown)) +
                   "\n";
     for (const QString& m : messages) {
         outcome.err += kPrefix + Line(m) + "\n";

@@ -246,12 +246,16 @@ private slots:
         QTest::newRow("the account's principal")
             << server.Base() + QLatin1String(kUser) + QLatin1Char('/')
             << QStringLiteral("(a principal), not a calendar");
+        QTest::newRow("the server's root")
+            << server.Base() << QStringLiteral("a folder (of calendars, perhaps), not a calendar");
         QTest::newRow("an address book")
             << server.CalendarUrl(QStringLiteral("contacts")) << QStringLiteral("address book");
         QTest::newRow("a calendar of to-dos")
             << server.CalendarUrl(QStringLiteral("tasks")) << QStringLiteral("holds no events");
-        QTest::newRow("nothing there")
-            << server.CalendarUrl(QStringLiteral("nothing")) << QStringLiteral("HTTP 404");
+        QTest::newRow("nothing there, the password in the address")
+            << server.CalendarUrl(QStringLiteral("nothing"))
+                   .replace(QStringLiteral("://"), QStringLiteral("://alice:s3cret@"))
+            << QStringLiteral("HTTP 404");
     }
     void addCalendarRefused() {
         QFETCH(QString, address);
@@ -268,7 +272,7 @@ private slots:
         const QString err = QString::fromStdString(outcome.err);
         QCOMPARE(outcome.status, 2);
         QVERIFY2(err.contains(why) && err.count(QLatin1Char('\n')) == 1, qPrintable(err));
-        QVERIFY(!err.contains(QLatin1String(kPassword)));
+        QVERIFY(!err.contains(QStringLiteral("s3cret")));
         QVERIFY(d.sync.Bindings().isEmpty());
         QVERIFY(std::none_of(d.store.dm->Layers.begin(), d.store.dm->Layers.end(),
                              [](const tlayinfo& l) { return l.name == "Refused"; }));
