@@ -123,13 +123,15 @@ public:
     const QString& Fingerprint() const { return fingerprint_; }
 
     // Makes an event calendar with a name and a colour; the HTTP status.
-    int MakeCalendar(const QString& name, const QString& displayName, const QString& colour) {
+    int MakeCalendar(const QString& name, const QString& displayName, const QString& colour,
+                     const char* component = "VEVENT") {
         const QByteArray body =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?><c:mkcalendar xmlns:d=\"DAV:\" "
             "xmlns:c=\"urn:ietf:params:xml:ns:caldav\" xmlns:a=\"http://apple.com/ns/ical/\">"
             "<d:set><d:prop><d:displayname>" +
             displayName.toUtf8() + "</d:displayname><a:calendar-color>" + colour.toUtf8() +
-            "</a:calendar-color><c:supported-calendar-component-set><c:comp name=\"VEVENT\"/>"
+            "</a:calendar-color><c:supported-calendar-component-set><c:comp name=\"" + component +
+            "\"/>"
             "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
         return Request("MKCALENDAR", CalendarUrl(name), body);
     }

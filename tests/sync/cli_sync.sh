@@ -57,13 +57,6 @@ for folder in a b; do
     [ ! -s "$work/err" ] || fail "--add-calendar said: $(cat "$work/err")"
     if grep -rq "s3cret" "$work/$folder"; then fail "the password was written to the data folder"; fi
 done
-# An address that is no calendar (here the account itself) is refused and nothing is bound.
-status=0
-printf 's3cret pass\n' | "$cal" --data-dir "$work/c" --add-calendar "http://127.0.0.1:$port/alice/" \
-    --layer Home --user alice --password-stdin > "$work/out" 2> "$work/err" || status=$?
-[ "$status" = 2 ] && [ "$(wc -l < "$work/err")" = 1 ] && grep -q "not a calendar" "$work/err" ||
-    fail "--add-calendar of the account ended with $status: $(cat "$work/err")"
-"$cal" --data-dir "$work/c" --calendars | grep -q "^No layer is bound" || fail "the account was bound"
 "$cal" --data-dir "$work/a" --calendars | grep -q "^Home  $url  (alice)  never synchronised" ||
     fail "--calendars: $("$cal" --data-dir "$work/a" --calendars)"
 
