@@ -87,6 +87,14 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     // The address as it may be shown: without a password written into it.
     const QString shown = CleanUrl(QUrl(binding.calendarUrl)).toString();
     const QString refused = QStringLiteral("%1 is not bound: ").arg(shown);
+    // Bound again (a new password, say): a certificate accepted before stays accepted.
+    for (const Binding& b : sync.Bindings()) {
+        if (binding.acceptedFingerprint.isEmpty() && b.layer == binding.layer &&
+            b.calendarUrl ==
+                shown + (shown.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))) {
+            binding.acceptedFingerprint = b.acceptedFingerprint;
+        }
+    }
     const QUrl url(binding.calendarUrl);
     if (!TransportProblem(url, false).isEmpty() && TransportProblem(url, true).isEmpty() &&
         !binding.allowUnencrypted) {

@@ -658,6 +658,7 @@ private slots:
         QVERIFY(Refusal(cli.Add(secure.CalendarUrl(), "Secure"))
                     .contains(QStringLiteral("--accept-certificate ") + secure.Fingerprint()));
         QCOMPARE(cli.Add(secure.CalendarUrl(), "Secure", secure.Fingerprint()).status, 0);
+        QCOMPARE(cli.Add(secure.CalendarUrl(), "Secure").status, 0);  // bound again: still trusted
         QVERIFY(Refusal(cli.Add(QStringLiteral("http://192.0.2.1/c/"), "Far"))
                     .contains(QStringLiteral("give --allow-unencrypted")));
         QCOMPARE(cli.sync.Bindings().size(), 1);
