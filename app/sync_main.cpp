@@ -33,6 +33,8 @@ int main(int argc, char* argv[]) {
     request.calendarUrl = line.calendarUrl;
     request.layer = line.layer;
     request.user = line.user;
+    request.allowUnencrypted = line.allowUnencrypted;
+    request.fingerprint = line.acceptCertificate;
     if (line.passwordStdin && !std::getline(std::cin, request.password)) {
         std::cerr << "quenlaris-calendar: no password on standard input\n";
         return 2;

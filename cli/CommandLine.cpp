@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -68,15 +69,36 @@ bool IsOwnOption(std::string_view arg) {
         return true;
     }
     const Option o = Split(arg);
-    static constexpr std::array<std::string_view, 15> kOwn = {
-        "agenda", "pending",    "help",           "version",    "from",
-        "days",   "all-layers", "export-ics",     "import-ics", "add-calendar",
-        "layer",  "user",       "password-stdin", "sync",       "calendars"};
+    static constexpr std::array<std::string_view, 17> kOwn = {
+        "agenda", "pending",    "help",           "version",           "from",
+        "days",   "all-layers", "export-ics",     "import-ics",        "add-calendar",
+        "layer",  "user",       "password-stdin", "allow-unencrypted", "accept-certificate",
+        "sync",   "calendars"};
     return o.dashes == 2 && Contains(kOwn, o.name);
 }
 
 std::string Quoted(std::string_view text) {
     return "'" + std::string(text) + "'";
+}
+
+// A SHA-256 fingerprint as 64 hexadecimal digits, pairs perhaps parted by colons (as openssl
+// prints it): in lower case without colons, or nothing when it is none.
+std::optional<std::string> Fingerprint(std::string_view text) {
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ':' && i % 3 == 2) {
+            continue;
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        digits += char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (digits.size() != 64) {
+        return std::nullopt;
+    }
+    return digits;
 }
 
 // YYYY-MM-DD, a real calendar date.
@@ -190,7 +212,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
         }
         const bool takesValue = o.name == "from" || o.name == "days" || o.name == "export-ics" ||
                                 o.name == "import-ics" || o.name == "add-calendar" ||
-                                o.name == "layer" || o.name == "user";
+                                o.name == "layer" || o.name == "user" ||
+                                o.name == "accept-certificate";
         if (!takesValue && o.value) {
             if (IsOwnOption("--" + std::string(o.name))) {
                 result.error = "option '--" + std::string(o.name) + "' takes no value";
@@ -225,7 +248,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
                 result.error = "option '--add-calendar' requires the calendar's address";
                 return result;
             }
-        } else if (o.name == "layer" || o.name == "user" || o.name == "password-stdin") {
+        } else if (o.name == "layer" || o.name == "user" || o.name == "password-stdin" ||
+                   o.name == "allow-unencrypted" || o.name == "accept-certificate") {
             if (o.name == "layer" && value.empty()) {
                 result.error = "option '--layer' requires a layer name";
                 return result;
@@ -234,6 +258,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& allArgs) {
                 line.layer = std::string(value);
             } else if (o.name == "user") {
                 line.user = std::string(value);
+            } else if (o.name == "allow-unencrypted") {
+                line.allowUnencrypted = true;
+            } else if (o.name == "accept-certificate") {
+                const auto fingerprint = Fingerprint(value);
+                if (!fingerprint) {
+                    result.error = "invalid fingerprint " + Quoted(value) +
+                                   " for --accept-certificate (the 64 hexadecimal digits of "
+                                   "SHA-256)";
+                    return result;
+                }
+                line.acceptCertificate = *fingerprint;
             } else {
                 line.passwordStdin = true;
             }
@@ -361,6 +396,11 @@ Without an option, start the desktop calendar.
                       bind the layer NAME (made when missing) to the calendar at
                         URL on a CalDAV server; the password is read from
                         standard input and kept in the desktop's secret store
+      --allow-unencrypted  with --add-calendar: allow plain http to another
+                        machine (the password then travels unencrypted)
+      --accept-certificate=SHA256  with --add-calendar: trust the server's
+                        certificate with this SHA-256 fingerprint (a
+                        self-signed one); a refused certificate's is printed
       --sync          synchronise every bound layer once and print one line
       --calendars     list the bound layers and their last synchronisation
   -h, --help          display this help and exit

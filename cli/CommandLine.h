@@ -30,12 +30,15 @@ struct CommandLine {
     int days = 7;
     bool allLayers = false;
     std::string icsFile;  // --export-ics / --import-ics: the file ("-" standard output/input)
-    // --add-calendar URL --layer NAME [--user USER] [--password-stdin]
+    // --add-calendar URL --layer NAME [--user USER] [--password-stdin] [--allow-unencrypted]
+    // [--accept-certificate SHA256]
     std::string calendarUrl;
     std::string layer;
     std::string user;
     bool passwordStdin = false;
-    std::string dataDir;  // --data-dir: the data folder to use; empty when not given
+    bool allowUnencrypted = false;  // --allow-unencrypted: plain http to another machine
+    std::string acceptCertificate;  // --accept-certificate: SHA-256, lower-case hex
+    std::string dataDir;            // --data-dir: the data folder to use; empty when not given
     // The arguments without --data-dir: what the desktop program reads itself ("autorun").
     std::vector<std::string> desktopArgs;
 };

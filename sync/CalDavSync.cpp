@@ -105,6 +105,7 @@ public:
         }
         row_ = rows_[next_++];
         layerFailed_ = false;
+        layerProblems_ = {};
         collection_ = QUrl(Q(row_.url));
         const QString key = AccountKey(Q(row_.url), Q(row_.user));
         QString password;
@@ -143,7 +144,11 @@ public:
         listing_.clear();
         removed_.clear();
         toFetch_.clear();
-        SyncCollection(Q(row_.token));
+        if (owner_.syncCollection_) {
+            SyncCollection(Q(row_.token));
+        } else {
+            Propfind();
+        }
     }
 
 private:
@@ -155,7 +160,7 @@ private:
         if (Data().Connected() && !Data().Released()) {
             return true;
         }
-        Fail(Failure::Server, QStringLiteral("the calendar's data are in use by a backup"));
+        Fail(Failure::Database, QStringLiteral("the calendar's data are in use by a backup"));
         EndLayer();
         return false;
     }
@@ -170,22 +175,44 @@ private:
             step();
             return true;
         } catch (const platform::DbError& error) {
-            Fail(Failure::Server, QStringLiteral("the calendar could not be written: %1")
-                                      .arg(QString::fromUtf8(error.what())));
+            Fail(Failure::Database, QStringLiteral("the calendar could not be written: %1")
+                                        .arg(QString::fromUtf8(error.what())));
             EndLayer();
             return false;
         }
     }
 
+    // One message per kind of failure, however many requests or calendars met it; a change
+    // the server refused tells how many more it refused.
+    struct Problems {
+        QList<Failure> kinds;
+        QStringList texts;
+        QList<int> counts;
+        void Add(Failure kind, const QString& text) {
+            if (const qsizetype at = kinds.indexOf(kind); at >= 0) {
+                ++counts[at];
+            } else {
+                kinds.append(kind);
+                texts.append(text);
+                counts.append(1);
+            }
+        }
+        QString Text() const {
+            QStringList lines;
+            for (qsizetype i = 0; i < kinds.size(); ++i) {
+                lines << (kinds[i] == Failure::Refused && counts[i] > 1
+                              ? texts[i] + QStringLiteral(" and %1 more").arg(counts[i] - 1)
+                              : texts[i]);
+            }
+            return lines.join(QStringLiteral("; "));
+        }
+    };
+
     void Fail(Failure kind, const QString& problem) {
         layerFailed_ = true;
         ok_ = false;
-        // One message per kind of failure, however many requests met it.
-        if (!kinds_.contains(int(kind))) {
-            kinds_.insert(int(kind));
-            problems_.append(problem);
-        }
-        layerProblem_ = problem;
+        problems_.Add(kind, problem);
+        layerProblems_.Add(kind, problem);
     }
 
     void FailReply(const DavReply& reply) {
@@ -468,9 +495,15 @@ private:
                                   return;
                               }
                               Refetch(href, [this] { NextDeletion(); });
-                          } else {
+                          } else if (Transport(reply)) {
                               FailReply(reply);
                               EndLayer();
+                          } else {
+                              // This deletion waits for the next run; the others go.
+                              Fail(Failure::Refused,
+                                   QStringLiteral("the server refused a deletion (HTTP %1)")
+                                       .arg(reply.status));
+                              NextDeletion();
                           }
                       });
     }
@@ -525,36 +558,47 @@ private:
                 "If-Match", QByteArray::fromStdString(item->etag)));
         }
         const std::int64_t dirty = item->dirty;
-        client_->Send("PUT", UrlOf(collection_, href), QByteArray::fromStdString(text), headers,
-                      [this, id, href, dirty](const DavReply& reply) {
-                          if (reply.Success()) {
-                              if (!Write([&] {
-                                      syncstate::Confirm(Db(), id, reply.etag.toStdString(), dirty);
-                                  })) {
-                                  return;
-                              }
-                              ++counts_.sent;
-                              NextPush();
-                          } else if (reply.status == 412) {
-                              // Changed there too: the server's version wins, this one stays
-                              // as a conflict copy.
-                              Refetch(href, [this] { NextPush(); });
-                          } else {
-                              FailReply(reply);
-                              if (reply.failure == Failure::Offline ||
-                                  reply.failure == Failure::Unauthorised ||
-                                  reply.failure == Failure::Certificate) {
-                                  EndLayer();
-                              } else {
-                                  NextPush();  // this one waits; the others go
-                              }
-                          }
-                      });
+        client_->Send(
+            "PUT", UrlOf(collection_, href), QByteArray::fromStdString(text), headers,
+            [this, id, href, dirty](const DavReply& reply) {
+                if (reply.Success()) {
+                    if (!Write([&] {
+                            syncstate::Confirm(Db(), id, reply.etag.toStdString(), dirty);
+                        })) {
+                        return;
+                    }
+                    ++counts_.sent;
+                    NextPush();
+                } else if (reply.status == 412) {
+                    // Changed there too: the server's version wins, this one stays
+                    // as a conflict copy.
+                    Refetch(href, [this] { NextPush(); });
+                } else if (Transport(reply)) {
+                    FailReply(reply);
+                    EndLayer();
+                } else {
+                    // This change waits for the next run; the others go.
+                    tfield event;
+                    const bool known = owner_.session_.LoadEvent(id, event);
+                    Fail(Failure::Refused,
+                         QStringLiteral("the server refused the change of \"%1\" (HTTP %2)")
+                             .arg(known ? Q(event.subject) : href)
+                             .arg(reply.status));
+                    NextPush();
+                }
+            });
+    }
+
+    // A failure of the connection itself: nothing more goes to this calendar in this run.
+    static bool Transport(const DavReply& reply) {
+        return reply.failure == Failure::Offline || reply.failure == Failure::Unauthorised ||
+               reply.failure == Failure::Certificate || reply.failure == Failure::Unencrypted;
     }
 
     void EndLayer() {
-        const QString status = layerFailed_ ? QStringLiteral("Not synchronised: ") + layerProblem_
-                                            : QStringLiteral("Synchronised");
+        const QString status = layerFailed_
+                                   ? QStringLiteral("Not synchronised: ") + layerProblems_.Text()
+                                   : QStringLiteral("Synchronised");
         if (Data().Connected() && !Data().Released()) {
             try {
                 syncstate::SetResult(Db(), row_.layer,
@@ -592,7 +636,7 @@ private:
                            .arg(counts_.lossy);
         }
         if (!ok_) {
-            summary = QStringLiteral("Not synchronised: ") + problems_.join(QStringLiteral("; "));
+            summary = QStringLiteral("Not synchronised: ") + problems_.Text();
         }
         owner_.Finished(ok_, summary);
     }
@@ -627,9 +671,8 @@ private:
     bool changed_ = false;
     bool ok_ = true;
     bool layerFailed_ = false;
-    QString layerProblem_;
-    QSet<int> kinds_;
-    QStringList problems_;
+    Problems layerProblems_;
+    Problems problems_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -878,6 +921,68 @@ bool CalDavSync::Bind(const Binding& binding, const QString& password) {
     }
     emit bindingsChanged();
     return true;
+}
+
+void CalDavSync::CheckCalendar(const Binding& binding, const QString& password,
+                               std::function<void(const CalendarCheck&)> done) {
+    const QUrl url = CleanUrl(QUrl(binding.calendarUrl));
+    if (const QString problem = TransportProblem(url, binding.allowUnencrypted);
+        !problem.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [done = std::move(done), problem] {
+                done({problem, {}});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    QString known = password;
+    if (known.isEmpty()) {
+        QString slashed = url.toString();
+        if (!slashed.endsWith(QLatin1Char('/'))) {
+            slashed += QLatin1Char('/');
+        }
+        const QString key = AccountKey(slashed, binding.user);
+        if (sessionPasswords_.contains(key)) {
+            known = sessionPasswords_.value(key);
+        } else if (passwords_.read) {
+            known = passwords_.read(key).password.value_or(QString());
+        }
+    }
+    CheckAt(std::make_shared<DavClient>(network_,
+                                        DavAccount{binding.user, known, binding.allowUnencrypted,
+                                                   binding.acceptedFingerprint}),
+            url, 0, std::move(done));
+}
+
+void CalDavSync::CheckAt(const std::shared_ptr<DavClient>& client, const QUrl& url, int redirects,
+                         std::function<void(const CalendarCheck&)> done) {
+    client->Send(
+        "PROPFIND", url,
+        PropfindBody(
+            {"d:resourcetype", "c:supported-calendar-component-set", "c:calendar-home-set"}),
+        {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}},
+        [this, client, redirects, done = std::move(done)](const DavReply& reply) {
+            if (reply.status >= 300 && reply.status < 400 && reply.location.isValid() &&
+                redirects < kMostRedirects) {
+                CheckAt(client, reply.location, redirects + 1, done);
+                return;
+            }
+            if (reply.status != 207) {
+                done({reply.problem.isEmpty()
+                          ? QStringLiteral("the server answered HTTP %1").arg(reply.status)
+                          : reply.problem,
+                      reply.fingerprint});
+                return;
+            }
+            const Multistatus ms = ParseMultistatus(reply.body);
+            if (!ms.ok || ms.responses.isEmpty()) {
+                done({QStringLiteral("the server's answer about the address could not be read"),
+                      {}});
+                return;
+            }
+            done({CalendarProblem(ms.responses.first()), {}});
+        });
 }
 
 void CalDavSync::Unbind(const QString& layer) {

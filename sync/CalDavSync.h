@@ -24,6 +24,8 @@ class CalendarSession;
 
 namespace qcal::sync {
 
+class DavClient;
+
 // The secret store as the engine sees it (tests replace it).
 struct PasswordStore {
     std::function<SecretAnswer(const QString& account)> read;
@@ -59,8 +61,22 @@ public:
     void SetIntervalMinutes(int minutes);
     // How long after a local change the run starts (milliseconds).
     void SetChangeDelay(int ms) { changeDelay_.setInterval(ms); }
+    // Whether runs ask for the changes since the last run (sync-collection), where the server
+    // has it; without, every run compares the ETags of all the calendar's events, as with a
+    // server that lacks it.
+    void SetSyncCollection(bool use) { syncCollection_ = use; }
     // Accepts the certificate with this fingerprint for the bound calendar.
     bool AcceptCertificate(const QString& calendarUrl, const QString& fingerprint);
+    // Whether the binding's address is a calendar of events, asked of the server (a PROPFIND
+    // of the address itself). done gets an empty problem when it is one, else one line naming
+    // why not, with the fingerprint of a certificate that did not verify. Without a password
+    // given, the one kept for the account is used.
+    struct CalendarCheck {
+        QString problem;
+        QString fingerprint;
+    };
+    void CheckCalendar(const Binding& binding, const QString& password,
+                       std::function<void(const CalendarCheck&)> done);
     // The summary of the last finished run.
     const QString& LastSummary() const { return lastSummary_; }
 
@@ -70,6 +86,8 @@ public:
 private:
     void Finished(bool ok, const QString& summary);
     void LocalChange();
+    void CheckAt(const std::shared_ptr<DavClient>& client, const QUrl& url, int redirects,
+                 std::function<void(const CalendarCheck&)> done);
 
     CalendarSession& session_;
     PasswordStore passwords_;
@@ -82,6 +100,7 @@ private:
     QTimer changeDelay_;
     QString lastSummary_;
     bool again_ = false;  // a local change came during the run
+    bool syncCollection_ = true;
 };
 
 }  // namespace qcal::sync

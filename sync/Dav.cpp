@@ -21,6 +21,7 @@ constexpr int kTimeoutMs = 300000;
 const QString kDav = QStringLiteral("DAV:");
 const QString kCalDav = QStringLiteral("urn:ietf:params:xml:ns:caldav");
 const QString kApple = QStringLiteral("http://apple.com/ns/ical/");
+const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
 
 bool IsLoopback(const QString& host) {
     if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) {
@@ -193,6 +194,15 @@ Multistatus ParseMultistatus(const QByteArray& xml) {
             } else if (e.ns == kCalDav && e.name == QLatin1String("calendar") &&
                        parentIs(kDav, "resourcetype")) {
                 props.isCalendar = true;
+            } else if (parentIs(kDav, "resourcetype") && e.ns == kDav &&
+                       e.name == QLatin1String("principal")) {
+                props.isPrincipal = true;
+            } else if (parentIs(kDav, "resourcetype") && e.ns == kDav &&
+                       e.name == QLatin1String("collection")) {
+                props.isCollection = true;
+            } else if (parentIs(kDav, "resourcetype") && e.ns == kCardDav &&
+                       e.name == QLatin1String("addressbook")) {
+                props.isAddressBook = true;
             } else if (e.ns == kCalDav && e.name == QLatin1String("comp") &&
                        parentIs(kCalDav, "supported-calendar-component-set")) {
                 props.hasComponentSet = true;
@@ -252,6 +262,9 @@ Multistatus ParseMultistatus(const QByteArray& xml) {
                     take(response.principal, props.principal);
                     take(response.home, props.home);
                     response.isCalendar = response.isCalendar || props.isCalendar;
+                    response.isPrincipal = response.isPrincipal || props.isPrincipal;
+                    response.isAddressBook = response.isAddressBook || props.isAddressBook;
+                    response.isCollection = response.isCollection || props.isCollection;
                     response.hasComponentSet = response.hasComponentSet || props.hasComponentSet;
                     response.holdsEvents = response.holdsEvents || props.holdsEvents;
                 }
@@ -264,6 +277,30 @@ Multistatus ParseMultistatus(const QByteArray& xml) {
     }
     result.ok = !reader.hasError();
     return result;
+}
+
+QString CalendarProblem(const DavResponse& response) {
+    if (response.isCalendar) {
+        return response.hasComponentSet && !response.holdsEvents
+                   ? QStringLiteral(
+                         "the calendar at this address holds no events (only to-dos "
+                         "or journal entries)")
+                   : QString();
+    }
+    if (response.isAddressBook) {
+        return QStringLiteral("the address is an address book, not a calendar");
+    }
+    if (response.isPrincipal) {
+        return QStringLiteral(
+            "the address is a user's account (a principal), not a calendar; give the address "
+            "of one of its calendars");
+    }
+    if (response.isCollection || !response.home.isEmpty()) {
+        return QStringLiteral(
+            "the address is a folder (of calendars, perhaps), not a calendar; give the address "
+            "of one of its calendars");
+    }
+    return QStringLiteral("the address is not a calendar");
 }
 
 QByteArray PropfindBody(const QList<QByteArray>& properties) {

@@ -26,6 +26,8 @@ enum class Failure {
     Certificate,   // the certificate does not verify and its fingerprint was not accepted
     Unauthorised,  // the server refused the user name or password
     Server,        // an answer that is no success
+    Refused,       // the server refused a change or a deletion sent to it
+    Database,      // the calendar's own data could not be read or written
 };
 
 struct DavAccount {
@@ -78,6 +80,9 @@ struct DavResponse {
     QString displayName;
     QString colour;
     bool isCalendar = false;
+    bool isPrincipal = false;
+    bool isAddressBook = false;
+    bool isCollection = false;
     bool hasComponentSet = false;
     bool holdsEvents = false;
     QString principal;
@@ -91,6 +96,10 @@ struct Multistatus {
 };
 
 Multistatus ParseMultistatus(const QByteArray& xml);
+
+// Why the resource a PROPFIND (Depth 0) described is no calendar of events, in one line; empty
+// when it is one.
+QString CalendarProblem(const DavResponse& response);
 
 // The request bodies.
 QByteArray PropfindBody(const QList<QByteArray>& properties);  // e.g. "d:getetag"

@@ -11,6 +11,7 @@
 #include "store/DataModule.h"
 #include "store/ErrorReporter.h"
 #include "sync/CalDavSync.h"
+#include "sync/Dav.h"
 
 namespace qcal::sync {
 
@@ -81,6 +82,45 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     binding.layer = Q(request.layer);
     binding.calendarUrl = Q(request.calendarUrl);
     binding.user = Q(request.user);
+    binding.allowUnencrypted = request.allowUnencrypted;
+    binding.acceptedFingerprint = Q(request.fingerprint);
+    // The address as it may be shown: without a password written into it.
+    const QString shown = CleanUrl(QUrl(binding.calendarUrl)).toString();
+    const QString refused = QStringLiteral("%1 is not bound: ").arg(shown);
+    // Bound again (a new password, say): a certificate accepted before stays accepted.
+    for (const Binding& b : sync.Bindings()) {
+        if (binding.acceptedFingerprint.isEmpty() && b.layer == binding.layer &&
+            b.calendarUrl ==
+                shown + (shown.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))) {
+            binding.acceptedFingerprint = b.acceptedFingerprint;
+        }
+    }
+    const QUrl url(binding.calendarUrl);
+    if (!TransportProblem(url, false).isEmpty() && TransportProblem(url, true).isEmpty() &&
+        !binding.allowUnencrypted) {
+        QObject::disconnect(told);
+        return Failure(refused + QStringLiteral("plain http to %1 is not encrypted; give "
+                                                "--allow-unencrypted to use it all the same")
+                                     .arg(url.host()));
+    }
+    // Only an address the server confirms as a calendar of events is bound.
+    QEventLoop loop;
+    CalDavSync::CalendarCheck check;
+    sync.CheckCalendar(binding, Q(request.password),
+                       [&loop, &check](const CalDavSync::CalendarCheck& answer) {
+                           check = answer;
+                           loop.quit();
+                       });
+    loop.exec();
+    if (!check.problem.isEmpty()) {
+        QObject::disconnect(told);
+        return Failure(refused + check.problem +
+                       (check.fingerprint.isEmpty()
+                            ? QString()
+                            : QStringLiteral("; its SHA-256 fingerprint is %1: give "
+                                             "--accept-certificate %1 if you trust it")
+                                  .arg(check.fingerprint)));
+    }
     const bool bound = sync.Bind(binding, Q(request.password));
     QObject::disconnect(told);
     if (!bound) {
@@ -90,7 +130,7 @@ CommandOutcome AddCalendar(CalDavSync& sync, const SyncRequest& request) {
     CommandOutcome outcome;
     outcome.out = Line(QStringLiteral("The layer \"%1\" is bound to %2; it is synchronised by "
                                       "the next run.")
-                           .arg(binding.layer, binding.calendarUrl)) +
+                           .arg(binding.layer, shown)) +
                   "\n";
     for (const QString& m : messages) {
         outcome.err += kPrefix + Line(m) + "\n";
@@ -136,6 +176,8 @@ QByteArray EncodeRequest(const SyncRequest& request) {
     o[QStringLiteral("layer")] = Q(request.layer);
     o[QStringLiteral("user")] = Q(request.user);
     o[QStringLiteral("password")] = Q(request.password);
+    o[QStringLiteral("unencrypted")] = request.allowUnencrypted;
+    o[QStringLiteral("fingerprint")] = Q(request.fingerprint);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -156,6 +198,8 @@ std::optional<SyncRequest> DecodeRequest(const QByteArray& text) {
     request.layer = o.value(QStringLiteral("layer")).toString().toStdString();
     request.user = o.value(QStringLiteral("user")).toString().toStdString();
     request.password = o.value(QStringLiteral("password")).toString().toStdString();
+    request.allowUnencrypted = o.value(QStringLiteral("unencrypted")).toBool();
+    request.fingerprint = o.value(QStringLiteral("fingerprint")).toString().toStdString();
     return request;
 }
 

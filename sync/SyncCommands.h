@@ -22,6 +22,8 @@ struct SyncRequest {
     std::string layer;
     std::string user;
     std::string password;  // --password-stdin; never printed
+    bool allowUnencrypted = false;
+    std::string fingerprint;  // of a certificate accepted with --accept-certificate
 };
 
 // What a command prints and its exit status (0, or 2 with one line on err).

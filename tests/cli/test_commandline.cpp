@@ -376,19 +376,33 @@ private slots:
             << std::string("option '--sync' cannot be combined with '--days'");
         QTest::newRow("sync with a value")
             << Args{"--sync=now"} << std::string("option '--sync' takes no value");
+        QTest::newRow("unencrypted alone")
+            << Args{"--allow-unencrypted"}
+            << std::string("option '--allow-unencrypted' goes with '--add-calendar' only");
+        QTest::newRow("certificate with sync")
+            << Args{"--sync", "--accept-certificate", std::string(64, 'a')}
+            << std::string("option '--accept-certificate' goes with '--add-calendar' only");
+        QTest::newRow("fingerprint too short")
+            << Args{"--add-calendar=https://h/c/", "--layer=L", "--accept-certificate=ab:cd"}
+            << std::string(
+                   "invalid fingerprint 'ab:cd' for --accept-certificate (the 64 hexadecimal "
+                   "digits of SHA-256)");
     }
 
     // The synchronisation's options as the synchronisation program reads them.
     void syncOptions() {
         const cli::ParseResult parsed =
             cli::ParseCommandLine({"--add-calendar=https://h/c/", "--layer", "Home", "--user=u",
-                                   "--password-stdin", "--data-dir", "/d"});
+                                   "--password-stdin", "--data-dir", "/d", "--allow-unencrypted",
+                                   "--accept-certificate", "AB:" + std::string(62, 'C')});
         QCOMPARE(parsed.error, std::string());
         QCOMPARE(parsed.line.action, cli::CommandLine::Action::AddCalendar);
         QCOMPARE(parsed.line.calendarUrl, std::string("https://h/c/"));
         QCOMPARE(parsed.line.layer, std::string("Home"));
         QCOMPARE(parsed.line.user, std::string("u"));
         QVERIFY(parsed.line.passwordStdin);
+        QVERIFY(parsed.line.allowUnencrypted);
+        QCOMPARE(parsed.line.acceptCertificate, "ab" + std::string(62, 'c'));
         // The toolkit's own one-dash -sync still goes to the desktop program.
         QCOMPARE(cli::ParseCommandLine({"-sync"}).line.action, cli::CommandLine::Action::Desktop);
     }
@@ -427,7 +441,8 @@ private slots:
             for (const char* option :
                  {"--agenda", "--from=DATE", "--days=N", "--all-layers", "--pending",
                   "--export-ics=FILE", "--import-ics=FILE", "--add-calendar=URL", "--sync",
-                  "--calendars", "-h, --help", "--version"}) {
+                  "--allow-unencrypted", "--accept-certificate=SHA256", "--calendars", "-h, --help",
+                  "--version"}) {
                 QVERIFY2(r.out.find(option) != std::string::npos, option);
             }
         }

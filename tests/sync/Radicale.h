@@ -24,7 +24,9 @@ inline constexpr char kPassword[] = "s3cret pass";
 
 class Radicale {
 public:
-    explicit Radicale(bool tls = false) : tls_(tls) {
+    // extra: more options of the server's command line.
+    explicit Radicale(bool tls = false, QStringList extra = {})
+        : tls_(tls), extra_(std::move(extra)) {
         QFile users(dir_.filePath(QStringLiteral("users")));
         if (users.open(QIODevice::WriteOnly)) {
             users.write(QByteArray(kUser) + ':' + kPassword + '\n');
@@ -73,6 +75,7 @@ public:
                          QStringLiteral("plain"),
                          QStringLiteral("--logging-level"),
                          QStringLiteral("warning")};
+        args << extra_;
         if (tls_) {
             args << QStringLiteral("--server-ssl") << QStringLiteral("True")
                  << QStringLiteral("--server-certificate") << Path("cert.pem")
@@ -120,13 +123,15 @@ public:
     const QString& Fingerprint() const { return fingerprint_; }
 
     // Makes an event calendar with a name and a colour; the HTTP status.
-    int MakeCalendar(const QString& name, const QString& displayName, const QString& colour) {
+    int MakeCalendar(const QString& name, const QString& displayName, const QString& colour,
+                     const char* component = "VEVENT") {
         const QByteArray body =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?><c:mkcalendar xmlns:d=\"DAV:\" "
             "xmlns:c=\"urn:ietf:params:xml:ns:caldav\" xmlns:a=\"http://apple.com/ns/ical/\">"
             "<d:set><d:prop><d:displayname>" +
             displayName.toUtf8() + "</d:displayname><a:calendar-color>" + colour.toUtf8() +
-            "</a:calendar-color><c:supported-calendar-component-set><c:comp name=\"VEVENT\"/>"
+            "</a:calendar-color><c:supported-calendar-component-set><c:comp name=\"" + component +
+            "\"/>"
             "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
         return Request("MKCALENDAR", CalendarUrl(name), body);
     }
@@ -157,6 +162,7 @@ private:
     QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
     bool tls_ = false;
+    QStringList extra_;
     QTemporaryDir dir_;
     quint16 port_ = 0;
     QProcess process_;

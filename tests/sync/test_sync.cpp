@@ -67,13 +67,26 @@ struct Device {
         : session(*store.dm, sound), sync(session, secrets.Store()) {
         sync.SetChangeDelay(3600000);  // the tests start every run themselves
         if (!calendarUrl.isEmpty()) {
-            sync::Binding binding;
-            binding.layer = QString::fromLatin1(kLayer);
-            binding.calendarUrl = calendarUrl;
-            binding.user = QString::fromLatin1(kUser);
-            binding.acceptedFingerprint = fingerprint;
-            bound = sync.Bind(binding, QString::fromLatin1(kPassword));
+            bound = BindTo(QString::fromLatin1(kLayer), calendarUrl, kPassword, fingerprint);
         }
+    }
+
+    bool BindTo(const QString& layer, const QString& calendarUrl, const char* password,
+                const QString& fingerprint = {}) {
+        sync::Binding binding;
+        binding.layer = layer;
+        binding.calendarUrl = calendarUrl;
+        binding.user = QString::fromLatin1(kUser);
+        binding.acceptedFingerprint = fingerprint;
+        return sync.Bind(binding, QString::fromLatin1(password));
+    }
+
+    // --add-calendar as the command line gives it.
+    sync::CommandOutcome Add(const QString& url, const char* layer,
+                             const QString& fingerprint = {}) {
+        return sync::RunSyncRequest(
+            sync, {sync::SyncRequest::Action::AddCalendar, url.toStdString(), layer, kUser,
+                   kPassword, false, fingerprint.toStdString()});
     }
 
     // One run; its summary, or "" when it did not end.
@@ -196,6 +209,12 @@ bool ThirdClient(const QString& url, const QStringList& args) {
 
 using Change = std::function<void(Device&)>;
 
+// The one line of a command that failed (exit status 2), or "".
+QString Refusal(const sync::CommandOutcome& outcome) {
+    const QString err = QString::fromStdString(outcome.err);
+    return outcome.status == 2 && err.count(QLatin1Char('\n')) == 1 ? err : QString();
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Change)
@@ -208,6 +227,31 @@ private slots:
         QCOMPARE(server.MakeCalendar(QStringLiteral("shared"), QStringLiteral("Shared"),
                                      QStringLiteral("#3366ccff")),
                  201);
+        QCOMPARE(server.MakeCalendar(QStringLiteral("tasks"), {}, {}, "VTODO"), 201);
+    }
+
+    // --add-calendar binds only an address the server confirms as a calendar of events.
+    void addCalendarRefused_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("the account's principal")
+            << server.CalendarUrl({}).chopped(1) << QStringLiteral("(a principal), not a calendar");
+        QTest::newRow("the server's root")
+            << server.Base() << QStringLiteral("a folder (of calendars, perhaps), not a calendar");
+        QTest::newRow("a calendar of to-dos")
+            << server.CalendarUrl(QStringLiteral("tasks")) << QStringLiteral("holds no events");
+        QTest::newRow("nothing there, the password in the address")
+            << server.CalendarUrl(QStringLiteral("nothing"))
+                   .replace(QStringLiteral("://"), QStringLiteral("://alice:s3cret@"))
+            << QStringLiteral("HTTP 404");
+    }
+    void addCalendarRefused() {
+        QFETCH(QString, address);
+        QFETCH(QString, why);
+        Device d;
+        const QString err = Refusal(d.Add(address, "Refused"));
+        QVERIFY2(err.contains(why) && !err.contains(QStringLiteral("s3cret")), qPrintable(err));
+        QVERIFY(d.sync.Bindings().isEmpty());
     }
 
     void discovery() {
@@ -242,43 +286,68 @@ private slots:
     void changesTravel_data() {
         QTest::addColumn<int>("from");  // 0: A, 1: B
         QTest::addColumn<Change>("change");
+        // How the other folder asks for the changes: 0 with its sync token; 1 with a token the
+        // server refuses (then by comparing ETags); 2 by ETags alone, as without sync-collection.
+        QTest::addColumn<int>("how");
         QTest::newRow("added in A") << 0 << Change([](Device& d) {
             d.session.AddEvent(Once("dentist", 1));
             d.session.AddEvent(Once("lunch \"with\" quotes, commas; and ümlauts", 2, 12));
-        });
+        }) << 0;
         QTest::newRow("edited in B") << 1 << Change([](Device& d) {
             d.Edit("dentist", [](tfield& e) {
                 e.subject = "dentist (moved)";
                 e.begindate = e.enddate = kDay + 4;
                 e.content = "bring the card";
             });
-        });
-        QTest::newRow("series with exceptions and lead time") << 0 << Change(AddSeries);
+        }) << 0;
+        QTest::newRow("series with exceptions and lead time") << 0 << Change(AddSeries) << 0;
         QTest::newRow("all-day event from B") << 1 << Change([](Device& d) {
             tfield e = Once("holiday", 7);
             e.allDay = true;
             e.beginTime = 0;
             e.endtime = EncodeTime(23, 59);
             d.session.AddEvent(e);
-        });
+        }) << 0;
         QTest::newRow("alarm archived in A") << 0 << Change([](Device& d) {
             const std::int64_t id = d.IdOf("standup");
             d.session.ArchiveEvents(std::span(&id, 1), IdListBlanks::Around, false);
-        });
+        }) << 0;
         QTest::newRow("deleted in A")
-            << 0 << Change([](Device& d) { d.Delete("dentist (moved)"); });
+            << 0 << Change([](Device& d) { d.Delete("dentist (moved)"); }) << 0;
+        QTest::newRow("added in A, B by ETags") << 0 << Change([](Device& d) {
+            d.session.AddEvent(Once("by etags", 3));
+            d.session.AddEvent(Once("token refused", 4));
+        }) << 2;
+        QTest::newRow("edited in A, B with a refused token") << 0 << Change([](Device& d) {
+            d.Edit("token refused", [](tfield& e) { e.content = "edited"; });
+        }) << 1;
+        QTest::newRow("edited in B, A by ETags") << 1 << Change([](Device& d) {
+            d.Edit("by etags", [](tfield& e) { e.begindate = e.enddate = kDay + 5; });
+        }) << 2;
+        QTest::newRow("deleted in A, B by ETags")
+            << 0 << Change([](Device& d) { d.Delete("by etags"); }) << 2;
     }
+
     void changesTravel() {
         QFETCH(int, from);
         QFETCH(Change, change);
+        QFETCH(int, how);
         Device& source = from == 0 ? a : b;
         Device& target = from == 0 ? b : a;
         change(source);
         bool ok = false;
         const QString summary = source.Sync(&ok);
         QVERIFY2(ok, qPrintable(summary));
+        platform::Database& targetDb = target.store.dm->ADOConnection;
+        if (how == 1) {
+            syncstate::SetToken(targetDb, kLayer, "http://radicale.org/ns/sync/0123456789abcdef");
+        }
+        target.sync.SetSyncCollection(how != 2);
         const QString received = target.Sync(&ok);
-        QVERIFY2(received.contains(QStringLiteral("received")) && ok, qPrintable(summary));
+        target.sync.SetSyncCollection(true);
+        QVERIFY2(received.contains(QStringLiteral("received")) && ok, qPrintable(received));
+        // A refused token is replaced by a fresh one.
+        QVERIFY(how != 1 || !syncstate::FindBinding(targetDb, kLayer)->token.ends_with("cdef"));
         QCOMPARE(target.Lines(), source.Lines());
         // Nothing is left to send, and the next runs change nothing.
         QVERIFY(!syncstate::ChangesWaiting(source.store.dm->ADOConnection));
@@ -342,6 +411,51 @@ private slots:
             b.Delete("(conflict) " + subject);
             QVERIFY(!syncstate::ChangesWaiting(b.store.dm->ADOConnection));
         }
+        QCOMPARE(b.Lines(), a.Lines());
+    }
+
+    // The event changes on the server after A fetched and before A sends its own change: the
+    // server answers 412, its version wins and A's is kept beside it (a delete loses to the
+    // edit there).
+    void changedThereDuringTheRun_data() {
+        QTest::addColumn<bool>("deleteInA");
+        QTest::newRow("edited in A") << false;
+        QTest::newRow("deleted in A") << true;
+    }
+    void changedThereDuringTheRun() {
+        QFETCH(bool, deleteInA);
+        const std::string subject = deleteInA ? "raced delete" : "raced edit";
+        const QString there = QString::fromStdString(subject) + QStringLiteral(" there");
+        a.session.AddEvent(Once(subject, 8));
+        a.Sync();
+        deleteInA ? a.Delete(subject)
+                  : a.Edit(subject, [](tfield& e) { e.content = "A's version"; });
+        b.session.AddEvent(Once(deleteInA ? "nudge 1" : "nudge 2", 9));  // for A to fetch first
+        b.Sync();
+        bool edited = false;
+        connect(&a.sync, &sync::SyncService::syncProgress, this, [&](int done, int total) {
+            if (done == total && !edited) {
+                edited =
+                    ThirdClient(server.CalendarUrl(),
+                                {QStringLiteral("edit"), QString::fromStdString(subject), there});
+            }
+        });
+        bool ok = false;
+        QVERIFY(!a.Sync(&ok).isEmpty() && ok && edited);
+        a.sync.disconnect(this);
+        QString found;  // in the order of their subjects
+        for (const tfield& e : a.Events()) {
+            if (e.subject.find(subject) != std::string::npos) {
+                found += QString::fromStdString(e.subject + ": " + e.content + "|");
+            }
+        }
+        const QString kept =
+            deleteInA ? QString() : QStringLiteral("(conflict) raced edit: A's version|");
+        QCOMPARE(found, kept + there + QStringLiteral(": |"));
+        if (!deleteInA) {
+            a.Delete("(conflict) " + subject);  // never on the server
+        }
+        b.Sync();
         QCOMPARE(b.Lines(), a.Lines());
     }
 
@@ -422,6 +536,54 @@ private slots:
         QCOMPARE(b.Lines(), a.Lines());
     }
 
+    // A run that meets one kind of failure for many requests and calendars names it once;
+    // different kinds are each named once, in the summary and in every layer's status.
+    void failuresOncePerKind_data() {
+        QTest::addColumn<Change>("setup");  // of a folder with two layers bound
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("changes refused on two calendars, two calendars unreachable")
+            << Change([](Device& d) {
+                   for (const char* layer : {"one", "one", "two", "two"}) {
+                       tfield e = OnceEvent("too big", kDay, EncodeTime(9, 0), layer);
+                       e.content = std::string(5000, 'x');  // more than the server takes
+                       d.session.AddEvent(e);
+                   }
+                   d.BindTo(QStringLiteral("far"), QStringLiteral("http://127.0.0.1:1/a/"),
+                            kPassword);
+                   d.BindTo(QStringLiteral("farther"), QStringLiteral("http://127.0.0.1:1/b/"),
+                            kPassword);
+               })
+            << QStringList{
+                   QStringLiteral("refused the change of \"too big\" (HTTP 413) and 3 more"),
+                   QStringLiteral("cannot be reached")};
+        QTest::newRow("the local database")
+            << Change([](Device& d) { d.store.dm->ADOConnection.exec("PRAGMA query_only=ON"); })
+            << QStringList{QStringLiteral("could not be written")};
+    }
+    void failuresOncePerKind() {
+        QFETCH(Change, setup);
+        QFETCH(QStringList, told);
+        Radicale small(false,
+                       {QStringLiteral("--server-max-content-length"), QStringLiteral("3000")});
+        QVERIFY(small.Start());
+        Device d;
+        for (const QString& name : {QStringLiteral("one"), QStringLiteral("two")}) {
+            QCOMPARE(small.MakeCalendar(name, name, {}), 201);
+            QVERIFY(d.BindTo(name, small.CalendarUrl(name), kPassword));
+        }
+        setup(d);
+        bool ok = true;
+        const QString summary = d.Sync(&ok);
+        QVERIFY(!ok);
+        QCOMPARE(summary.count(QStringLiteral("; ")), told.size() - 1);
+        for (const QString& text : told) {
+            QVERIFY2(summary.count(text) == 1, qPrintable(summary));
+        }
+        for (const sync::Binding& binding : d.sync.Bindings()) {
+            QVERIFY(binding.lastStatus.count(QStringLiteral("; ")) < told.size());
+        }
+    }
+
     // While the desktop program runs on a folder, the command line's --sync and --calendars are
     // made by it (the conversation on its socket), not beside it.
     void handedToTheRunningProgram() {
@@ -490,6 +652,17 @@ private slots:
         QCOMPARE(secure.MakeCalendar(QStringLiteral("shared"), QStringLiteral("Secure"),
                                      QStringLiteral("#00ff00")),
                  201);
+        // From the command line: refused with the fingerprint to pass, then bound with it; plain
+        // http to another machine refused without --allow-unencrypted.
+        Device cli;
+        QVERIFY(Refusal(cli.Add(secure.CalendarUrl(), "Secure"))
+                    .contains(QStringLiteral("--accept-certificate ") + secure.Fingerprint()));
+        QCOMPARE(cli.Add(secure.CalendarUrl(), "Secure", secure.Fingerprint()).status, 0);
+        QCOMPARE(cli.Add(secure.CalendarUrl(), "Secure").status, 0);  // bound again: still trusted
+        QVERIFY(Refusal(cli.Add(QStringLiteral("http://192.0.2.1/c/"), "Far"))
+                    .contains(QStringLiteral("give --allow-unencrypted")));
+        QCOMPARE(cli.sync.Bindings().size(), 1);
+
         Device c(secure.CalendarUrl());
         QVERIFY(c.bound);
         c.session.AddEvent(Once("secure", 1));
