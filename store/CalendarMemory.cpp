@@ -109,7 +109,7 @@ void CalendarMemory::Clear() {
     texts_.clear();
     deadText_ = 0;
     layerNames_.clear();
-    Changed();
+    Reshaped();
 }
 
 bool CalendarMemory::FollowOtherWriters(TDataMod& dm) {
@@ -193,6 +193,8 @@ void CalendarMemory::Forget(std::span<const std::int64_t> ids) {
             deadText_ += t->size;
         return true;
     });
+    if (kept != events_.end())
+        Reshaped();
     events_.erase(kept, events_.end());
     Changed();
 }
@@ -262,6 +264,7 @@ void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
 void CalendarMemory::Put(const tfield& event, bool alertOn) {
     if (events_.empty() || events_.back().id < event.id) {
         Store(events_.emplace_back(), event, alertOn);
+        Touched(std::uint32_t(events_.size() - 1));
         return;
     }
     const auto at = std::lower_bound(events_.begin(), events_.end(), event.id,
@@ -271,8 +274,10 @@ void CalendarMemory::Put(const tfield& event, bool alertOn) {
              {&at->subject, &at->content, &at->mynote, &at->weekSelected, &at->location})
             deadText_ += t->size;
         Store(*at, event, alertOn);
+        Touched(std::uint32_t(at - events_.begin()));
     } else {
         Store(*events_.emplace(at), event, alertOn);
+        Reshaped();
     }
 }
 
@@ -296,6 +301,46 @@ void CalendarMemory::Changed() {
     rangesSorted_ = false;
     alarmsSorted_ = false;
 }
+
+void CalendarMemory::Touched(std::uint32_t row) {
+    for (Pending* p : {&rangesPending_, &alarmsPending_}) {
+        if (!p->whole)
+            p->rows.push_back(row);
+    }
+}
+
+void CalendarMemory::Reshaped() {
+    for (Pending* p : {&rangesPending_, &alarmsPending_}) {
+        p->whole = true;
+        p->rows.clear();
+    }
+}
+
+namespace {
+
+// Puts the entries of the rows in pending (made by make, which may make none) in their place
+// in sorted, in place of the ones those rows had: a few rows cost a pass, not a sort.
+template <class Entry, class Make, class Less>
+void UpdateSorted(std::vector<Entry>& sorted, std::vector<std::uint32_t>& pending, Make make,
+                  Less less) {
+    std::sort(pending.begin(), pending.end());
+    pending.erase(std::unique(pending.begin(), pending.end()), pending.end());
+    std::erase_if(sorted, [&](const Entry& e) {
+        return std::binary_search(pending.begin(), pending.end(), e.index);
+    });
+    const auto old = std::ptrdiff_t(sorted.size());
+    for (const std::uint32_t row : pending) {
+        if (const std::optional<Entry> entry = make(row))
+            sorted.push_back(*entry);
+    }
+    std::sort(sorted.begin() + old, sorted.end(), less);
+    std::inplace_merge(sorted.begin(), sorted.begin() + old, sorted.end(), less);
+}
+
+// Fewer changed rows than this share of all rows are put in place; more sort everything.
+constexpr std::size_t kWholeSortShare = 8;
+
+}  // namespace
 
 tfield CalendarMemory::Field(const MemoryEvent& e, const arraylayinfo& layers) const {
     const RuleFields& r = e.rule;
@@ -353,13 +398,22 @@ std::vector<bool> CalendarMemory::ActiveLayers(const arraylayinfo& layers) const
 void CalendarMemory::SortRanges() const {
     if (rangesSorted_)
         return;
-    ranges_.clear();
-    ranges_.reserve(events_.size());
-    for (std::size_t i = 0; i < events_.size(); ++i)
-        ranges_.push_back({events_[i].rule.begindate, events_[i].enddate, std::uint32_t(i)});
-    std::sort(ranges_.begin(), ranges_.end(), [](const RangeEntry& a, const RangeEntry& b) {
+    const auto less = [](const RangeEntry& a, const RangeEntry& b) {
         return std::tie(a.begin, a.index) < std::tie(b.begin, b.index);
-    });
+    };
+    const auto entry = [this](std::uint32_t i) -> std::optional<RangeEntry> {
+        return RangeEntry{events_[i].rule.begindate, events_[i].enddate, i};
+    };
+    if (rangesPending_.whole || rangesPending_.rows.size() > events_.size() / kWholeSortShare) {
+        ranges_.clear();
+        ranges_.reserve(events_.size());
+        for (std::size_t i = 0; i < events_.size(); ++i)
+            ranges_.push_back(*entry(std::uint32_t(i)));
+        std::sort(ranges_.begin(), ranges_.end(), less);
+    } else {
+        UpdateSorted(ranges_, rangesPending_.rows, entry, less);
+    }
+    rangesPending_ = {};
     blockEnds_.assign((ranges_.size() + kBlock - 1) / kBlock, kAlways);
     for (std::size_t i = 0; i < ranges_.size(); ++i)
         blockEnds_[i / kBlock] = std::max(blockEnds_[i / kBlock], ranges_[i].end);
@@ -369,15 +423,24 @@ void CalendarMemory::SortRanges() const {
 void CalendarMemory::SortAlarms() const {
     if (alarmsSorted_)
         return;
-    alarms_.clear();
-    for (std::size_t i = 0; i < events_.size(); ++i) {
-        const TDateTime bound = EarliestDueMoment(events_[i]);
-        if (bound != kNever)
-            alarms_.push_back({bound, std::uint32_t(i)});
-    }
-    std::sort(alarms_.begin(), alarms_.end(), [](const AlarmEntry& a, const AlarmEntry& b) {
+    const auto less = [](const AlarmEntry& a, const AlarmEntry& b) {
         return std::tie(a.bound, a.index) < std::tie(b.bound, b.index);
-    });
+    };
+    const auto entry = [this](std::uint32_t i) -> std::optional<AlarmEntry> {
+        const TDateTime bound = EarliestDueMoment(events_[i]);
+        return bound == kNever ? std::nullopt : std::optional(AlarmEntry{bound, i});
+    };
+    if (alarmsPending_.whole || alarmsPending_.rows.size() > events_.size() / kWholeSortShare) {
+        alarms_.clear();
+        for (std::size_t i = 0; i < events_.size(); ++i) {
+            if (const std::optional<AlarmEntry> e = entry(std::uint32_t(i)))
+                alarms_.push_back(*e);
+        }
+        std::sort(alarms_.begin(), alarms_.end(), less);
+    } else {
+        UpdateSorted(alarms_, alarmsPending_.rows, entry, less);
+    }
+    alarmsPending_ = {};
     alarmsSorted_ = true;
 }
 

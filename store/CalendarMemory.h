@@ -126,6 +126,11 @@ private:
         std::uint32_t index;
     };
     static constexpr std::size_t kBlock = 64;
+    // The rows read again in their place since an index was last put in order.
+    struct Pending {
+        std::vector<std::uint32_t> rows;
+        bool whole = false;  // rows came or went in the middle: the index is made anew
+    };
 
     void Put(const tfield& event, bool alertOn);
     void Store(MemoryEvent& e, const tfield& event, bool alertOn);
@@ -133,6 +138,8 @@ private:
     std::uint32_t LayerIndex(const std::string& name);
     std::vector<bool> ActiveLayers(const arraylayinfo& layers) const;
     void Changed();
+    void Touched(std::uint32_t row);
+    void Reshaped();
     void SortRanges() const;
     void SortAlarms() const;
     // Rewrites the text store when most of it belongs to rows that changed since.
@@ -152,6 +159,8 @@ private:
     mutable std::vector<TDateTime> blockEnds_;  // the latest end of each block of ranges_
     mutable bool alarmsSorted_ = false;
     mutable std::vector<AlarmEntry> alarms_;  // by bound
+    mutable Pending rangesPending_{{}, true};
+    mutable Pending alarmsPending_{{}, true};
 };
 
 // The earliest moment at which the due test of e may answer yes: no event is due before it.

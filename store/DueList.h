@@ -69,15 +69,23 @@ private:
     void RebuildDueInMemory();
     std::optional<TDateTime> NextDueMomentInMemory(TDateTime now, TDateTime horizon) const;
 
+    // The list being replaced, and where its records are.
+    struct PreviousDue {
+        tArrayofField events;
+        std::vector<std::uint64_t> revisions;  // of the rows each record was built from
+        std::vector<bool> taken;
+        std::unordered_map<std::int64_t, std::size_t> at;  // made on the first miss
+        std::size_t next = 0;
+        std::optional<std::size_t> Find(std::int64_t id);
+    };
     // Takes the record of e from the list being replaced when it was built from the same
     // revision of the row; builds it from the memory otherwise.
-    tfield FieldOf(const MemoryEvent& e, tArrayofField& previous,
-                   std::unordered_map<std::int64_t, std::size_t>& previousAt);
+    tfield FieldOf(const MemoryEvent& e, PreviousDue& previous);
 
     CalendarMemory* memory_ = nullptr;
-    // The revision of the memory's row each listed record was built from (records the
-    // statements built are not in it).
-    std::unordered_map<std::int64_t, std::uint64_t> builtRevisions_;
+    // The revision of the memory's row each record of dueEvents was built from, in the same
+    // order; of another length when the statements built the list or others changed it.
+    std::vector<std::uint64_t> builtRevisions_;
 };
 
 }  // namespace qcal

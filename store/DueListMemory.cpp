@@ -15,14 +15,15 @@ namespace qcal {
 
 namespace {
 
+// The sort keys are kept beside the pointer: the sort then stays in one small array.
 struct DueCandidate {
+    DueCandidate(const MemoryEvent& e, int p)
+        : beginTime(e.rule.beginTime), id(e.id), event(&e), pass(p) {}
+    TDateTime beginTime;
+    std::int64_t id;
     const MemoryEvent* event;
     int pass;  // 0: the due statement lets it through, 1: only the reminder statement
 };
-
-TDateTime BeginTimeOf(const DueCandidate& c) {
-    return c.event->rule.beginTime;
-}
 
 }  // namespace
 
@@ -42,44 +43,56 @@ void tlist_of_event_for_timer::RebuildDueInMemory() {
         if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
             return;
         if (DueAt(e, now))
-            due.push_back({&e, first ? 0 : 1});
+            due.emplace_back(e, first ? 0 : 1);
     });
     // By begin time; the reminders found by the second statement after the others.
     std::sort(due.begin(), due.end(), [](const DueCandidate& a, const DueCandidate& b) {
-        const TDateTime ta = BeginTimeOf(a);
-        const TDateTime tb = BeginTimeOf(b);
-        return std::tie(ta, a.pass, a.event->id) < std::tie(tb, b.pass, b.event->id);
+        return std::tie(a.beginTime, a.pass, a.id) < std::tie(b.beginTime, b.pass, b.id);
     });
     // Most rows did not change since the last rebuild: their records are taken over.
-    std::unordered_map<std::int64_t, std::size_t> previousAt;
-    previousAt.reserve(dueEvents.size());
-    for (std::size_t i = 0; i < dueEvents.size(); ++i)
-        previousAt.emplace(dueEvents[i].id, i);
-    tArrayofField previous = std::move(dueEvents);
-    std::unordered_map<std::int64_t, std::uint64_t> revisions;
-    revisions.reserve(due.size());
+    PreviousDue previous;
+    previous.events = std::move(dueEvents);
+    previous.revisions = std::move(builtRevisions_);
     tArrayofField rebuilt;
     rebuilt.reserve(due.size());
+    std::vector<std::uint64_t> revisions;
+    revisions.reserve(due.size());
     for (const DueCandidate& c : due) {
-        rebuilt.push_back(FieldOf(*c.event, previous, previousAt));
-        revisions.emplace(c.event->id, c.event->revision);
+        rebuilt.push_back(FieldOf(*c.event, previous));
+        revisions.push_back(c.event->revision);
     }
     dueEvents = std::move(rebuilt);
     builtRevisions_ = std::move(revisions);
     hasNew = HasNewIds();
 }
 
-tfield tlist_of_event_for_timer::FieldOf(
-    const MemoryEvent& e, tArrayofField& previous,
-    std::unordered_map<std::int64_t, std::size_t>& previousAt) {
-    const auto built = builtRevisions_.find(e.id);
-    const auto at = previousAt.find(e.id);
-    if (built == builtRevisions_.end() || built->second != e.revision || at == previousAt.end())
+tfield tlist_of_event_for_timer::FieldOf(const MemoryEvent& e, PreviousDue& previous) {
+    // The list's revisions are known only when this class built every record of it.
+    const std::optional<std::size_t> at =
+        previous.revisions.size() == previous.events.size() ? previous.Find(e.id) : std::nullopt;
+    if (!at || previous.revisions[*at] != e.revision)
         return memory_->Field(e, dm_.Layers);
-    tfield field = std::move(previous[at->second]);
-    previousAt.erase(at);  // taken: a second row of the id is built afresh
+    previous.taken[*at] = true;
+    tfield field = std::move(previous.events[*at]);
     field.layerColor = LayerColor(dm_.Layers, field.layername);
     return field;
+}
+
+std::optional<std::size_t> tlist_of_event_for_timer::PreviousDue::Find(std::int64_t id) {
+    taken.resize(events.size());
+    // Mostly the rows come in the order of the list they replace.
+    if (next < events.size() && events[next].id == id && !taken[next])
+        return next++;
+    if (at.empty() && !events.empty()) {
+        at.reserve(events.size());
+        for (std::size_t i = 0; i < events.size(); ++i)
+            at.emplace(events[i].id, i);
+    }
+    const auto found = at.find(id);
+    if (found == at.end() || taken[found->second])
+        return std::nullopt;
+    next = found->second + 1;
+    return found->second;
 }
 
 void tlist_of_event_for_timer::CheckNewDueInMemory() {
@@ -99,17 +112,17 @@ void tlist_of_event_for_timer::CheckNewDueInMemory() {
         if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
             return;
         if (DueAt(e, now))
-            fresh.push_back({&e, first ? 0 : 1});
+            fresh.emplace_back(e, first ? 0 : 1);
     });
     // In the order the statements hand them over; each goes to the front of the list.
     std::sort(fresh.begin(), fresh.end(), [](const DueCandidate& a, const DueCandidate& b) {
-        const TDateTime ta = BeginTimeOf(a);
-        const TDateTime tb = BeginTimeOf(b);
-        return std::tie(a.pass, ta, a.event->id) < std::tie(b.pass, tb, b.event->id);
+        return std::tie(a.pass, a.beginTime, a.id) < std::tie(b.pass, b.beginTime, b.id);
     });
     for (const DueCandidate& c : fresh) {
+        const bool known = builtRevisions_.size() == dueEvents.size();
         InsertFirst(memory_->Field(*c.event, dm_.Layers));
-        builtRevisions_[c.event->id] = c.event->revision;
+        if (known)
+            builtRevisions_.insert(builtRevisions_.begin(), c.event->revision);
         hasNew = true;
     }
 }
