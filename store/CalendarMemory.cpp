@@ -110,6 +110,7 @@ void CalendarMemory::Clear() {
     deadText_ = 0;
     layerNames_.clear();
     Reshaped();
+    Changed();
 }
 
 bool CalendarMemory::FollowOtherWriters(TDataMod& dm) {

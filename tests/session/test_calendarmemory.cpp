@@ -296,7 +296,7 @@ void TestCalendarMemory::staysEqualAfterChanges() {
         tfield event;
         session.LoadEvent(some, event);
         clock.set(now);
-        switch (gen.Int(0, 7)) {
+        switch (gen.Int(0, 8)) {
             case 0:
                 QVERIFY(session.AddEvent(gen.Event()) != 0);
                 break;
@@ -343,6 +343,11 @@ void TestCalendarMemory::staysEqualAfterChanges() {
                     QVERIFY(session.StoreDetachedOccurrence(once) != 0);
                 }
                 break;
+            case 7: {  // another program writes: the memory reads everything again
+                TDataMod other(store.folder(), store.errors);
+                QVERIFY(tlist_of_event_orig(other).AddEvent(gen.Event()) != 0);
+                break;
+            }
             default:
                 now += gen.Int(1, 40) / 24.0;
                 break;
