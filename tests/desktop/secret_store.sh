@@ -10,7 +10,7 @@ if [ "${1:-}" = keyring ]; then
     eval "$(printf 'unlock-me\n' | gnome-keyring-daemon --unlock --components=secrets)"
     trap 'kill "${GNOME_KEYRING_PID:-}" 2>/dev/null || true' EXIT
     status=0
-    "$test" roundTrip || status=$?
+    "$test" storeAnswers roundTrip || status=$?
     exit "$status"
 fi
 
@@ -28,4 +28,4 @@ echo "-- a session bus without a Secret Service"
 dbus-run-session --config-file="$bus" -- "$test" noStore
 echo "-- gnome-keyring"
 export test
-timeout 60 dbus-run-session --config-file="$bus" -- bash "$0" keyring
+timeout 110 dbus-run-session --config-file="$bus" -- bash "$0" keyring
