@@ -341,6 +341,24 @@ void UpdateSorted(std::vector<Entry>& sorted, std::vector<std::uint32_t>& pendin
 // Fewer changed rows than this share of all rows are put in place; more sort everything.
 constexpr std::size_t kWholeSortShare = 8;
 
+// Brings sorted up to date with rows rows, of which those in pending changed since.
+template <class Entry, class PendingRows, class Make, class Less>
+void Reindex(std::vector<Entry>& sorted, PendingRows& pending, std::size_t rows, Make make,
+             Less less) {
+    if (pending.whole || pending.rows.size() > rows / kWholeSortShare) {
+        sorted.clear();
+        sorted.reserve(rows);
+        for (std::size_t i = 0; i < rows; ++i) {
+            if (const std::optional<Entry> e = make(std::uint32_t(i)))
+                sorted.push_back(*e);
+        }
+        std::sort(sorted.begin(), sorted.end(), less);
+    } else {
+        UpdateSorted(sorted, pending.rows, make, less);
+    }
+    pending = {};
+}
+
 }  // namespace
 
 tfield CalendarMemory::Field(const MemoryEvent& e, const arraylayinfo& layers) const {
@@ -405,16 +423,7 @@ void CalendarMemory::SortRanges() const {
     const auto entry = [this](std::uint32_t i) -> std::optional<RangeEntry> {
         return RangeEntry{events_[i].rule.begindate, events_[i].enddate, i};
     };
-    if (rangesPending_.whole || rangesPending_.rows.size() > events_.size() / kWholeSortShare) {
-        ranges_.clear();
-        ranges_.reserve(events_.size());
-        for (std::size_t i = 0; i < events_.size(); ++i)
-            ranges_.push_back(*entry(std::uint32_t(i)));
-        std::sort(ranges_.begin(), ranges_.end(), less);
-    } else {
-        UpdateSorted(ranges_, rangesPending_.rows, entry, less);
-    }
-    rangesPending_ = {};
+    Reindex(ranges_, rangesPending_, events_.size(), entry, less);
     blockEnds_.assign((ranges_.size() + kBlock - 1) / kBlock, kAlways);
     for (std::size_t i = 0; i < ranges_.size(); ++i)
         blockEnds_[i / kBlock] = std::max(blockEnds_[i / kBlock], ranges_[i].end);
@@ -431,17 +440,7 @@ void CalendarMemory::SortAlarms() const {
         const TDateTime bound = EarliestDueMoment(events_[i]);
         return bound == kNever ? std::nullopt : std::optional(AlarmEntry{bound, i});
     };
-    if (alarmsPending_.whole || alarmsPending_.rows.size() > events_.size() / kWholeSortShare) {
-        alarms_.clear();
-        for (std::size_t i = 0; i < events_.size(); ++i) {
-            if (const std::optional<AlarmEntry> e = entry(std::uint32_t(i)))
-                alarms_.push_back(*e);
-        }
-        std::sort(alarms_.begin(), alarms_.end(), less);
-    } else {
-        UpdateSorted(alarms_, alarmsPending_.rows, entry, less);
-    }
-    alarmsPending_ = {};
+    Reindex(alarms_, alarmsPending_, events_.size(), entry, less);
     alarmsSorted_ = true;
 }
 
