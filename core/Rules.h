@@ -50,16 +50,17 @@ unsigned NthDayOfMonth(int year, unsigned month, int ordinal, int kind);
 // The fields a rule reads, copied from the event record. Texts are not kept; the weekday
 // mask is held as bits (bit 0 Sunday .. bit 6 Saturday).
 struct RuleFields {
-    std::int32_t repeatType = 0;
+    // The dates first and the small fields together, so that the many copies the calendar in
+    // memory keeps carry no padding.
     TDateTime begindate = 0;
     TDateTime enddate = 0;
     TDateTime beginTime = 0;
     TDateTime lastFileTime = 0;
+    std::vector<int> exceptDays;  // ascending; only a repeating rule has them
+    std::int32_t repeatType = 0;
     std::int32_t dayType = 0;
     std::int32_t dayEvery0 = 1;
     std::int32_t weekEvery0 = 1;
-    std::uint8_t weekMask = 0;
-    bool weekMaskValid = false;  // the stored mask had exactly seven characters
     std::int32_t monthType = 0;
     std::int32_t monthDay0 = 1;
     std::int32_t monthEvery0 = 1;
@@ -72,9 +73,10 @@ struct RuleFields {
     std::int32_t yearspecial1 = 0;
     std::int32_t yearDayorWeek1 = 0;
     std::int32_t yearMonth1 = 0;
-    std::vector<int> exceptDays;    // ascending; only a repeating rule has them
     std::int32_t remindBefore = 0;  // minutes, 0 .. kMaxRemindBefore
-    bool openEnd = false;           // enddate is then the last day there is
+    std::uint8_t weekMask = 0;
+    bool weekMaskValid = false;  // the stored mask had exactly seven characters
+    bool openEnd = false;        // enddate is then the last day there is
 
     static RuleFields From(const tfield& event);
 };

@@ -343,12 +343,16 @@ double Query::doubleAt(int index) const {
 }
 
 std::string Query::stringAt(int index) const {
+    return std::string(textAt(index));
+}
+
+std::string_view Query::textAt(int index) const {
     requireColumn(index);
     const unsigned char* text = sqlite3_column_text(stmt_, index);
     if (!text)
         return {};
     const int bytes = sqlite3_column_bytes(stmt_, index);
-    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes));
+    return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes)};
 }
 
 bool Query::isNull(const std::string& name) const {

@@ -108,6 +108,8 @@ public:
     std::int64_t integerAt(int index) const;
     double doubleAt(int index) const;
     std::string stringAt(int index) const;
+    // The text of the field, valid until the query moves on.
+    std::string_view textAt(int index) const;
 
     // Insert and edit state. append() posts a pending insert or edit first; edit() while
     // already inserting or editing keeps the pending values.

@@ -42,10 +42,14 @@ CalendarSession::CalendarSession(TDataMod& dm, SoundPlayer& sound, QObject* pare
     connect(&scheduler_, &AlarmScheduler::dayChanged, this, &CalendarSession::dayChanged);
     // Every save of the options is announced, whoever wrote them.
     dm_.OnOptionsSaved = [this] { emit optionsChanged(); };
+    dm_.LayersOfEvents = [this](std::vector<std::string>& names) {
+        return memory_.FollowOtherWriters(dm_) && memory_.LayersOfEvents(names);
+    };
 }
 
 CalendarSession::~CalendarSession() {
     dm_.OnOptionsSaved = nullptr;
+    dm_.LayersOfEvents = nullptr;
 }
 
 std::vector<mytitem_for_display> CalendarSession::MonthLines(TDateTime first, int days) {

@@ -1,6 +1,7 @@
 #include "store/CalendarMemory.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -23,8 +24,26 @@ constexpr std::size_t kIdsPerStatement = 500;
 // The text store is rewritten once this much of it belongs to rows that changed since.
 constexpr std::size_t kMostDeadText = std::size_t(1) << 20;
 
-// Every column, and whether alert is exactly true, as the due statements ask.
-const char* const kSelectAll = "select *, (alert=true) as qcalAlertOn from eventtable";
+// Every column, whether alert is exactly true, as the due statements ask, and how the layer
+// name is stored (LayerKind).
+const char* const kSelectAll =
+    "select *, (alert=true) as qcalAlertOn, case typeof(layername) when 'text' then 0 "
+    "when 'null' then 1 else 2 end as qcalLayerKind from eventtable";
+
+// How the layer name of a row is stored: the statement that lists the layers of the events
+// leaves out NULL, and tells a name stored as text from the same one stored otherwise.
+enum LayerKind : std::uint8_t { kLayerText, kLayerNull, kLayerOther };
+
+// The page cache while the load reads the table: every page is read once, so the load passes
+// by the cache instead of filling it with the whole file.
+constexpr int kLoadCacheKib = 512;
+
+// The texts of a row in the text store.
+template <class Event>
+auto TextsOf(Event& e) {
+    return std::array{&e.subject,      &e.content,  &e.mynote,
+                      &e.weekSelected, &e.location, &e.exceptDays};
+}
 
 // The keyword as the statement carries it between its quotes: doubled quotes stand for one.
 std::string KeywordPattern(std::string_view keyword) {
@@ -131,15 +150,37 @@ bool CalendarMemory::Load(TDataMod& dm) {
     const arraylayinfo noLayers;
     try {
         dataVersion_ = DataVersion(dm);
+        platform::Query size(dm.ADOConnection);
+        size.setSql("pragma cache_size");
+        size.open();
+        const std::int64_t cacheSize = size.eof() ? 0 : size.integerAt(0);
+        size.close();
+        dm.ADOConnection.exec("pragma cache_size=-" + std::to_string(kLoadCacheKib));
+        struct CacheBack {
+            TDataMod& dm;
+            std::int64_t size;
+            ~CacheBack() {
+                try {
+                    dm.ADOConnection.exec("pragma cache_size=" + std::to_string(size));
+                } catch (const platform::DbError&) {
+                    // The connection keeps the smaller cache: slower, never wrong.
+                }
+            }
+        } back{dm, cacheSize};
+        size.setSql("select count(*) from eventtable");
+        size.open();
+        events_.reserve(std::size_t(std::max<std::int64_t>(size.eof() ? 0 : size.integerAt(0), 0)));
+        size.close();
         platform::Query q(dm.ADOConnection);
         q.setSql(std::string(kSelectAll) + " order by id");
         q.open();
         const EventColumns columns(q);
         const int alertOn = q.fieldIndex("qcalAlertOn");
+        const int layerKind = q.fieldIndex("qcalLayerKind");
         tfield event;
         for (; !q.eof(); q.next()) {
             columns.Read(q, event, noLayers);
-            Put(event, q.integerAt(alertOn) != 0);
+            Put(event, q.integerAt(alertOn) != 0, std::uint8_t(q.integerAt(layerKind)));
         }
     } catch (const platform::DbError&) {
         Clear();
@@ -164,11 +205,12 @@ bool CalendarMemory::Refresh(TDataMod& dm, std::span<const std::int64_t> ids) {
             q.open();
             const EventColumns columns(q);
             const int alertOn = q.fieldIndex("qcalAlertOn");
+            const int layerKind = q.fieldIndex("qcalLayerKind");
             tfield event;
             for (; !q.eof(); q.next()) {
                 columns.Read(q, event, noLayers);
                 missing.erase(event.id);
-                Put(event, q.integerAt(alertOn) != 0);
+                Put(event, q.integerAt(alertOn) != 0, std::uint8_t(q.integerAt(layerKind)));
             }
             gone.insert(gone.end(), missing.begin(), missing.end());
         }
@@ -189,8 +231,7 @@ void CalendarMemory::Forget(std::span<const std::int64_t> ids) {
     const auto kept = std::remove_if(events_.begin(), events_.end(), [&](const MemoryEvent& e) {
         if (!drop.contains(e.id))
             return false;
-        for (const StoredText* t :
-             {&e.subject, &e.content, &e.mynote, &e.weekSelected, &e.location})
+        for (const StoredText* t : TextsOf(e))
             deadText_ += t->size;
         return true;
     });
@@ -220,11 +261,27 @@ const MemoryEvent* CalendarMemory::Find(std::int64_t id) const {
     return at != events_.end() && at->id == id ? &*at : nullptr;
 }
 
+bool CalendarMemory::LayersOfEvents(std::vector<std::string>& names) const {
+    names.clear();
+    if (!valid_)
+        return false;
+    std::vector<bool> seen(layerNames_.size(), false);
+    for (const MemoryEvent& e : events_) {
+        if (e.layerKind == kLayerOther)
+            return false;
+        if (e.layerKind == kLayerNull || seen[e.layer])
+            continue;
+        seen[e.layer] = true;
+        names.push_back(layerNames_[e.layer]);
+    }
+    return true;
+}
+
 std::string_view CalendarMemory::Text(StoredText text) const {
     return std::string_view(texts_).substr(text.at, text.size);
 }
 
-StoredText CalendarMemory::Keep(const std::string& text) {
+StoredText CalendarMemory::Keep(std::string_view text) {
     if (text.empty())
         return {};
     const StoredText kept{std::uint32_t(texts_.size()), std::uint32_t(text.size())};
@@ -240,7 +297,8 @@ std::uint32_t CalendarMemory::LayerIndex(const std::string& name) {
     return std::uint32_t(layerNames_.size() - 1);
 }
 
-void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
+void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn,
+                           std::uint8_t layerKind) {
     e.rule = RuleFields::From(event);
     e.revision = nextRevision_++;
     e.dueSince = kNever;
@@ -248,7 +306,6 @@ void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
     e.seriesId = event.seriesId;
     e.enddate = event.enddate;
     e.endtime = event.endtime;
-    e.exceptDays = event.repeatType == kRepeatNone ? event.exceptDays : std::vector<int>{};
     e.weekType = event.weekType;
     e.seriesDay = event.seriesDay;
     e.layer = LayerIndex(event.layername);
@@ -257,27 +314,29 @@ void CalendarMemory::Store(MemoryEvent& e, const tfield& event, bool alertOn) {
     e.mynote = Keep(event.mynote);
     e.weekSelected = Keep(event.weekSelected0);
     e.location = Keep(event.location);
+    e.exceptDays =
+        event.repeatType == kRepeatNone ? Keep(ExceptDaysText(event.exceptDays)) : StoredText{};
     e.alert = event.alert;
     e.alertOn = alertOn;
     e.allDay = event.allDay;
+    e.layerKind = layerKind;
 }
 
-void CalendarMemory::Put(const tfield& event, bool alertOn) {
+void CalendarMemory::Put(const tfield& event, bool alertOn, std::uint8_t layerKind) {
     if (events_.empty() || events_.back().id < event.id) {
-        Store(events_.emplace_back(), event, alertOn);
+        Store(events_.emplace_back(), event, alertOn, layerKind);
         Touched(std::uint32_t(events_.size() - 1));
         return;
     }
     const auto at = std::lower_bound(events_.begin(), events_.end(), event.id,
                                      [](const MemoryEvent& e, std::int64_t v) { return e.id < v; });
     if (at != events_.end() && at->id == event.id) {
-        for (const StoredText* t :
-             {&at->subject, &at->content, &at->mynote, &at->weekSelected, &at->location})
+        for (const StoredText* t : TextsOf(*at))
             deadText_ += t->size;
-        Store(*at, event, alertOn);
+        Store(*at, event, alertOn, layerKind);
         Touched(std::uint32_t(at - events_.begin()));
     } else {
-        Store(*events_.emplace(at), event, alertOn);
+        Store(*events_.emplace(at), event, alertOn, layerKind);
         Reshaped();
     }
 }
@@ -288,7 +347,7 @@ void CalendarMemory::CompactTexts() {
     std::string kept;
     kept.reserve(texts_.size() - deadText_);
     for (MemoryEvent& e : events_) {
-        for (StoredText* t : {&e.subject, &e.content, &e.mynote, &e.weekSelected, &e.location}) {
+        for (StoredText* t : TextsOf(e)) {
             const std::string_view text = Text(*t);
             t->at = std::uint32_t(kept.size());
             kept += text;
@@ -394,7 +453,7 @@ tfield CalendarMemory::Field(const MemoryEvent& e, const arraylayinfo& layers) c
     f.yearspecial1 = r.yearspecial1;
     f.yearDayorWeek1 = r.yearDayorWeek1;
     f.yearMonth1 = r.yearMonth1;
-    f.exceptDays = r.repeatType == kRepeatNone ? e.exceptDays : r.exceptDays;
+    f.exceptDays = r.repeatType == kRepeatNone ? ParseExceptDays(Text(e.exceptDays)) : r.exceptDays;
     f.seriesId = e.seriesId;
     f.seriesDay = e.seriesDay;
     f.remindBefore = r.remindBefore;

@@ -40,24 +40,26 @@ struct MemoryEvent {
     std::int64_t seriesId = 0;
     TDateTime enddate = 0;  // as stored; the rule's end of an open end is the last day there is
     TDateTime endtime = 0;
-    std::vector<int> exceptDays;  // of an event that does not repeat (the rule holds the others')
-    std::int32_t weekType = 0;
-    std::int32_t seriesDay = 0;
-    std::uint32_t layer = 0;  // in the memory's layer names
     // Changes whenever the row is read again or moves to another layer: a record built from
     // the row at the same revision is still the row's record (but for the layer's colour).
     std::uint64_t revision = 0;
+    // The earliest moment at which the due test answered yes since the row was read: the
+    // answer stays yes from then on until the row changes.
+    mutable TDateTime dueSince = std::numeric_limits<TDateTime>::infinity();
     StoredText subject;
     StoredText content;
     StoredText mynote;
     StoredText weekSelected;
     StoredText location;
-    // The earliest moment at which the due test answered yes since the row was read: the
-    // answer stays yes from then on until the row changes.
-    mutable TDateTime dueSince = std::numeric_limits<TDateTime>::infinity();
-    bool alert = false;    // the column is not 0
-    bool alertOn = false;  // the column is exactly true, as the due statements ask
+    StoredText
+        exceptDays;  // of an event that does not repeat, as stored (the rule holds the others')
+    std::int32_t weekType = 0;
+    std::int32_t seriesDay = 0;
+    std::uint32_t layer = 0;  // in the memory's layer names
+    bool alert = false;       // the column is not 0
+    bool alertOn = false;     // the column is exactly true, as the due statements ask
     bool allDay = false;
+    std::uint8_t layerKind = 0;  // how the layer name is stored (LayerKind)
 };
 
 class CalendarMemory {
@@ -82,6 +84,9 @@ public:
     void RenameLayer(const std::string& oldName, const std::string& newName);
 
     const MemoryEvent* Find(std::int64_t id) const;
+    // The layer names the events use, in the order of their first use, as the statement that
+    // lists them gives them; false when the memory cannot tell (the statement answers then).
+    bool LayersOfEvents(std::vector<std::string>& names) const;
     std::string_view Text(StoredText text) const;
     const std::string& LayerName(const MemoryEvent& e) const { return layerNames_[e.layer]; }
     // The record as the table gives it, layer colour from layers.
@@ -132,9 +137,9 @@ private:
         bool whole = false;  // rows came or went in the middle: the index is made anew
     };
 
-    void Put(const tfield& event, bool alertOn);
-    void Store(MemoryEvent& e, const tfield& event, bool alertOn);
-    StoredText Keep(const std::string& text);
+    void Put(const tfield& event, bool alertOn, std::uint8_t layerKind);
+    void Store(MemoryEvent& e, const tfield& event, bool alertOn, std::uint8_t layerKind);
+    StoredText Keep(std::string_view text);
     std::uint32_t LayerIndex(const std::string& name);
     std::vector<bool> ActiveLayers(const arraylayinfo& layers) const;
     void Changed();

@@ -120,6 +120,9 @@ public:
     platform::LocaleSeparators Separators;
     // Run after every SaveOptions; the main window re-registers its hot key here.
     std::function<void()> OnOptionsSaved;
+    // When set, answers the layer names the events use, in the order of their first use,
+    // without reading the table; false leaves the question to the table.
+    std::function<bool(std::vector<std::string>&)> LayersOfEvents;
 
     // Most layers read from the settings file; a larger "Total" is cut to this.
     static constexpr int kMaxLayers = 10000;

@@ -63,7 +63,7 @@ void EventColumns::ReadColumns(const platform::Query& q, tfield& e, bool ruleFie
                 auto& field = e.*member;
                 using T = std::remove_cvref_t<decltype(field)>;
                 if constexpr (std::is_same_v<T, std::string>) {
-                    field = q.stringAt(at);
+                    field.assign(q.textAt(at));  // keeps the field's buffer for the next row
                 } else if constexpr (std::is_same_v<T, double>) {
                     field = q.doubleAt(at);
                 } else if constexpr (std::is_same_v<T, bool>) {
@@ -79,7 +79,7 @@ void EventColumns::ReadColumns(const platform::Query& q, tfield& e, bool ruleFie
 void EventColumns::ReadRuleFields(const platform::Query& q, tfield& e) const {
     ReadColumns(q, e, true);
     const auto extra = [&](Extra c) -> int { return extraAt_[c]; };
-    e.exceptDays = extra(kExceptDays) >= 0 ? ParseExceptDays(q.stringAt(extra(kExceptDays)))
+    e.exceptDays = extra(kExceptDays) >= 0 ? ParseExceptDays(q.textAt(extra(kExceptDays)))
                                            : std::vector<int>{};
     e.seriesId = extra(kSeriesId) >= 0 ? q.integerAt(extra(kSeriesId)) : 0;
     e.seriesDay = extra(kSeriesDay) >= 0 ? std::int32_t(q.integerAt(extra(kSeriesDay))) : 0;
@@ -99,7 +99,11 @@ void EventColumns::ReadTexts(const platform::Query& q, tfield& e,
                              const arraylayinfo& layers) const {
     ReadColumns(q, e, false);
     e.layerColor = LayerColor(layers, e.layername);
-    e.location = extraAt_[kLocation] >= 0 ? q.stringAt(extraAt_[kLocation]) : std::string();
+    if (extraAt_[kLocation] >= 0) {
+        e.location.assign(q.textAt(extraAt_[kLocation]));
+    } else {
+        e.location.clear();
+    }
 }
 
 void TransferRow(TransferDirection direction, tfield& e, platform::Query& q,

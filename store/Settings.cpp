@@ -238,27 +238,31 @@ bool TDataMod::AddLayersOfEvents() {
     if (!Connected()) {
         return false;
     }
+    // In the order the layers were first used.
+    std::vector<std::string> used;
+    if (!LayersOfEvents || !LayersOfEvents(used)) {
+        try {
+            platform::Query q(ADOConnection);
+            q.setSql(
+                "select layername from eventtable where layername is not null "
+                "group by layername order by min(id)");
+            q.open();
+            const int column = q.fieldIndex("layername");
+            for (; !q.eof(); q.next())
+                used.push_back(q.stringAt(column));
+        } catch (const platform::DbError&) {
+            // A table that cannot be read is reported by the statement that needs its events.
+            return false;
+        }
+    }
     std::vector<std::string> missing;
     int unnamed = 0;  // events whose layer name no statement can carry
-    try {
-        platform::Query q(ADOConnection);
-        // In the order the layers were first used.
-        q.setSql(
-            "select layername from eventtable where layername is not null "
-            "group by layername order by min(id)");
-        q.open();
-        const int column = q.fieldIndex("layername");
-        for (; !q.eof(); q.next()) {
-            std::string name = q.stringAt(column);
-            if (name.find('\0') != std::string::npos) {
-                ++unnamed;
-            } else if (!Named(Layers, name)) {
-                missing.push_back(std::move(name));
-            }
+    for (std::string& name : used) {
+        if (name.find('\0') != std::string::npos) {
+            ++unnamed;
+        } else if (!Named(Layers, name)) {
+            missing.push_back(std::move(name));
         }
-    } catch (const platform::DbError&) {
-        // A table that cannot be read is reported by the statement that needs its events.
-        return false;
     }
     const std::size_t room =
         std::size_t(kMaxLayers) - std::min(Layers.size(), std::size_t(kMaxLayers));
