@@ -68,27 +68,6 @@ bool HourUsesTwelveHourClock(std::string_view format, std::size_t pos) {
 
 }  // namespace
 
-bool IsValidDateTime(TDateTime x) {
-    if (!std::isfinite(x)) {
-        return false;
-    }
-    const double day = std::trunc(x);
-    return day >= kMinDayNumber && day <= kMaxDayNumber;
-}
-
-int DayOf(TDateTime x) {
-    if (std::isnan(x)) {
-        return 0;
-    }
-    if (x <= kMinDayNumber) {
-        return kMinDayNumber;
-    }
-    if (x >= kMaxDayNumber) {
-        return kMaxDayNumber;
-    }
-    return static_cast<int>(x);  // truncates toward zero
-}
-
 bool IsLeapYear(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -111,12 +90,6 @@ CivilDate DateOfDay(int dayNumber) {
     const chr::year_month_day ymd{chr::sys_days{chr::days{dayNumber - kUnixEpochDay}}};
     return CivilDate{static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
                      static_cast<unsigned>(ymd.day())};
-}
-
-int WeekdayOfDay(int dayNumber) {
-    // Day 0 (1899-12-30) was a Saturday.
-    const int w = ((dayNumber % 7) + 7) % 7;
-    return w == 0 ? 7 : w;
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {

@@ -2,6 +2,7 @@
 
 // Date-time values: days since 1899-12-30, the fraction being the time of day.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,12 +28,30 @@ struct TimeOfDay {
 inline constexpr int kMinDayNumber = -693593;
 inline constexpr int kMaxDayNumber = 2958465;
 
-// True for finite values whose day lies within the years 1..9999.
-bool IsValidDateTime(TDateTime x);
+// True for finite values whose day lies within the years 1..9999. (Inline, as the rules ask
+// it for every step from one occurrence to the next.)
+inline bool IsValidDateTime(TDateTime x) {
+    if (!std::isfinite(x)) {
+        return false;
+    }
+    const double day = std::trunc(x);
+    return day >= kMinDayNumber && day <= kMaxDayNumber;
+}
 
 // The whole-day part, cut toward zero. Values outside the valid range are clamped
 // to it (NaN gives 0) so that callers never convert an out-of-range double.
-int DayOf(TDateTime x);
+inline int DayOf(TDateTime x) {
+    if (std::isnan(x)) {
+        return 0;
+    }
+    if (x <= kMinDayNumber) {
+        return kMinDayNumber;
+    }
+    if (x >= kMaxDayNumber) {
+        return kMaxDayNumber;
+    }
+    return static_cast<int>(x);  // truncates toward zero
+}
 
 bool IsLeapYear(int year);
 unsigned DaysInMonth(int year, unsigned month);
@@ -49,7 +68,11 @@ inline CivilDate DecodeDate(TDateTime x) {
 }
 
 // Weekday of a day number: 1 Sunday .. 7 Saturday.
-int WeekdayOfDay(int dayNumber);
+inline int WeekdayOfDay(int dayNumber) {
+    // Day 0 (1899-12-30) was a Saturday.
+    const int w = ((dayNumber % 7) + 7) % 7;
+    return w == 0 ? 7 : w;
+}
 inline int DayOfWeek(TDateTime x) {
     return WeekdayOfDay(DayOf(x));
 }

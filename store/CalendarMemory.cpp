@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -503,8 +504,9 @@ void CalendarMemory::SortAlarms() const {
     alarmsSorted_ = true;
 }
 
-std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDateTime last,
-                                                            const arraylayinfo* layers) const {
+template <class Visit>
+void CalendarMemory::ForEachOverlapping(TDateTime first, TDateTime last, const arraylayinfo* layers,
+                                        Visit&& visit) const {
     SortRanges();
     const TDateTime from = AsStatementNumber(first);
     const TDateTime to = AsStatementNumber(last);
@@ -512,7 +514,6 @@ std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDa
     const auto end = std::upper_bound(ranges_.begin(), ranges_.end(), to,
                                       [](TDateTime v, const RangeEntry& r) { return v < r.begin; });
     const auto count = std::size_t(end - ranges_.begin());
-    std::vector<std::uint32_t> found;
     for (std::size_t block = 0; block * kBlock < count; ++block) {
         if (blockEnds_[block] < from)
             continue;
@@ -520,9 +521,15 @@ std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDa
             const RangeEntry& r = ranges_[i];
             if (r.end < from || (layers && !active[events_[r.index].layer]))
                 continue;
-            found.push_back(r.index);
+            visit(r.index);
         }
     }
+}
+
+std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDateTime last,
+                                                            const arraylayinfo* layers) const {
+    std::vector<std::uint32_t> found;
+    ForEachOverlapping(first, last, layers, [&](std::uint32_t i) { found.push_back(i); });
     std::sort(found.begin(), found.end());
     std::vector<const MemoryEvent*> events;
     events.reserve(found.size());
@@ -531,19 +538,40 @@ std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDa
     return events;
 }
 
+namespace {
+
+// The order of the lines in a cell as one number of 128 bits (high, low): all-day events first,
+// then by begin time, rows of the same time in the order of their ids (the order of events_).
+struct LineOrder {
+    std::uint64_t high;
+    std::uint64_t low;
+    friend bool operator<(const LineOrder& a, const LineOrder& b) {
+        return a.high != b.high ? a.high < b.high : a.low < b.low;
+    }
+};
+
+LineOrder OrderOf(bool allDay, TDateTime beginTime, std::uint32_t row) {
+    // The bits of a double, turned so that they sort as the numbers do (no NaN comes from the
+    // table; both zeros are one).
+    const double time = beginTime == 0 ? 0.0 : beginTime;
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(time);
+    bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t(1) << 63);
+    return {(std::uint64_t(allDay ? 0 : 1) << 63) | (bits >> 1), ((bits & 1) << 32) | row};
+}
+
+}  // namespace
+
 std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, TDateTime first,
                                                             int days) const {
-    std::vector<const MemoryEvent*> events = Overlapping(first, first + days - 1, &dm.Layers);
-    // As the month statement orders them; all-day events first in a cell.
-    std::stable_sort(events.begin(), events.end(), [](const MemoryEvent* a, const MemoryEvent* b) {
-        return a->rule.beginTime < b->rule.beginTime;
+    std::vector<LineOrder> rows;
+    ForEachOverlapping(first, first + days - 1, &dm.Layers, [&](std::uint32_t i) {
+        rows.push_back(OrderOf(events_[i].allDay, events_[i].rule.beginTime, i));
     });
-    std::stable_partition(events.begin(), events.end(),
-                          [](const MemoryEvent* e) { return e->allDay; });
-    std::vector<mytitem_for_display> lines(std::size_t(std::max(days, 0)));
+    std::sort(rows.begin(), rows.end());
+    const std::size_t dayCount = std::size_t(std::max(days, 0));
     const int firstDay = DayOf(first);
     const int lastDay = firstDay + days - 1;
-    // Most events of a month share a few begin times: each is written once.
+    // Most events of a month share a few begin times and layers: each is written once.
     std::unordered_map<TDateTime, std::string> times;
     const auto timeText = [&](const MemoryEvent& e) -> std::string_view {
         if (e.allDay)
@@ -553,15 +581,51 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
             at->second = dm.Format(dm.Options.TimeFormat, e.rule.beginTime);
         return at->second;
     };
-    for (const MemoryEvent* e : events) {
-        std::optional<titem_for_display> item;
-        tsatisfy(e->rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
-            if (!item) {
-                item = MakeDisplayItem(dm, e->id, Text(e->subject), LayerName(*e), e->alert,
-                                       e->allDay, timeText(*e));
+    struct Layer {
+        SharedText name;
+        TColor color = 0;
+    };
+    std::vector<std::optional<Layer>> layers(layerNames_.size());
+    const auto layer = [&](std::uint32_t index) -> const Layer& {
+        if (!layers[index])
+            layers[index] = Layer{layerNames_[index], LayerColor(dm.Layers, layerNames_[index])};
+        return *layers[index];
+    };
+    // The days of every event first, so that each day's list is made at its size at once.
+    struct Hit {
+        std::uint32_t item;
+        std::uint32_t day;
+    };
+    std::vector<titem_for_display> items;
+    items.reserve(rows.size());
+    std::vector<Hit> hits;
+    hits.reserve(rows.size() * 2);
+    std::vector<std::uint32_t> perDay(dayCount, 0);
+    for (const LineOrder& row : rows) {
+        const MemoryEvent& e = events_[row.low & 0xFFFFFFFF];
+        bool made = false;
+        tsatisfy(e.rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
+            if (!made) {
+                const Layer& l = layer(e.layer);
+                items.push_back(MakeDisplayItem(e.id, Text(e.subject), l.name, l.color, e.alert,
+                                                e.allDay, timeText(e)));
+                made = true;
             }
-            lines[std::size_t(day - firstDay)].push_back(*item);
+            hits.push_back({std::uint32_t(items.size() - 1), std::uint32_t(day - firstDay)});
+            ++perDay[std::size_t(day - firstDay)];
         });
+    }
+    std::vector<mytitem_for_display> lines(dayCount);
+    for (std::size_t d = 0; d < dayCount; ++d)
+        lines[d].reserve(perDay[d]);
+    for (std::size_t k = 0; k < hits.size(); ++k) {
+        const Hit& hit = hits[k];
+        // The last line of an event takes its item; the ones before copy it.
+        if (k + 1 == hits.size() || hits[k + 1].item != hit.item) {
+            lines[hit.day].push_back(std::move(items[hit.item]));
+        } else {
+            lines[hit.day].push_back(items[hit.item]);
+        }
     }
     return lines;
 }

@@ -142,6 +142,10 @@ private:
     StoredText Keep(std::string_view text);
     std::uint32_t LayerIndex(const std::string& name);
     std::vector<bool> ActiveLayers(const arraylayinfo& layers) const;
+    // Calls visit(row) for the rows Overlapping answers, in no particular order.
+    template <class Visit>
+    void ForEachOverlapping(TDateTime first, TDateTime last, const arraylayinfo* layers,
+                            Visit&& visit) const;
     void Changed();
     void Touched(std::uint32_t row);
     void Reshaped();

@@ -402,9 +402,17 @@ titem_for_display tlist_of_event::MakeItem(const tfield& event) const {
 titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
                                   const std::string& layername, bool alert, bool allDay,
                                   std::string_view time) {
+    return MakeDisplayItem(id, subject, SharedText(layername), LayerColor(dm.Layers, layername),
+                           alert, allDay, time);
+}
+
+titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
+                                  const SharedText& layername, TColor layerColor, bool alert,
+                                  bool allDay, std::string_view time) {
     titem_for_display item;
     // An all-day event shows no time.
     std::string text;
+    text.reserve(time.size() + 2 + subject.size());
     if (allDay) {
         text = alert ? "!" : "";
     } else {
@@ -415,7 +423,7 @@ titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::stri
     item.text = std::move(text);
     item.id = id;
     item.layername = layername;
-    item.layerColor = LayerColor(dm.Layers, layername);
+    item.layerColor = layerColor;
     item.alert = alert;
     return item;
 }

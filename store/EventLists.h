@@ -130,7 +130,7 @@ protected:
 struct titem_for_display {
     SharedText text;  // the copies on the days of a repeating event share it
     std::int64_t id = 0;
-    std::string layername;
+    SharedText layername;  // shared as the text is
     TColor layerColor = kUnknownLayerColor;
     bool alert = false;
     bool operator==(const titem_for_display&) const = default;
@@ -142,6 +142,10 @@ using mytitem_for_display = std::vector<titem_for_display>;
 titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
                                   const std::string& layername, bool alert, bool allDay,
                                   std::string_view time);
+// The same line with the layer's name as the lines share it and its colour looked up.
+titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
+                                  const SharedText& layername, TColor layerColor, bool alert,
+                                  bool allDay, std::string_view time);
 
 // The month view's list: the lines of one day cell.
 class tlist_of_event : public tlist_of_event_orig {

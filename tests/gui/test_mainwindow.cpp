@@ -70,6 +70,27 @@ private slots:
         QCOMPARE(fx.window->SelectedCell(), firstCell);
     }
 
+    // Cells filled in place after another month show only the new month: no caption stays
+    // red, no list keeps the rows or the ground of lines it no longer has.
+    void cellsRefilledShowOnlyTheNewMonth() {
+        WindowFixture fx(kJan7, kTwoLayers);
+        fx.Add(OnceEvent("Meeting", EncodeDate(2027, 1, 7), EncodeTime(9, 0), "Work"));
+        fx.Add(OnceEvent("Lunch", EncodeDate(2027, 2, 9), EncodeTime(12, 30), "Home"));
+        fx.Open();
+        fx.ShowMonth(2027, 2);
+        const Tlable_listbox* lunch = &fx.CellOfDay(2027, 2, 9);
+        for (int n = 1; n <= kCellCount; ++n) {
+            const Tlable_listbox& c = fx.window->Cell(n);
+            const QColor caption = c.button->captionColor();
+            QVERIFY(!c.today && !c.button->text().contains(Q("Today")));
+            QVERIFY(caption.red() <= 2 * caption.green() || caption.red() <= 2 * caption.blue());
+            QCOMPARE(c.list->count(), &c == lunch ? 1 : 0);
+            QCOMPARE(c.list->height(), &c == lunch ? CellList::kRowHeight : 0);
+            QCOMPARE(c.list->palette().color(QPalette::Base),
+                     QPalette().color(&c == lunch ? QPalette::Base : QPalette::Button));
+        }
+    }
+
     void todayIsMarkedAndSelected() {
         WindowFixture fx(kJan7);
         fx.Open();

@@ -16,6 +16,7 @@
 #include "store/Occurrences.h"
 #include "store/Transaction.h"
 #include "support/StoreFixture.h"
+#include "support/TestText.h"
 
 using namespace qcal;
 using namespace qcal::test;
@@ -199,6 +200,20 @@ struct Comparison {
                                 .arg(table.found.size())));
     }
 
+    // The layers of the events, as the statement of the layer list finds them.
+    void Layers() {
+        std::vector<std::string> memory;
+        QVERIFY(session.Memory().LayersOfEvents(memory));
+        std::vector<std::string> table;
+        platform::Query q(dm.ADOConnection);
+        q.setSql(
+            "select layername from eventtable where layername is not null "
+            "group by layername order by min(id)");
+        for (q.open(); !q.eof(); q.next())
+            table.push_back(q.asString("layername"));
+        QCOMPARE(memory, table);
+    }
+
     void Agenda(int day) {
         for (const bool all : {false, true}) {
             QVERIFY2(cli::AgendaLines(session.Memory(), dm.Layers, day, 30, all) ==
@@ -227,6 +242,8 @@ private slots:
     void staysEqualAfterChanges_data();
     void staysEqualAfterChanges();
     void keepsTextsThroughManyEdits();
+    void layersOfEvents_data();
+    void layersOfEvents();
 };
 
 void TestCalendarMemory::answersEqualStatements_data() {
@@ -358,6 +375,7 @@ void TestCalendarMemory::staysEqualAfterChanges() {
         compare.Due(now, now + 0.1);
         compare.Search(kSearchThisMonth, day, nullptr, true, true, true);
         compare.Search(kSearchArchived, DayOf(now), "a", true, true, true);
+        compare.Layers();
         if (QTest::currentTestFailed())
             QFAIL(qPrintable(QStringLiteral("after step %1").arg(step)));
     }
@@ -392,6 +410,39 @@ void TestCalendarMemory::keepsTextsThroughManyEdits() {
     Comparison compare{dm, session, clock};
     compare.Search(kSearchArchived, kFirstDay + 2000, "straße", false, false, true);
     compare.Search(kSearchThisYear, kFirstDay + 400, "straße", true, true, true);
+}
+
+// The layers of the events from memory: those of the statement, names left out or empty
+// alike; a name stored otherwise than as text is left to the statement.
+void TestCalendarMemory::layersOfEvents_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("as written") << QString() << true;
+    QTest::newRow("no name") << Q("update eventtable set layername=null where id%3=0") << true;
+    QTest::newRow("empty name") << Q("update eventtable set layername='' where id%4=1") << true;
+    QTest::newRow("stored as bytes")
+        << Q("update eventtable set layername=cast('Work' as blob) where id%7=0") << false;
+}
+
+void TestCalendarMemory::layersOfEvents() {
+    QFETCH(QString, change);
+    QFETCH(bool, answered);
+    StoreFixture store;
+    TDataMod& dm = *store.dm;
+    dm.ADOConnection.exec("PRAGMA synchronous=OFF");
+    Generator gen(5);
+    Seed(dm, gen, 200);
+    if (!change.isEmpty())
+        dm.ADOConnection.exec(change.toStdString());
+    clock::ScopedFakeClock clock(kFirstDay + 10.5);
+    NoSound sound;
+    CalendarSession session(dm, sound);
+    std::vector<std::string> names;
+    QCOMPARE(session.Memory().LayersOfEvents(names), answered);
+    if (answered) {
+        Comparison compare{dm, session, clock};
+        compare.Layers();
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCalendarMemory)

@@ -23,6 +23,8 @@ DayButton::DayButton(QWidget* parent) : QAbstractButton(parent), captionColor_(Q
 }
 
 void DayButton::setCaptionColor(const QColor& color) {
+    if (color == captionColor_)
+        return;
     captionColor_ = color;
     update();
 }
@@ -99,8 +101,11 @@ void DayButton::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---- CellLinesModel ----
 
-void CellLinesModel::SetLines(const mytitem_for_display* lines) {
+void CellLinesModel::SetLines(const mytitem_for_display* lines,
+                              const std::function<void()>& change) {
     beginResetModel();
+    if (change)
+        change();
     lines_ = lines;
     endResetModel();
 }
@@ -144,8 +149,8 @@ CellList::CellList(QWidget* parent) : QListView(parent), model_(new CellLinesMod
     setItemDelegate(new ColouredRowDelegate(kRowHeight, this));
 }
 
-void CellList::ShowLines(const mytitem_for_display* lines) {
-    model_->SetLines(lines);
+void CellList::ShowLines(const mytitem_for_display* lines, const std::function<void()>& change) {
+    model_->SetLines(lines, change);
 }
 
 QString CellList::Text(int row) const {
@@ -272,17 +277,31 @@ void Tlable_listbox::SetBounds(const GridRect& r) {
     Fit();
 }
 
+namespace {
+
+// The list's ground: the page's base colour under lines, the button's face without.
+void SetListGround(CellList& list, QPalette::ColorRole role) {
+    const QColor ground = QPalette().color(role);
+    QPalette pal = list.palette();
+    const auto set = [&](QPalette::ColorGroup group) {
+        return pal.isBrushSet(group, QPalette::Base) && pal.color(group, QPalette::Base) == ground;
+    };
+    if (set(QPalette::Active) && set(QPalette::Inactive) && set(QPalette::Disabled))
+        return;
+    pal.setColor(QPalette::Base, ground);
+    list.setPalette(pal);
+}
+
+}  // namespace
+
 void Tlable_listbox::Fit() {
     int height = list->count() * list->RowHeight();
     const int room = button->height() - button->CaptionHeight();
     if (room < height)
         height = std::max(room, 0);
     list->resize(list->width(), height);
-    if (list->count() > 0) {
-        QPalette pal = list->palette();
-        pal.setColor(QPalette::Base, QPalette().color(QPalette::Base));
-        list->setPalette(pal);
-    }
+    if (list->count() > 0)
+        SetListGround(*list, QPalette::Base);
 }
 
 void Tlable_listbox::Clear() {
@@ -290,9 +309,7 @@ void Tlable_listbox::Clear() {
     button->setCaptionColor(Qt::black);
     button->setEnabled(false);
     button->hide();
-    QPalette pal = list->palette();
-    pal.setColor(QPalette::Base, QPalette().color(QPalette::Button));
-    list->setPalette(pal);
+    SetListGround(*list, QPalette::Button);
     list->ShowLines(nullptr);
     lines.clear();
     list->resize(list->width(), 0);
@@ -303,15 +320,17 @@ void Tlable_listbox::Fill(TDateTime x, mytitem_for_display dayLines) {
     date = x;
     const int day = int(DecodeDate(x).day);
     today = DayOf(x) == clock::Today();
+    // The cell may still show another day: everything Clear resets is set here.
     if (today) {
         button->setText(QString::number(day) + QStringLiteral(" Today"));
         button->setCaptionColor(Qt::red);
     } else {
         button->setText(QString::number(day));
+        button->setCaptionColor(Qt::black);
     }
-    list->ShowLines(nullptr);
-    lines = std::move(dayLines);
-    list->ShowLines(&lines);
+    if (dayLines.empty())
+        SetListGround(*list, QPalette::Button);
+    list->ShowLines(&lines, [&] { lines = std::move(dayLines); });
     Fit();
     button->setEnabled(true);
     button->show();

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 #include "core/DateTime.h"
 #include "store/EventLists.h"
 #include "store/Options.h"
@@ -54,8 +56,9 @@ private:
 class CellLinesModel : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
-    // null shows no rows.
-    void SetLines(const mytitem_for_display* lines);
+    // null shows no rows. change, when given, runs while the old rows are let go (the lines
+    // it changes may be the ones shown).
+    void SetLines(const mytitem_for_display* lines, const std::function<void()>& change = {});
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
@@ -73,7 +76,8 @@ public:
 
     explicit CellList(QWidget* parent);
     // Shows lines, which must stay in place until the next call; null empties the list.
-    void ShowLines(const mytitem_for_display* lines);
+    // change (see CellLinesModel::SetLines) may change the lines shown so far.
+    void ShowLines(const mytitem_for_display* lines, const std::function<void()>& change = {});
     int count() const { return model_->rowCount(); }
     QString Text(int row) const;
     QColor Background(int row) const;

@@ -1,6 +1,7 @@
 #include "ui/main/MonthView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QFrame>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -269,8 +271,15 @@ void MonthView::RxSpinYearChange() {
     ShowWeekdayNames();
     const MonthCells month = MonthModel(picker_.Year(), picker_.Month(), FirstWeekday());
     std::vector<mytitem_for_display> lines = session_.MonthLines(month.first, month.days);
-    for (auto& cell : cells_)
-        cell->Clear();
+    // A cell of the month is filled in place. While a list has the focus every cell is emptied
+    // and hidden first, so that the focus leaves the lists as it always did.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool listFocused = std::any_of(cells_.begin(), cells_.end(),
+                                         [&](const auto& cell) { return cell->list == focus; });
+    for (auto& cell : cells_) {
+        if (listFocused || !month.HoldsDay(cell->Number()))
+            cell->Clear();
+    }
     int todayCell = 0;
     for (int d = 1; d <= month.days; ++d) {
         Tlable_listbox& cell = Cell(month.CellOfDay(d));
