@@ -443,6 +443,17 @@ std::optional<int> tdaily::RuleFirstOccurrence(int fromDay, int toDay) const {
     return static_cast<int>(day);
 }
 
+long long tdaily::Period() const {
+    switch (f.dayType) {
+        case kDayEveryN:
+            return f.dayEvery0 >= 1 ? f.dayEvery0 : 0;
+        case kDayWorkday:
+            return 7;  // five days of each week
+        default:
+            return 0;
+    }
+}
+
 // ---- Weekly -----------------------------------------------------------------------------------
 
 bool tweek::OccursOn(TDateTime day) const {
@@ -478,6 +489,10 @@ std::optional<int> tweek::RuleFirstOccurrence(int fromDay, int toDay) const {
         return std::nullopt;
     }
     return static_cast<int>(best);
+}
+
+long long tweek::Period() const {
+    return f.weekMaskValid && f.weekEvery0 >= 1 ? 7LL * f.weekEvery0 : 0;
 }
 
 // ---- Monthly ----------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // Recurrence rules: does an event occur on a day, in a period, is its alarm due now,
 // and which day shows it.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -103,6 +104,33 @@ public:
     // OccursOn answers yes for), in order, stepping from one occurrence to the next.
     template <class Visit>
     void ForEachOccurrence(int fromDay, int toDay, Visit&& visit) const {
+        const long long period = Period();
+        if (period > 0) {
+            // The rule's days of the first period, then the same days of every later one.
+            if (!IsValidDateTime(f.begindate) || !IsValidDateTime(f.enddate))
+                return;
+            fromDay = std::max(fromDay, DayOf(f.begindate));
+            toDay = std::min(toDay, DayOf(f.enddate));
+            std::array<int, 7> days{};
+            std::size_t count = 0;
+            const int firstEnd = int(std::min<long long>(toDay, fromDay + period - 1));
+            for (std::optional<int> day = fromDay <= toDay ? RuleFirstOccurrence(fromDay, firstEnd)
+                                                           : std::nullopt;
+                 day && count < days.size();
+                 day = *day < firstEnd ? RuleFirstOccurrence(*day + 1, firstEnd) : std::nullopt) {
+                days[count++] = *day;
+            }
+            for (long long base = 0; count > 0; base += period) {
+                for (std::size_t i = 0; i < count; ++i) {
+                    const long long day = days[i] + base;
+                    if (day > toDay)
+                        return;
+                    if (!Excepted(int(day)))
+                        visit(int(day));
+                }
+            }
+            return;
+        }
         std::optional<int> day = FirstOccurrence(fromDay, toDay);
         while (day) {
             visit(*day);
@@ -124,6 +152,9 @@ protected:
     // Shared by the repeating kinds: the first day in [fromDay, toDay] on which the rule
     // occurs, computed directly rather than by testing day after day.
     virtual std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const = 0;
+    // The days after which the rule's days (before exceptions) repeat within its date range,
+    // at most seven of them in each such period; 0 for a rule without one.
+    virtual long long Period() const { return 0; }
     bool Excepted(int day) const { return !f.exceptDays.empty() && IsExceptDay(f.exceptDays, day); }
     // The moment now and the archive time as the due test sees them: for an event with a
     // reminder ahead of its begin, both moved that far later, so that each occurrence is due
@@ -171,6 +202,7 @@ public:
 
 protected:
     std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
+    long long Period() const override;
 };
 
 // The chosen weekdays of every N weeks, counted from the week of the begin day.
@@ -181,6 +213,7 @@ public:
 
 protected:
     std::optional<int> RuleFirstOccurrence(int fromDay, int toDay) const override;
+    long long Period() const override;
 };
 
 // Day D, or the O-th day of kind K, of every N months.

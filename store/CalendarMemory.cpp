@@ -481,7 +481,8 @@ void CalendarMemory::SortRanges() const {
         return std::tie(a.begin, a.index) < std::tie(b.begin, b.index);
     };
     const auto entry = [this](std::uint32_t i) -> std::optional<RangeEntry> {
-        return RangeEntry{events_[i].rule.begindate, events_[i].enddate, i};
+        const MemoryEvent& e = events_[i];
+        return RangeEntry{e.rule.begindate, e.enddate, e.rule.beginTime, i, e.allDay};
     };
     Reindex(ranges_, rangesPending_, events_.size(), entry, less);
     blockEnds_.assign((ranges_.size() + kBlock - 1) / kBlock, kAlways);
@@ -511,6 +512,9 @@ void CalendarMemory::ForEachOverlapping(TDateTime first, TDateTime last, const a
     const TDateTime from = AsStatementNumber(first);
     const TDateTime to = AsStatementNumber(last);
     const std::vector<bool> active = layers ? ActiveLayers(*layers) : std::vector<bool>{};
+    // With every layer active the rows themselves need not be looked at.
+    if (std::find(active.begin(), active.end(), false) == active.end())
+        layers = nullptr;
     const auto end = std::upper_bound(ranges_.begin(), ranges_.end(), to,
                                       [](TDateTime v, const RangeEntry& r) { return v < r.begin; });
     const auto count = std::size_t(end - ranges_.begin());
@@ -521,7 +525,7 @@ void CalendarMemory::ForEachOverlapping(TDateTime first, TDateTime last, const a
             const RangeEntry& r = ranges_[i];
             if (r.end < from || (layers && !active[events_[r.index].layer]))
                 continue;
-            visit(r.index);
+            visit(r);
         }
     }
 }
@@ -529,7 +533,7 @@ void CalendarMemory::ForEachOverlapping(TDateTime first, TDateTime last, const a
 std::vector<const MemoryEvent*> CalendarMemory::Overlapping(TDateTime first, TDateTime last,
                                                             const arraylayinfo* layers) const {
     std::vector<std::uint32_t> found;
-    ForEachOverlapping(first, last, layers, [&](std::uint32_t i) { found.push_back(i); });
+    ForEachOverlapping(first, last, layers, [&](const RangeEntry& r) { found.push_back(r.index); });
     std::sort(found.begin(), found.end());
     std::vector<const MemoryEvent*> events;
     events.reserve(found.size());
@@ -550,6 +554,13 @@ struct LineOrder {
     }
 };
 
+std::uint32_t Row(const LineOrder& order) {
+    return std::uint32_t(order.low & 0xFFFFFFFF);
+}
+
+// How many rows ahead of the one made into lines are fetched.
+constexpr std::size_t kAhead = 8;
+
 LineOrder OrderOf(bool allDay, TDateTime beginTime, std::uint32_t row) {
     // The bits of a double, turned so that they sort as the numbers do (no NaN comes from the
     // table; both zeros are one).
@@ -564,8 +575,8 @@ LineOrder OrderOf(bool allDay, TDateTime beginTime, std::uint32_t row) {
 std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, TDateTime first,
                                                             int days) const {
     std::vector<LineOrder> rows;
-    ForEachOverlapping(first, first + days - 1, &dm.Layers, [&](std::uint32_t i) {
-        rows.push_back(OrderOf(events_[i].allDay, events_[i].rule.beginTime, i));
+    ForEachOverlapping(first, first + days - 1, &dm.Layers, [&](const RangeEntry& r) {
+        rows.push_back(OrderOf(r.allDay, r.beginTime, r.index));
     });
     std::sort(rows.begin(), rows.end());
     const std::size_t dayCount = std::size_t(std::max(days, 0));
@@ -601,8 +612,14 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
     std::vector<Hit> hits;
     hits.reserve(rows.size() * 2);
     std::vector<std::uint32_t> perDay(dayCount, 0);
-    for (const LineOrder& row : rows) {
-        const MemoryEvent& e = events_[row.low & 0xFFFFFFFF];
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        // The rows lie all over the memory: the ones a few steps ahead are fetched meanwhile.
+        if (k + kAhead < rows.size()) {
+            const char* ahead = reinterpret_cast<const char*>(&events_[Row(rows[k + kAhead])]);
+            for (std::size_t at = 0; at < sizeof(MemoryEvent); at += 64)
+                __builtin_prefetch(ahead + at);
+        }
+        const MemoryEvent& e = events_[Row(rows[k])];
         bool made = false;
         tsatisfy(e.rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
             if (!made) {

@@ -124,7 +124,9 @@ private:
     struct RangeEntry {
         TDateTime begin;
         TDateTime end;
+        TDateTime beginTime;  // what the month orders by, at hand without the row
         std::uint32_t index;
+        bool allDay;
     };
     struct AlarmEntry {
         TDateTime bound;
@@ -142,7 +144,7 @@ private:
     StoredText Keep(std::string_view text);
     std::uint32_t LayerIndex(const std::string& name);
     std::vector<bool> ActiveLayers(const arraylayinfo& layers) const;
-    // Calls visit(row) for the rows Overlapping answers, in no particular order.
+    // Calls visit(entry) for the rows Overlapping answers, in no particular order.
     template <class Visit>
     void ForEachOverlapping(TDateTime first, TDateTime last, const arraylayinfo* layers,
                             Visit&& visit) const;

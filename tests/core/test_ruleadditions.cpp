@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -118,6 +119,40 @@ private slots:
         QCOMPARE(byDay, expected);
         QCOMPARE(walked, expected);
         QCOMPARE(rule.OccursBetween(from, to + 0.5), !expected.empty());
+    }
+
+    // The walk over occurrences, which takes the days of a daily or weekly rule period by
+    // period, gives the days the day test takes, on generated rules and windows.
+    void walkAgreesWithTheDayTest() {
+        std::srand(17);
+        const auto pick = [](int from, int to) { return from + std::rand() % (to - from + 1); };
+        for (int n = 0; n < 3000; ++n) {
+            const int begin = Day(2027, 1, 1) + pick(-20, 20);
+            tfield e = Repeating(pick(1, 2), begin, begin + pick(-2, 120));
+            e.dayType = pick(0, 2);
+            e.dayEvery0 = pick(-1, 9);
+            e.weekEvery0 = pick(0, 4);
+            e.weekSelected0.clear();
+            for (int d = pick(6, 8); d > 0; --d)
+                e.weekSelected0 += pick(0, 2) == 0 ? 'T' : 'F';
+            e.openEnd = pick(0, 5) == 0;
+            for (int k = pick(0, 4); k > 0; --k)
+                e.exceptDays.push_back(begin + pick(-3, 60));
+            std::sort(e.exceptDays.begin(), e.exceptDays.end());
+            e.exceptDays.erase(std::unique(e.exceptDays.begin(), e.exceptDays.end()),
+                               e.exceptDays.end());
+            const tsatisfy rule(e);
+            const int from = begin + pick(-30, 60);
+            const int to = from + pick(-1, 90);
+            std::vector<int> byDay;
+            for (int d = from; d <= to; ++d) {
+                if (rule.OccursOn(d))
+                    byDay.push_back(d);
+            }
+            std::vector<int> walked;
+            rule.ForEachOccurrence(from, to, [&](int d) { walked.push_back(d); });
+            QVERIFY2(walked == byDay, qPrintable(QStringLiteral("rule %1").arg(n)));
+        }
     }
 
     void dayToShow_data() {
