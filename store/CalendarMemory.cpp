@@ -98,29 +98,25 @@ TDateTime EarliestDueMoment(const MemoryEvent& e) {
     return firstUnfiled - lead;
 }
 
-bool DueAt(const MemoryEvent& e, TDateTime now) {
+bool CalendarMemory::DueAt(const AlarmEntry& entry, TDateTime now) const {
     // Once due, an event stays due as time goes on, until it is archived or changed (which
-    // reads the row again).
-    if (e.dueSince <= now)
+    // reads the row again and makes its entry anew).
+    if (entry.dueSince <= now)
         return true;
-    if (!tsatisfy(e.rule).IsDue(now))
+    const MemoryEvent& e = events_[entry.index];
+    if (!(e.dueSince <= now) && !tsatisfy(e.rule).IsDue(now))
         return false;
-    e.dueSince = now;
+    e.dueSince = std::min(e.dueSince, now);
+    entry.dueSince = e.dueSince;
     return true;
 }
 
-bool CalendarMemory::PassesDueStatement(const MemoryEvent& e, TDateTime moment, int today) {
-    const RuleFields& r = e.rule;
-    if (!e.alertOn || !(r.begindate + r.beginTime <= moment))
-        return false;
-    if (r.repeatType == kRepeatNone)
-        return r.lastFileTime < 1;
-    return r.lastFileTime <= e.enddate + e.endtime &&
-           !(r.lastFileTime >= today && r.lastFileTime < today + 1);
-}
-
-bool CalendarMemory::PassesReminderStatement(const MemoryEvent& e) {
-    return e.alertOn && e.rule.remindBefore > 0 && e.rule.lastFileTime <= e.enddate + e.endtime + 1;
+std::vector<TColor> CalendarMemory::LayerColours(const arraylayinfo& layers) const {
+    std::vector<TColor> colours;
+    colours.reserve(layerNames_.size());
+    for (const std::string& name : layerNames_)
+        colours.push_back(LayerColor(layers, name));
+    return colours;
 }
 
 void CalendarMemory::Clear() {
@@ -248,12 +244,15 @@ void CalendarMemory::RenameLayer(const std::string& oldName, const std::string& 
         return;
     const auto from = std::uint32_t(old - layerNames_.begin());
     const std::uint32_t to = LayerIndex(newName);
-    for (MemoryEvent& e : events_) {
+    for (std::size_t i = 0; i < events_.size(); ++i) {
+        MemoryEvent& e = events_[i];
         if (e.layer == from) {
             e.layer = to;
             e.revision = nextRevision_++;
+            Touched(std::uint32_t(i));
         }
     }
+    Changed();
 }
 
 const MemoryEvent* CalendarMemory::Find(std::int64_t id) const {
@@ -494,12 +493,28 @@ void CalendarMemory::SortRanges() const {
 void CalendarMemory::SortAlarms() const {
     if (alarmsSorted_)
         return;
+    // The due list's order: the walk then hands the events over in it.
     const auto less = [](const AlarmEntry& a, const AlarmEntry& b) {
-        return std::tie(a.bound, a.index) < std::tie(b.bound, b.index);
+        return std::tie(a.beginTime, a.index) < std::tie(b.beginTime, b.index);
     };
     const auto entry = [this](std::uint32_t i) -> std::optional<AlarmEntry> {
-        const TDateTime bound = EarliestDueMoment(events_[i]);
-        return bound == kNever ? std::nullopt : std::optional(AlarmEntry{bound, i});
+        const MemoryEvent& e = events_[i];
+        const TDateTime bound = EarliestDueMoment(e);
+        if (bound == kNever)
+            return std::nullopt;
+        const RuleFields& r = e.rule;
+        return AlarmEntry{bound,
+                          r.beginTime,
+                          r.begindate + r.beginTime,
+                          e.enddate + e.endtime,
+                          r.lastFileTime,
+                          e.dueSince,
+                          e.id,
+                          e.revision,
+                          i,
+                          e.layer,
+                          r.repeatType != kRepeatNone,
+                          r.remindBefore > 0};
     };
     Reindex(alarms_, alarmsPending_, events_.size(), entry, less);
     alarmsSorted_ = true;

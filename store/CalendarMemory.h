@@ -62,6 +62,35 @@ struct MemoryEvent {
     std::uint8_t layerKind = 0;  // how the layer name is stored (LayerKind)
 };
 
+// What the due statements and the due test ask of an event with an alarm, kept in the alarm
+// index itself: a walk over the index stays in one array and visits a row only for the rule.
+struct AlarmEntry {
+    TDateTime bound;  // EarliestDueMoment: the event is not due before it
+    TDateTime beginTime;
+    TDateTime begin;     // begindate + beginTime, as the due statement adds them
+    TDateTime endLimit;  // enddate + endtime, as both statements add them
+    TDateTime lastFileTime;
+    // As MemoryEvent::dueSince, of which it is a copy taken when the entry was made or later.
+    mutable TDateTime dueSince;
+    std::int64_t id;
+    std::uint64_t revision;  // the row's
+    std::uint32_t index;     // of the row
+    std::uint32_t layer;     // the row's
+    bool repeats;
+    bool remindsAhead;  // remindBefore > 0
+
+    // What the due statement and the reminder statement let through at the moment now
+    // (moment: now as the statement writes it).
+    bool PassesDueStatement(TDateTime moment, int today) const {
+        if (!(begin <= moment))
+            return false;
+        if (!repeats)
+            return lastFileTime < 1;
+        return lastFileTime <= endLimit && !(lastFileTime >= today && lastFileTime < today + 1);
+    }
+    bool PassesReminderStatement() const { return remindsAhead && lastFileTime <= endLimit + 1; }
+};
+
 class CalendarMemory {
 public:
     // Reads every row of the table; on a failure the memory is left empty and not valid (the
@@ -104,21 +133,22 @@ public:
     void FindEvents(const SearchRequest& request, const arraylayinfo& layers,
                     tArrayofField& found) const;
 
-    // The alarm events whose due test may answer yes at the moment now, in the order of their
-    // earliest possible due moment. Every event due at now is among them.
+    // The alarm events whose due test may answer yes at the moment now, by begin time and then
+    // id. Every event due at now is among them.
     template <class Visit>
     void ForEachAlarmCandidate(TDateTime now, Visit&& visit) const {
         SortAlarms();
         for (const AlarmEntry& entry : alarms_) {
-            if (entry.bound > now)
-                break;
-            visit(events_[entry.index]);
+            if (entry.bound <= now)
+                visit(entry);
         }
     }
-    // What the due statement and the reminder statement let through at the moment now
-    // (moment: now as the statement writes it).
-    static bool PassesDueStatement(const MemoryEvent& e, TDateTime moment, int today);
-    static bool PassesReminderStatement(const MemoryEvent& e);
+    const MemoryEvent& Event(const AlarmEntry& entry) const { return events_[entry.index]; }
+    // The due test of the entry's event at the moment now, answered from dueSince when it can
+    // be.
+    bool DueAt(const AlarmEntry& entry, TDateTime now) const;
+    // The colour of each of the memory's layer names in layers.
+    std::vector<TColor> LayerColours(const arraylayinfo& layers) const;
 
 private:
     struct RangeEntry {
@@ -127,10 +157,6 @@ private:
         TDateTime beginTime;  // what the month orders by, at hand without the row
         std::uint32_t index;
         bool allDay;
-    };
-    struct AlarmEntry {
-        TDateTime bound;
-        std::uint32_t index;
     };
     static constexpr std::size_t kBlock = 64;
     // The rows read again in their place since an index was last put in order.
@@ -169,15 +195,13 @@ private:
     mutable std::vector<RangeEntry> ranges_;    // by begin
     mutable std::vector<TDateTime> blockEnds_;  // the latest end of each block of ranges_
     mutable bool alarmsSorted_ = false;
-    mutable std::vector<AlarmEntry> alarms_;  // by bound
+    mutable std::vector<AlarmEntry> alarms_;  // by begin time, then id
     mutable Pending rangesPending_{{}, true};
     mutable Pending alarmsPending_{{}, true};
 };
 
 // The earliest moment at which the due test of e may answer yes: no event is due before it.
 TDateTime EarliestDueMoment(const MemoryEvent& e);
-// The due test of e at the moment now, answered from dueSince when it can be.
-bool DueAt(const MemoryEvent& e, TDateTime now);
 
 // The number as a statement carries it, read back.
 TDateTime AsStatementNumber(TDateTime value);

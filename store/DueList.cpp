@@ -118,6 +118,7 @@ void tlist_of_event_for_timer::CheckNewDue() {
     try {
         ForEachDue(*this, q, clock::Now(), dm_.Layers, listed, [this](tfield&& event) {
             InsertFirst(event);
+            ForgetBuild();
             hasNew = true;
         });
     } catch (const platform::DbError& error) {
@@ -149,7 +150,7 @@ bool tlist_of_event_for_timer::RebuildDue() {
         return false;
     }
     dueEvents = std::move(rebuilt);
-    builtRevisions_.clear();
+    ForgetBuild();
     hasNew = HasNewIds();
     return true;
 }

@@ -14,7 +14,7 @@
 namespace qcal {
 
 class CalendarMemory;
-struct MemoryEvent;
+struct AlarmEntry;
 
 // The moment, to the millisecond, at which an event that is not due at from becomes due by
 // to: the statement lets it through from begin on, and the rule answers yes from then until it
@@ -56,7 +56,7 @@ public:
     // same order as the statements; null: the statements answer.
     void UseMemory(CalendarMemory* memory) {
         memory_ = memory;
-        builtRevisions_.clear();
+        ForgetBuild();
     }
 
     std::vector<std::int64_t> oldIds;
@@ -69,23 +69,37 @@ private:
     void RebuildDueInMemory();
     std::optional<TDateTime> NextDueMomentInMemory(TDateTime now, TDateTime horizon) const;
 
+    // An event due now, as the memory's walk hands it over.
+    struct DueCandidate {
+        const AlarmEntry* entry;
+        int pass;  // 0: the due statement lets it through, 1: only the reminder statement
+    };
+    static void PutRemindersLast(std::vector<DueCandidate>& due);
+    // Brings the list up to date in its place when the same events are due, in the same order,
+    // as at the last rebuild from memory; false otherwise.
+    bool UpdateInPlace(const std::vector<DueCandidate>& due, const std::vector<TColor>& colours);
+    // Makes the list anew, taking over the records of rows that did not change.
+    void Rebuild(const std::vector<DueCandidate>& due, const std::vector<TColor>& colours);
+    void ForgetBuild();
+
     // The list being replaced, and where its records are.
     struct PreviousDue {
         tArrayofField events;
+        std::vector<std::int64_t> ids;
         std::vector<std::uint64_t> revisions;  // of the rows each record was built from
         std::vector<bool> taken;
         std::unordered_map<std::int64_t, std::size_t> at;  // made on the first miss
         std::size_t next = 0;
         std::optional<std::size_t> Find(std::int64_t id);
     };
-    // Takes the record of e from the list being replaced when it was built from the same
-    // revision of the row; builds it from the memory otherwise.
-    tfield FieldOf(const MemoryEvent& e, PreviousDue& previous);
 
     CalendarMemory* memory_ = nullptr;
-    // The revision of the memory's row each record of dueEvents was built from, in the same
-    // order; of another length when the statements built the list or others changed it.
+    // The id and the revision of the memory's row each record of dueEvents was built from, in
+    // the same order, and the layer colours then; of another length when the statements built
+    // the list or others changed it.
+    std::vector<std::int64_t> builtIds_;
     std::vector<std::uint64_t> builtRevisions_;
+    std::vector<TColor> builtColours_;
 };
 
 }  // namespace qcal

@@ -13,80 +13,123 @@
 
 namespace qcal {
 
-namespace {
-
-// The sort keys are kept beside the pointer: the sort then stays in one small array.
-struct DueCandidate {
-    DueCandidate(const MemoryEvent& e, int p)
-        : beginTime(e.rule.beginTime), id(e.id), event(&e), pass(p) {}
-    TDateTime beginTime;
-    std::int64_t id;
-    const MemoryEvent* event;
-    int pass;  // 0: the due statement lets it through, 1: only the reminder statement
-};
-
-}  // namespace
+// The candidates come by begin time and id; at one begin time, the reminders found by the
+// second statement go after the others, as the list is made by the statements.
+void tlist_of_event_for_timer::PutRemindersLast(std::vector<DueCandidate>& due) {
+    for (auto run = due.begin(); run != due.end();) {
+        const TDateTime beginTime = run->entry->beginTime;
+        const auto end = std::find_if(
+            run, due.end(), [&](const DueCandidate& c) { return c.entry->beginTime != beginTime; });
+        if (std::any_of(run, end, [](const DueCandidate& c) { return c.pass == 1; }))
+            std::stable_partition(run, end, [](const DueCandidate& c) { return c.pass == 0; });
+        run = end;
+    }
+}
 
 bool tlist_of_event_for_timer::FromMemory() {
     return memory_ != nullptr && memory_->FollowOtherWriters(dm_);
 }
 
+void tlist_of_event_for_timer::ForgetBuild() {
+    builtIds_.clear();
+    builtRevisions_.clear();
+}
+
 void tlist_of_event_for_timer::RebuildDueInMemory() {
-    SaveIds();
     const TDateTime now = clock::Now();
     const TDateTime moment = AsStatementNumber(now);
     const int today = DayOf(now);
     const bool reminders = dm_.HasLaterColumns();
     std::vector<DueCandidate> due;
-    memory_->ForEachAlarmCandidate(now, [&](const MemoryEvent& e) {
-        const bool first = CalendarMemory::PassesDueStatement(e, moment, today);
-        if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
+    due.reserve(dueEvents.size());
+    memory_->ForEachAlarmCandidate(now, [&](const AlarmEntry& entry) {
+        const bool first = entry.PassesDueStatement(moment, today);
+        if (!first && !(reminders && entry.PassesReminderStatement()))
             return;
-        if (DueAt(e, now))
-            due.emplace_back(e, first ? 0 : 1);
+        if (memory_->DueAt(entry, now))
+            due.push_back({&entry, first ? 0 : 1});
     });
-    // By begin time; the reminders found by the second statement after the others.
-    std::sort(due.begin(), due.end(), [](const DueCandidate& a, const DueCandidate& b) {
-        return std::tie(a.beginTime, a.pass, a.id) < std::tie(b.beginTime, b.pass, b.id);
-    });
-    // Most rows did not change since the last rebuild: their records are taken over.
-    PreviousDue previous;
-    previous.events = std::move(dueEvents);
-    previous.revisions = std::move(builtRevisions_);
-    tArrayofField rebuilt;
-    rebuilt.reserve(due.size());
-    std::vector<std::uint64_t> revisions;
-    revisions.reserve(due.size());
-    for (const DueCandidate& c : due) {
-        rebuilt.push_back(FieldOf(*c.event, previous));
-        revisions.push_back(c.event->revision);
-    }
-    dueEvents = std::move(rebuilt);
-    builtRevisions_ = std::move(revisions);
-    hasNew = HasNewIds();
+    PutRemindersLast(due);
+    std::vector<TColor> colours = memory_->LayerColours(dm_.Layers);
+    if (!UpdateInPlace(due, colours))
+        Rebuild(due, colours);
+    builtColours_ = std::move(colours);
 }
 
-tfield tlist_of_event_for_timer::FieldOf(const MemoryEvent& e, PreviousDue& previous) {
-    // The list's revisions are known only when this class built every record of it.
-    const std::optional<std::size_t> at =
-        previous.revisions.size() == previous.events.size() ? previous.Find(e.id) : std::nullopt;
-    if (!at || previous.revisions[*at] != e.revision)
-        return memory_->Field(e, dm_.Layers);
-    previous.taken[*at] = true;
-    tfield field = std::move(previous.events[*at]);
-    field.layerColor = LayerColor(dm_.Layers, field.layername);
-    return field;
+bool tlist_of_event_for_timer::UpdateInPlace(const std::vector<DueCandidate>& due,
+                                             const std::vector<TColor>& colours) {
+    // Mostly the same events are due as at the last rebuild, and only a few rows changed.
+    if (builtIds_.size() != due.size() || builtRevisions_.size() != due.size() ||
+        dueEvents.size() != due.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        if (builtIds_[i] != due[i].entry->id)
+            return false;
+    }
+    const bool recolour = colours != builtColours_;
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        const AlarmEntry& entry = *due[i].entry;
+        if (builtRevisions_[i] != entry.revision) {
+            dueEvents[i] = memory_->Field(memory_->Event(entry), dm_.Layers);
+            builtRevisions_[i] = entry.revision;
+        } else if (recolour) {
+            dueEvents[i].layerColor = colours[entry.layer];
+        }
+    }
+    hasNew = false;
+    return true;
+}
+
+void tlist_of_event_for_timer::Rebuild(const std::vector<DueCandidate>& due,
+                                       const std::vector<TColor>& colours) {
+    // The records of rows that did not change are taken over from the list being replaced.
+    PreviousDue previous;
+    if (builtIds_.size() == dueEvents.size() && builtRevisions_.size() == dueEvents.size()) {
+        previous.ids = std::move(builtIds_);
+        previous.revisions = std::move(builtRevisions_);
+    } else {
+        previous.ids.reserve(dueEvents.size());
+        for (const tfield& e : dueEvents)
+            previous.ids.push_back(e.id);
+    }
+    previous.events = std::move(dueEvents);
+    previous.taken.resize(previous.events.size());
+    tArrayofField rebuilt;
+    rebuilt.reserve(due.size());
+    std::vector<std::int64_t> ids;
+    ids.reserve(due.size());
+    std::vector<std::uint64_t> revisions;
+    revisions.reserve(due.size());
+    bool fresh = false;
+    for (const DueCandidate& c : due) {
+        const AlarmEntry& entry = *c.entry;
+        const std::optional<std::size_t> at = previous.Find(entry.id);
+        fresh = fresh || !at;
+        if (at && !previous.revisions.empty() && previous.revisions[*at] == entry.revision) {
+            previous.taken[*at] = true;
+            rebuilt.push_back(std::move(previous.events[*at]));
+            rebuilt.back().layerColor = colours[entry.layer];
+        } else {
+            rebuilt.push_back(memory_->Field(memory_->Event(entry), dm_.Layers));
+        }
+        ids.push_back(entry.id);
+        revisions.push_back(entry.revision);
+    }
+    dueEvents = std::move(rebuilt);
+    builtIds_ = std::move(ids);
+    builtRevisions_ = std::move(revisions);
+    hasNew = fresh;
 }
 
 std::optional<std::size_t> tlist_of_event_for_timer::PreviousDue::Find(std::int64_t id) {
-    taken.resize(events.size());
     // Mostly the rows come in the order of the list they replace.
-    if (next < events.size() && events[next].id == id && !taken[next])
+    if (next < ids.size() && ids[next] == id && !taken[next])
         return next++;
-    if (at.empty() && !events.empty()) {
-        at.reserve(events.size());
-        for (std::size_t i = 0; i < events.size(); ++i)
-            at.emplace(events[i].id, i);
+    if (at.empty() && !ids.empty()) {
+        at.reserve(ids.size());
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            at.emplace(ids[i], i);
     }
     const auto found = at.find(id);
     if (found == at.end() || taken[found->second])
@@ -105,24 +148,30 @@ void tlist_of_event_for_timer::CheckNewDueInMemory() {
     for (const tfield& e : dueEvents)
         listed.insert(e.id);
     std::vector<DueCandidate> fresh;
-    memory_->ForEachAlarmCandidate(now, [&](const MemoryEvent& e) {
-        if (listed.contains(e.id))
+    memory_->ForEachAlarmCandidate(now, [&](const AlarmEntry& entry) {
+        if (listed.contains(entry.id))
             return;
-        const bool first = CalendarMemory::PassesDueStatement(e, moment, today);
-        if (!first && !(reminders && CalendarMemory::PassesReminderStatement(e)))
+        const bool first = entry.PassesDueStatement(moment, today);
+        if (!first && !(reminders && entry.PassesReminderStatement()))
             return;
-        if (DueAt(e, now))
-            fresh.emplace_back(e, first ? 0 : 1);
+        if (memory_->DueAt(entry, now))
+            fresh.push_back({&entry, first ? 0 : 1});
     });
     // In the order the statements hand them over; each goes to the front of the list.
     std::sort(fresh.begin(), fresh.end(), [](const DueCandidate& a, const DueCandidate& b) {
-        return std::tie(a.pass, a.beginTime, a.id) < std::tie(b.pass, b.beginTime, b.id);
+        return std::tie(a.pass, a.entry->beginTime, a.entry->id) <
+               std::tie(b.pass, b.entry->beginTime, b.entry->id);
     });
+    // The records built here are known only while every record of the list is.
+    if (builtIds_.size() != dueEvents.size() || builtRevisions_.size() != dueEvents.size())
+        ForgetBuild();
+    const bool known = builtIds_.size() == dueEvents.size();
     for (const DueCandidate& c : fresh) {
-        const bool known = builtRevisions_.size() == dueEvents.size();
-        InsertFirst(memory_->Field(*c.event, dm_.Layers));
-        if (known)
-            builtRevisions_.insert(builtRevisions_.begin(), c.event->revision);
+        InsertFirst(memory_->Field(memory_->Event(*c.entry), dm_.Layers));
+        if (known) {
+            builtIds_.insert(builtIds_.begin(), c.entry->id);
+            builtRevisions_.insert(builtRevisions_.begin(), c.entry->revision);
+        }
         hasNew = true;
     }
 }
@@ -134,18 +183,20 @@ std::optional<TDateTime> tlist_of_event_for_timer::NextDueMomentInMemory(TDateTi
     const int today = DayOf(until);
     const bool reminders = dm_.HasLaterColumns();
     std::optional<TDateTime> next;
-    memory_->ForEachAlarmCandidate(until, [&](const MemoryEvent& e) {
+    memory_->ForEachAlarmCandidate(until, [&](const AlarmEntry& entry) {
         for (int pass = 0; pass < 2; ++pass) {
-            const bool through = pass == 0
-                                     ? CalendarMemory::PassesDueStatement(e, moment, today)
-                                     : reminders && CalendarMemory::PassesReminderStatement(e);
+            const bool through = pass == 0 ? entry.PassesDueStatement(moment, today)
+                                           : reminders && entry.PassesReminderStatement();
             if (!through)
                 continue;
-            const TDateTime begin = pass == 0 ? e.rule.begindate + e.rule.beginTime
-                                              : std::numeric_limits<TDateTime>::lowest();
-            if ((begin <= now && DueAt(e, now)) || !(begin <= until && DueAt(e, until)))
+            const TDateTime begin =
+                pass == 0 ? entry.begin : std::numeric_limits<TDateTime>::lowest();
+            if ((begin <= now && memory_->DueAt(entry, now)) ||
+                !(begin <= until && memory_->DueAt(entry, until))) {
                 continue;
-            const TDateTime due = FirstDueMoment(tsatisfy(e.rule), begin, now, until);
+            }
+            const TDateTime due =
+                FirstDueMoment(tsatisfy(memory_->Event(entry).rule), begin, now, until);
             if (!next || due < *next)
                 next = due;
         }

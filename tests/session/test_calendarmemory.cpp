@@ -342,6 +342,12 @@ void TestCalendarMemory::staysEqualAfterChanges() {
             }
             case 4: {
                 const std::size_t index = std::size_t(gen.Int(0, 1));
+                if (gen.Int(0, 1) == 0) {  // a new colour, from the layer dialog
+                    dm.Layers[index].color ^= 0x123456;
+                    dm.SaveLayers();
+                    session.LayersEdited();
+                    break;
+                }
                 const std::string old = dm.Layers[index].name;
                 const std::string renamed = old + "x";
                 dm.Layers[index].name = renamed;
