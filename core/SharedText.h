@@ -14,6 +14,8 @@ public:
     SharedText(std::string text)  // NOLINT(google-explicit-constructor): reads as a string
         : text_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text))) {}
     SharedText(const char* text) : SharedText(std::string(text)) {}  // NOLINT
+    // A text kept elsewhere, for instance one of many that share one allocation.
+    explicit SharedText(std::shared_ptr<const std::string> text) : text_(std::move(text)) {}
 
     const std::string& str() const { return text_ ? *text_ : Empty(); }
     operator const std::string&() const { return str(); }  // NOLINT

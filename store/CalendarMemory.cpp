@@ -624,6 +624,9 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
     };
     std::vector<titem_for_display> items;
     items.reserve(rows.size());
+    // The texts of the month in one allocation that all its lines share.
+    const auto texts = std::make_shared<std::vector<std::string>>();
+    texts->reserve(rows.size());
     std::vector<Hit> hits;
     hits.reserve(rows.size() * 2);
     std::vector<std::uint32_t> perDay(dayCount, 0);
@@ -639,8 +642,13 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
         tsatisfy(e.rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
             if (!made) {
                 const Layer& l = layer(e.layer);
-                items.push_back(MakeDisplayItem(e.id, Text(e.subject), l.name, l.color, e.alert,
-                                                e.allDay, timeText(e)));
+                texts->push_back(DisplayText(Text(e.subject), e.alert, e.allDay, timeText(e)));
+                titem_for_display& item = items.emplace_back();
+                item.text = SharedText(std::shared_ptr<const std::string>(texts, &texts->back()));
+                item.id = e.id;
+                item.layername = l.name;
+                item.layerColor = l.color;
+                item.alert = e.alert;
                 made = true;
             }
             hits.push_back({std::uint32_t(items.size() - 1), std::uint32_t(day - firstDay)});

@@ -406,10 +406,7 @@ titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::stri
                            alert, allDay, time);
 }
 
-titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
-                                  const SharedText& layername, TColor layerColor, bool alert,
-                                  bool allDay, std::string_view time) {
-    titem_for_display item;
+std::string DisplayText(std::string_view subject, bool alert, bool allDay, std::string_view time) {
     // An all-day event shows no time.
     std::string text;
     text.reserve(time.size() + 2 + subject.size());
@@ -420,7 +417,14 @@ titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
         text += alert ? " !" : " ";
     }
     text += subject;
-    item.text = std::move(text);
+    return text;
+}
+
+titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
+                                  const SharedText& layername, TColor layerColor, bool alert,
+                                  bool allDay, std::string_view time) {
+    titem_for_display item;
+    item.text = DisplayText(subject, alert, allDay, time);
     item.id = id;
     item.layername = layername;
     item.layerColor = layerColor;

@@ -142,6 +142,8 @@ using mytitem_for_display = std::vector<titem_for_display>;
 titem_for_display MakeDisplayItem(const TDataMod& dm, std::int64_t id, std::string_view subject,
                                   const std::string& layername, bool alert, bool allDay,
                                   std::string_view time);
+// The text of that line.
+std::string DisplayText(std::string_view subject, bool alert, bool allDay, std::string_view time);
 // The same line with the layer's name as the lines share it and its colour looked up.
 titem_for_display MakeDisplayItem(std::int64_t id, std::string_view subject,
                                   const SharedText& layername, TColor layerColor, bool alert,
