@@ -631,12 +631,15 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
     hits.reserve(rows.size() * 2);
     std::vector<std::uint32_t> perDay(dayCount, 0);
     for (std::size_t k = 0; k < rows.size(); ++k) {
-        // The rows lie all over the memory: the ones a few steps ahead are fetched meanwhile.
+        // The rows lie all over the memory: the ones a few steps ahead are fetched meanwhile,
+        // and the subjects of those halfway there (whose rows have come by then).
         if (k + kAhead < rows.size()) {
             const char* ahead = reinterpret_cast<const char*>(&events_[Row(rows[k + kAhead])]);
             for (std::size_t at = 0; at < sizeof(MemoryEvent); at += 64)
                 __builtin_prefetch(ahead + at);
         }
+        if (k + kAhead / 2 < rows.size())
+            __builtin_prefetch(texts_.data() + events_[Row(rows[k + kAhead / 2])].subject.at);
         const MemoryEvent& e = events_[Row(rows[k])];
         bool made = false;
         tsatisfy(e.rule).ForEachOccurrence(firstDay, lastDay, [&](int day) {
