@@ -421,11 +421,17 @@ void Reindex(std::vector<Entry>& sorted, PendingRows& pending, std::size_t rows,
 }  // namespace
 
 tfield CalendarMemory::Field(const MemoryEvent& e, const arraylayinfo& layers) const {
-    const RuleFields& r = e.rule;
     tfield f;
+    Fill(e, LayerColor(layers, LayerName(e)), f);
+    return f;
+}
+
+void CalendarMemory::Fill(const MemoryEvent& e, TColor layerColor, tfield& f) const {
+    // Every member is written: f may hold another row before.
+    const RuleFields& r = e.rule;
     f.id = e.id;
     f.layername = LayerName(e);
-    f.layerColor = LayerColor(layers, f.layername);
+    f.layerColor = layerColor;
     f.alert = e.alert;
     f.subject = Text(e.subject);
     f.content = Text(e.content);
@@ -460,7 +466,6 @@ tfield CalendarMemory::Field(const MemoryEvent& e, const arraylayinfo& layers) c
     f.allDay = e.allDay;
     f.openEnd = r.openEnd;
     f.location = Text(e.location);
-    return f;
 }
 
 std::vector<bool> CalendarMemory::ActiveLayers(const arraylayinfo& layers) const {
@@ -675,14 +680,18 @@ std::vector<mytitem_for_display> CalendarMemory::MonthLines(const TDataMod& dm, 
 
 void CalendarMemory::FindEvents(const SearchRequest& request, const arraylayinfo& layers,
                                 tArrayofField& found) const {
-    found.clear();
     const TDateTime between = AsStatementNumber(request.between);
     const TDateTime andTime = AsStatementNumber(request.andTime);
     std::optional<platform::LikePattern> like;
     if (request.includeText)
         like.emplace(KeywordPattern(TrimmedKeyword(request.keyword)));
     const std::vector<bool> active = ActiveLayers(layers);
-    std::vector<const MemoryEvent*> kept;
+    struct Kept {
+        TDateTime begindate;
+        TDateTime beginTime;
+        std::uint32_t index;
+    };
+    std::vector<Kept> kept;
     for (const MemoryEvent& e : events_) {
         const RuleFields& r = e.rule;
         const bool inPeriod = request.archived
@@ -698,16 +707,20 @@ void CalendarMemory::FindEvents(const SearchRequest& request, const arraylayinfo
         }
         if (!request.archived && !tsatisfy(r).OccursBetween(request.between, request.andTime))
             continue;
-        kept.push_back(&e);
+        kept.push_back({r.begindate, r.beginTime, std::uint32_t(&e - events_.data())});
     }
     // As the search statement orders them; the ids follow from the order of events_.
-    std::stable_sort(kept.begin(), kept.end(), [](const MemoryEvent* a, const MemoryEvent* b) {
-        return std::tie(a->rule.begindate, a->rule.beginTime) <
-               std::tie(b->rule.begindate, b->rule.beginTime);
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+        return std::tie(a.begindate, a.beginTime, a.index) <
+               std::tie(b.begindate, b.beginTime, b.index);
     });
-    found.reserve(kept.size());
-    for (const MemoryEvent* e : kept)
-        found.push_back(Field(*e, layers));
+    // The records of the last search are written over: their texts keep their room.
+    const std::vector<TColor> colours = LayerColours(layers);
+    found.resize(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const MemoryEvent& e = events_[kept[i].index];
+        Fill(e, colours[e.layer], found[i]);
+    }
 }
 
 }  // namespace qcal

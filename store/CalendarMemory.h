@@ -120,6 +120,8 @@ public:
     const std::string& LayerName(const MemoryEvent& e) const { return layerNames_[e.layer]; }
     // The record as the table gives it, layer colour from layers.
     tfield Field(const MemoryEvent& e, const arraylayinfo& layers) const;
+    // The same written into f, every member of it.
+    void Fill(const MemoryEvent& e, TColor layerColor, tfield& f) const;
 
     // The events whose stored dates touch [first, last] (the month statement's test), of the
     // active layers of layers unless layers is null, in the order of their ids.

@@ -71,7 +71,7 @@ bool tlist_of_event_for_timer::UpdateInPlace(const std::vector<DueCandidate>& du
     for (std::size_t i = 0; i < due.size(); ++i) {
         const AlarmEntry& entry = *due[i].entry;
         if (builtRevisions_[i] != entry.revision) {
-            dueEvents[i] = memory_->Field(memory_->Event(entry), dm_.Layers);
+            memory_->Fill(memory_->Event(entry), colours[entry.layer], dueEvents[i]);
             builtRevisions_[i] = entry.revision;
         } else if (recolour) {
             dueEvents[i].layerColor = colours[entry.layer];

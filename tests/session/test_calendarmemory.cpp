@@ -141,6 +141,8 @@ struct Comparison {
     clock::ScopedFakeClock& clock;
     tlist_of_event_for_timer dueByTable{dm};
     tlist_of_event_for_timer dueInMemory{dm};
+    // Kept from search to search, as the search page keeps its list.
+    tlist_of_event_for_Query searchInMemory{dm};
     bool memoryBound = false;
 
     void Month(int day) {
@@ -189,7 +191,7 @@ struct Comparison {
         const SearchStatement statement = BuildSearchStatement(request, dm.Layers);
         QCOMPARE(int(statement.refusal), int(SearchRefusal::None));
         tlist_of_event_for_Query table(dm);
-        tlist_of_event_for_Query memory(dm);
+        tlist_of_event_for_Query& memory = searchInMemory;
         table.LoadFound(statement.sql, period.archived ? 1 : 0, request.between, request.andTime);
         session.FindEvents(request, statement.sql, memory);
         QVERIFY2(memory.found == table.found,
