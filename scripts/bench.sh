@@ -6,5 +6,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQCAL_BUILD_TESTS=OFF -DQCAL_BUILD_BENCH=ON
 cmake --build build-bench -j2
 for b in build-bench/bench/bench_*; do
-    [ -f "$b" ] && [ -x "$b" ] && "$b" "$@"
+    if [ -f "$b" ] && [ -x "$b" ]; then
+        "$b" "$@"
+    fi
 done
